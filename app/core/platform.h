@@ -1,0 +1,51 @@
+#pragma once
+// The few things the portable core needs from the system. Windows implements
+// them in platform_win.cpp, the native build in platform_posix.cpp; tests may
+// redirect message boxes to a sink of their own.
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace kelvo {
+
+// Message box flags, with the values Win32 gives them.
+enum : unsigned {
+    kMbOk = 0x0,
+    kMbYesNo = 0x4,
+    kMbIconError = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconWarning = 0x30,
+    kMbIconInformation = 0x40,
+};
+enum : int { kIdOk = 1, kIdYes = 6, kIdNo = 7 };
+
+// Shows a message box with the caption "Kelvo"; returns the button pressed.
+int ShowMessage(const std::wstring& text, unsigned flags = kMbOk);
+
+// Replaces the message box (tests). An empty function restores the default.
+using MessageSink = std::function<int(const std::wstring& text, unsigned flags)>;
+void SetMessageSink(MessageSink sink);
+
+uint32_t TickCount();          // milliseconds, wraps like GetTickCount
+void SleepMs(uint32_t ms);
+
+// Files by wide path. On a case-sensitive file system a path whose exact
+// spelling does not exist is matched without regard to case, component by
+// component, as Windows would.
+FILE* OpenFile(const std::wstring& path, const char* mode);
+bool FileExists(const std::wstring& path);
+bool RemoveFile(const std::wstring& path);
+// Puts `from` in place of `to` in one step: `to` then holds either its old or
+// the new content, never a mix.
+bool ReplaceWith(const std::wstring& from, const std::wstring& to);
+
+// Folder of the running program with a trailing separator (GetModuleFileNameW
+// on Windows; the working directory in the native build).
+std::wstring ProgramFolder();
+
+// UTF-8 <-> wide, for paths and logs on the native side.
+std::string WideToUtf8(const std::wstring& w);
+std::wstring Utf8ToWide(const std::string& s);
+
+} // namespace kelvo

@@ -1,0 +1,113 @@
+// Windows side of the core's system needs.
+#include "app/core/codepage.h"
+#include "app/core/platform.h"
+
+#include <windows.h>
+
+namespace kelvo {
+
+namespace {
+MessageSink& Sink()
+{
+    static MessageSink sink;
+    return sink;
+}
+} // namespace
+
+int ShowMessage(const std::wstring& text, unsigned flags)
+{
+    if (Sink())
+        return Sink()(text, flags);
+    // Modal to the application: owned by its active window, as the framework's
+    // message box is.
+    HWND owner = GetActiveWindow();
+    return MessageBoxW(owner, text.c_str(), L"Kelvo", flags | MB_TASKMODAL * (owner == nullptr));
+}
+
+void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+
+uint32_t TickCount() { return GetTickCount(); }
+void SleepMs(uint32_t ms) { Sleep(ms); }
+
+FILE* OpenFile(const std::wstring& path, const char* mode)
+{
+    std::wstring wmode(mode, mode + strlen(mode));
+    return _wfopen(path.c_str(), wmode.c_str());
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+
+bool ReplaceWith(const std::wstring& from, const std::wstring& to)
+{
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::string WideToUtf8(const std::wstring& w)
+{
+    if (w.empty())
+        return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Utf8ToWide(const std::string& s)
+{
+    if (s.empty())
+        return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+unsigned SystemAnsiCodePage() { return GetACP(); }
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path, n);
+    size_t slash = p.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+}
+
+std::wstring ToWide(unsigned codePage, const std::string& bytes)
+{
+    if (bytes.empty())
+        return {};
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) {
+        std::wstring out;
+        TableToWide(28591, bytes, out);
+        return out;
+    }
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+std::string FromWide(unsigned codePage, const std::wstring& text, bool* lossless)
+{
+    if (lossless)
+        *lossless = true;
+    if (text.empty())
+        return {};
+    BOOL usedDefault = FALSE;
+    BOOL* pUsed = (codePage == CP_UTF8 || codePage == CP_UTF7) ? nullptr : &usedDefault;
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, pUsed);
+    if (n <= 0) {
+        std::string out;
+        TableFromWide(28591, text, out, lossless);
+        return out;
+    }
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, pUsed);
+    if (lossless)
+        *lossless = !usedDefault;
+    return out;
+}
+
+} // namespace kelvo

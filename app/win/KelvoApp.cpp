@@ -1,0 +1,78 @@
+#include "app/win/KelvoApp.h"
+
+#include "app/core/globals.h"
+#include "app/core/profile.h"
+#include "ui/win/KelvoDlg.h"
+
+#include <commctrl.h>
+
+namespace {
+
+CFont* MakeSharedFont(int height)
+{
+    auto* font = new CFont;
+    font->CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_RASTER_PRECIS,
+                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
+    return font;
+}
+
+} // namespace
+
+CKelvoApp theApp;
+
+BOOL CKelvoApp::InitInstance()
+{
+    // One running copy per session; a second start ends silently.
+    m_hMutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+        return FALSE;
+
+    INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
+    ::InitCommonControlsEx(&icc);
+
+    CWinApp::InitInstance();
+    AfxEnableControlContainer();
+
+    const std::wstring folder = kelvo::ModuleFolder();
+    kelvo::ApplyLanguageIndex(CProfile::GetInt(folder + L"Kelvo.cfg", L"Setting", L"Language", 0));
+
+    const std::wstring table = folder + L"language\\" + g_strLanguageCode + L"_TEXT.cbf";
+    if (::GetFileAttributesW(table.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        ::MessageBoxW(nullptr, L"Language error", L"ERROR", MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
+
+    if (!g_pFont16) {
+        g_pFont16 = MakeSharedFont(16);
+        g_pFont24 = MakeSharedFont(24);
+        g_pFont32 = MakeSharedFont(32);
+    }
+
+    {
+        CKelvoDlg dlg;
+        m_pMainWnd = &dlg;
+        dlg.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}
+
+int CKelvoApp::ExitInstance()
+{
+    if (m_gdiplusToken) {
+        Gdiplus::GdiplusShutdown(m_gdiplusToken);
+        m_gdiplusToken = 0;
+    }
+    for (CFont** font : {&g_pFont16, &g_pFont24, &g_pFont32}) {
+        delete *font;
+        *font = nullptr;
+    }
+    if (m_hMutex) {
+        ::CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+    }
+    return 1;
+}

@@ -1,0 +1,70 @@
+# Shared settings of both builds.
+#
+# Native build: portable core, its unit tests (with AddressSanitizer and UBSan),
+# the build-time tools, and the CTest registry of every test layer.
+# Cross build (KELVO_WIN): Kelvo.exe, the Windows-side tests, dist/Kelvo/.
+
+set(KELVO_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(KELVO_ROOT ${KELVO_ROOT} ABSOLUTE)
+set(KELVO_DIST ${KELVO_ROOT}/dist/Kelvo CACHE PATH "installation folder laid out by the Windows build")
+
+if(KELVO_WIN)
+    add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+    add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
+    # Static runtime: the programs need no MinGW DLLs next to them.
+    set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
+    # Folder of the native build's tools (text-table compiler, package builder, ...).
+    set(KELVO_HOST_TOOLS "" CACHE PATH "bin folder of the native build")
+else()
+    add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+    option(KELVO_SANITIZE "native build with AddressSanitizer and UBSan" ON)
+    if(KELVO_SANITIZE)
+        add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+        add_link_options(-fsanitize=address,undefined)
+    endif()
+    # Where the cross build puts its test programs; the native CTest runs them under Wine.
+    set(KELVO_WIN_BUILD "${KELVO_ROOT}/build/win32" CACHE PATH "binary folder of the cross build")
+endif()
+
+# A GoogleTest program of the portable core, run natively.
+function(kelvo_native_test name)
+    if(KELVO_WIN)
+        return()
+    endif()
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock kelvo_testsupport)
+    gtest_discover_tests(${name} TEST_PREFIX "native.${name}." DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# A GoogleTest program built with MinGW and run under Wine. The cross build
+# makes the .exe; the native build registers it with CTest. One CTest entry per
+# program; extra arguments after SOURCES are the sources, LIBS the libraries.
+# Options: GUI (needs the X display, runs alone), TIMEOUT seconds.
+function(kelvo_wine_test name)
+    cmake_parse_arguments(W "GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT W_TIMEOUT)
+        set(W_TIMEOUT 300)
+    endif()
+    if(KELVO_WIN)
+        add_executable(${name} ${W_SOURCES})
+        target_link_libraries(${name} PRIVATE kelvo_gtest_win ${W_LIBS})
+        set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+    else()
+        file(RELATIVE_PATH subdir ${KELVO_ROOT}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+        string(REPLACE "/" "." layer "${subdir}")
+        add_test(NAME ${layer}.${name}
+            COMMAND ${KELVO_ROOT}/scripts/lib/wine-run ${KELVO_WIN_BUILD}/tests/bin/${name}.exe --gtest_color=no)
+        set_tests_properties(${layer}.${name} PROPERTIES
+            FIXTURES_REQUIRED wine TIMEOUT ${W_TIMEOUT}
+            ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR};KELVO_WIN_BUILD=${KELVO_WIN_BUILD};KELVO_DIST=${KELVO_DIST};KELVO_ENV_FILE=${CMAKE_BINARY_DIR}/wine/env")
+        if(W_GUI)
+            set_tests_properties(${layer}.${name} PROPERTIES RESOURCE_LOCK desktop)
+        endif()
+    endif()
+endfunction()
+
+if(NOT KELVO_WIN)
+    # Build-time tools land here; the cross build finds them as KELVO_HOST_TOOLS.
+    set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endif()

@@ -1,0 +1,13 @@
+// Entry point of a program built on the framework (linked into the programs only).
+#include "framework/WinApp.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return -1;
+    app->m_hInstance = instance;
+    if (!app->InitInstance())
+        return app->ExitInstance();
+    return app->Run();
+}
