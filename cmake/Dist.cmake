@@ -1,0 +1,24 @@
+# Lays out the installation folder (KELVO_DIST) as a user's machine holds it.
+# Files other subsystems make (language tables, manuals, companion programs)
+# are written there by their own targets.
+if(NOT KELVO_WIN)
+    return()
+endif()
+
+set(KELVO_DIST_FOLDERS language dtc manual skin update)
+set(_dist_outputs ${KELVO_DIST}/Kelvo.cfg ${KELVO_DIST}/version.txt)
+add_custom_command(
+    OUTPUT ${_dist_outputs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}
+    COMMAND ${CMAKE_COMMAND} -E copy ${KELVO_ROOT}/resources/dist/Kelvo.cfg ${KELVO_DIST}/Kelvo.cfg
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/version.txt ${KELVO_DIST}/version.txt
+    DEPENDS ${KELVO_ROOT}/resources/dist/Kelvo.cfg ${CMAKE_BINARY_DIR}/version.txt
+    COMMENT "Laying out ${KELVO_DIST}")
+# CR LF, as the program's other text files.
+file(WRITE ${CMAKE_BINARY_DIR}/version.txt.in "V${PROJECT_VERSION}\r\n")
+configure_file(${CMAKE_BINARY_DIR}/version.txt.in ${CMAKE_BINARY_DIR}/version.txt COPYONLY)
+add_custom_target(kelvo_dist ALL DEPENDS ${_dist_outputs})
+foreach(f ${KELVO_DIST_FOLDERS})
+    add_custom_command(TARGET kelvo_dist POST_BUILD COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/${f})
+endforeach()
+add_dependencies(Kelvo kelvo_dist)

@@ -1,0 +1,107 @@
+// Start-up of Kelvo.exe under Wine: the main window, one running copy, the
+// language check and the language index rules.
+#include "e2e/support/driver.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo::e2e;
+
+namespace {
+
+const DWORD kStartMs = 20000;
+
+std::string ConfigWithLanguage(int language)
+{
+    return "[Update]\r\nQB345= V1.04\r\n\r\n[DTC]\r\nHistoryNum= 1\r\n\r\nHistoryNum01 = P0135\r\n[Setting]\r\n"
+           "Language = " + std::to_string(language) + "\r\nSkin = 2\r\nAutoUpdate = 0\r\n"
+           "DownloadLink = http://127.0.0.1:9/Update/\r\n";
+}
+
+void CloseMainWindow(KelvoProcess& kelvo, HWND main)
+{
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u) << "ExitInstance's result is the exit code";
+}
+
+} // namespace
+
+TEST(Startup, OpensItsBorderlessMainWindowAndClosesWithExitCode1)
+{
+    Installation inst;
+    KelvoProcess kelvo(inst);
+    ASSERT_TRUE(kelvo.Started());
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr) << "no main window";
+    EXPECT_FALSE(WindowText(main).empty()) << "the title comes from text 0";
+    LONG style = ::GetWindowLongW(main, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_CAPTION);
+    EXPECT_FALSE(style & WS_SYSMENU);
+    ::Sleep(500);
+    Screenshot(main, L"startup-main-window");
+    CloseMainWindow(kelvo, main);
+}
+
+TEST(Startup, SecondCopyEndsSilentlyWithExitCode1AndLeavesOneWindow)
+{
+    Installation inst;
+    KelvoProcess first(inst);
+    HWND main = first.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+
+    KelvoProcess second(inst);
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitExit(kStartMs), 1u);
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(TopWindows(second.Pid()).size(), 0u);
+    EXPECT_EQ(TopWindows(first.Pid()).size(), 1u);
+    CloseMainWindow(first, main);
+}
+
+TEST(Startup, MissingTableOfTheChosenLanguageStopsWithLanguageError)
+{
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", ConfigWithLanguage(9));
+    inst.Remove(L"language\\ru_TEXT.cbf");
+    KelvoProcess kelvo(inst);
+    HWND box = WaitWindow(kelvo.Pid(), L"ERROR", kStartMs);
+    ASSERT_NE(box, nullptr) << "no message box with the caption ERROR";
+    EXPECT_NE(ChildTexts(box).find(L"Language error"), std::wstring::npos) << "box texts: " << ChildTexts(box).size();
+    Screenshot(box, L"startup-language-error");
+    EXPECT_EQ(kelvo.WaitMainWindow(500), nullptr) << "no main window before the box is answered";
+    PressButton(box, IDOK);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+    EXPECT_EQ(TopWindows(kelvo.Pid()).size(), 0u);
+}
+
+TEST(Startup, MissingEnglishTableStopsWithLanguageErrorToo)
+{
+    Installation inst;
+    inst.Remove(L"language\\en_TEXT.cbf");
+    KelvoProcess kelvo(inst);
+    HWND box = WaitWindow(kelvo.Pid(), L"ERROR", kStartMs);
+    ASSERT_NE(box, nullptr);
+    PressButton(box, IDOK);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+}
+
+TEST(Startup, RussianTablePresentStartsInRussian)
+{
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", ConfigWithLanguage(9));
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    std::wstring title = WindowText(main);
+    bool cyrillic = false;
+    for (wchar_t c : title)
+        cyrillic |= c >= 0x0400 && c <= 0x04FF;
+    // The Russian title may be the brand name alone; the status text is Russian for sure.
+    std::wstring all = title + ChildTexts(main);
+    for (wchar_t c : all)
+        cyrillic |= c >= 0x0400 && c <= 0x04FF;
+    EXPECT_TRUE(cyrillic) << "texts are converted with code page 1251";
+    ::Sleep(500);
+    Screenshot(main, L"startup-main-window-ru");
+    CloseMainWindow(kelvo, main);
+}
