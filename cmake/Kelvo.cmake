@@ -32,7 +32,7 @@ function(kelvo_native_test name)
         return()
     endif()
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock kelvo_testsupport)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock kelvo_testsupport kelvo_core)
     gtest_discover_tests(${name} TEST_PREFIX "native.${name}." DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR}")
 endfunction()

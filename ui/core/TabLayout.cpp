@@ -1,0 +1,45 @@
+#include "ui/core/TabLayout.h"
+
+namespace kelvo {
+
+void TabRects(int cx, Rect out[5])
+{
+    const int d = (cx - 100) / 5;
+    for (int i = 0; i < 5; ++i) {
+        out[i].left = 20 + i * (d + 15);
+        out[i].right = out[i].left + d;
+        out[i].top = 65;
+        out[i].bottom = 217;
+    }
+}
+
+std::wstring SplitCaption(const std::wstring& caption, int textWidth, int tabWidth)
+{
+    if (textWidth <= tabWidth || tabWidth <= 0)
+        return caption;
+    const int lines = (textWidth + tabWidth - 1) / tabWidth;
+    const size_t per = caption.size() / static_cast<size_t>(lines);
+    std::wstring out;
+    for (int k = 0; k < lines - 1; ++k) {
+        out += caption.substr(static_cast<size_t>(k) * per, per);
+        out += L"\r\n";
+    }
+    out += caption.substr(static_cast<size_t>(lines - 1) * per);
+    return out;
+}
+
+uint32_t SkinBackgroundColour(int skinIndex)
+{
+    switch (skinIndex) {
+    case 0: return 0xF4F4F4;
+    case 1: return 0xE3DFDB;
+    case 3: return 0xFEFDFB;
+    case 4: return 0xEFEFEF;
+    case 5: return 0xBBBBBB;
+    case 6: return 0xCBDEE8;
+    case 7: return 0x62A8DE;
+    default: return 0xB6B6B6;  // skin 2 and anything unknown
+    }
+}
+
+} // namespace kelvo

@@ -1,0 +1,29 @@
+#pragma once
+// Geometry and colours of the main window that do not need the system.
+#include <cstdint>
+#include <string>
+
+namespace kelvo {
+
+struct Rect {
+    int32_t left, top, right, bottom;  // the layout of a Win32 RECT
+};
+
+// The five tab rectangles for a client width of cx.
+void TabRects(int cx, Rect out[5]);
+template <class R>
+void TabRects(int cx, R out[5])
+{
+    static_assert(sizeof(R) == sizeof(Rect), "RECT layout");
+    TabRects(cx, reinterpret_cast<Rect*>(out));
+}
+
+// A caption of text width `textWidth` too wide for a tab of width `tabWidth`
+// becomes ceil(textWidth / tabWidth) lines of equal character count joined by
+// CR LF, the last line taking the rest. Fits: returned unchanged.
+std::wstring SplitCaption(const std::wstring& caption, int textWidth, int tabWidth);
+
+// Window background colour (COLORREF, 0x00BBGGRR) of a skin index.
+uint32_t SkinBackgroundColour(int skinIndex);
+
+} // namespace kelvo
