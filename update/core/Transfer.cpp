@@ -1,0 +1,208 @@
+#include "update/core/Transfer.h"
+
+#include "app/core/platform.h"
+#include "device/DeviceState.h"
+#include "update/core/Package.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace kelvo {
+
+int BlockPercent(uint32_t k, uint32_t length, int mode)
+{
+    // The share already sent, in percent (64 bits: no overflow for big images).
+    int q = length ? int(uint64_t(k) * 204800u / length) : 0;
+    switch (mode) {
+    case kProgressFirstHalf:
+        return int(0.5 * q);
+    case kProgressSecondHalf:
+        return int(0.5 * q + 50);
+    default:
+        return q;
+    }
+}
+
+void MakeStartCommand(bool mainImage, uint8_t out[9])
+{
+    static const uint8_t kMain[9] = {0x46, 0x58, 0xC0, 0x01, 0x02, 0x03, 0x04, 0x05, 0xFF};
+    static const uint8_t kSecond[9] = {0x46, 0x58, 0xC0, 0x05, 0x04, 0x03, 0x02, 0x01, 0xFF};
+    std::memcpy(out, mainImage ? kMain : kSecond, 9);
+}
+
+void MakeEraseCommand(bool mainImage, bool qb230e, uint8_t out[9])
+{
+    static const uint8_t kMain[9] = {0x46, 0x58, 0xC2, 0x00, 0x40, 0x00, 0x08, 0xF2, 0xFF};
+    static const uint8_t kSecond[9] = {0x46, 0x58, 0xC2, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF};
+    std::memcpy(out, mainImage ? kMain : kSecond, 9);
+    if (mainImage && qb230e)
+        out[7] = 0x32;
+}
+
+void MakeBlockHeader(uint32_t address, uint32_t dataLength, uint8_t out[10])
+{
+    uint32_t frame = dataLength + 6;
+    out[0] = 0x46;
+    out[1] = 0x58;
+    out[2] = 0xC1;
+    for (int i = 0; i < 4; ++i)
+        out[3 + i] = uint8_t(address >> (8 * i));
+    out[7] = uint8_t(frame);
+    out[8] = uint8_t(frame >> 8);
+    out[9] = 0xFF;
+}
+
+void MakeBlockData(const uint8_t* block, uint32_t length, uint32_t index, uint8_t* out)
+{
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < length; ++i)
+        sum += block[i];
+    std::memcpy(out, block, length);
+    for (int i = 0; i < 4; ++i)
+        out[length + i] = uint8_t(sum >> (8 * i));
+    out[length + 4] = uint8_t(index >> 8);
+    out[length + 5] = uint8_t(index);
+}
+
+namespace {
+
+std::unique_ptr<IToolChannel> MakeChannel(const ToolChannelFactory& f) { return f ? f() : NewIntPortChannel(); }
+
+std::wstring PercentText(int percent, int textNumber)
+{
+    wchar_t buf[512];
+    std::swprintf(buf, sizeof buf / sizeof buf[0], L"%d%% / %ls", percent, UpdateText(textNumber).c_str());
+    return buf;
+}
+
+void Report(IUpdateSink& sink, int row, int percent, int textNumber)
+{
+    sink.Progress(row, percent);
+    sink.Status(row, PercentText(percent, textNumber));
+}
+
+// One command whose reply must carry `status` in byte 2.
+bool Command(IToolChannel& port, const uint8_t* frame, int length, uint32_t timeoutMs, uint8_t status)
+{
+    uint8_t reply[kReplySize];
+    int n = port.Transact(frame, length, timeoutMs, reply);
+    return n > 2 && reply[2] == status;
+}
+
+} // namespace
+} // namespace kelvo
+
+using namespace kelvo;
+
+int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_t address, int mode,
+                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], IUpdateSink& sink, int row,
+                  const ToolChannelFactory& channels)
+{
+    std::unique_ptr<IToolChannel> port = MakeChannel(channels);
+    if (!port || port->Open(portNumber) != 1) {
+        ShowUpdateMessage(kTextPortUnavailable);
+        return -1;
+    }
+    auto fail = [&]() {
+        ShowUpdateMessage(kTextTransferFailed);
+        port->Close();
+        return -1;
+    };
+
+    // Only a tool that calls itself "zendrix-..." is ever written to.
+    static const uint8_t kIdentify[3] = {0x46, 0x58, 0xC9};
+    uint8_t reply[kReplySize];
+    int n = port->Transact(kIdentify, 3, kIdentifyTimeoutMs, reply);
+    if (n <= 8 || std::memcmp(reply, "zendrix-", 8) != 0)
+        return fail();
+
+    if (!Command(*port, startCommand, 9, kCommandTimeoutMs, 0x81))
+        return fail();
+    Report(sink, row, mode == kProgressSecondHalf ? 50 : 0, kTextErasing);
+    if (!Command(*port, eraseCommand, 9, kEraseTimeoutMs, 0x83))
+        return fail();
+
+    std::vector<uint8_t> data(kBlockSize + 6);
+    uint32_t k = 0;
+    uint32_t blockAddress = address;
+    uint32_t remaining = length;
+    while (remaining > 0) {
+        uint32_t l = remaining < uint32_t(kBlockSize) ? remaining : uint32_t(kBlockSize);
+        Report(sink, row, BlockPercent(k, length, mode), kTextWriting);
+        uint8_t header[10];
+        MakeBlockHeader(blockAddress, l, header);
+        if (!Command(*port, header, 10, kCommandTimeoutMs, 0x82))
+            return fail();
+        MakeBlockData(image + size_t(k) * kBlockSize, l, k, data.data());
+        if (!Command(*port, data.data(), int(l + 6), kCommandTimeoutMs, 0x84))
+            return fail();
+        ++k;
+        blockAddress += kBlockSize;
+        remaining -= l;
+    }
+
+    static const uint8_t kEnd[4] = {0x46, 0x58, 0xC3, 0xFF};
+    if (!Command(*port, kEnd, 4, kCommandTimeoutMs, 0x85))
+        return fail();
+    port->Close();
+    return 0;
+}
+
+int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const ToolChannelFactory& channels)
+{
+    const int portNumber = g_nDevicePort;
+
+    FILE* f = OpenFile(path, "rb");
+    if (!f) {
+        ShowUpdateMessage(kTextFileUnreadable);
+        return -1;
+    }
+    std::vector<uint8_t> buffer;
+    bool readAll = false;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        if (size >= 0 && size <= kMaxPackageBytes && std::fseek(f, 0, SEEK_SET) == 0) {
+            buffer.resize(size_t(size));
+            readAll = std::fread(buffer.data(), 1, buffer.size(), f) == buffer.size();
+        }
+    }
+    std::fclose(f);
+    if (!readAll) {
+        ShowUpdateMessage(kTextFileUnreadable);
+        return -1;
+    }
+
+    ScramblePackage(buffer.data(), buffer.size());
+    PackageLayout layout;
+    if (!CheckPackage(buffer.data(), buffer.size(), &layout)) {
+        ShowUpdateMessage(kTextInvalidPackage);
+        return -1;
+    }
+
+    const bool mainFirst = layout.type != kPackageSecond;
+    const bool qb230e = path.find(L"QB230E") != std::wstring::npos;
+    uint8_t start[9], erase[9];
+    MakeStartCommand(mainFirst, start);
+    MakeEraseCommand(mainFirst, qb230e, erase);
+    int mode = layout.type == kPackageBoth ? kProgressFirstHalf : kProgressWhole;
+    if (TransferImage(buffer.data() + layout.firstOffset, layout.firstLength, portNumber,
+                      mainFirst ? kMainImageAddress : kSecondImageAddress, mode, start, erase, sink, row,
+                      channels) != 0)
+        return -1;
+
+    SleepMs(kPauseBetweenImagesMs);
+
+    if (layout.type == kPackageBoth) {
+        MakeStartCommand(false, start);
+        MakeEraseCommand(false, false, erase);
+        if (TransferImage(buffer.data() + layout.secondOffset, layout.secondLength, portNumber, kSecondImageAddress,
+                          kProgressSecondHalf, start, erase, sink, row, channels) != 0)
+            return -1;
+    }
+
+    sink.Progress(row, 100);
+    sink.Status(row, UpdateText(kTextPackageWritten));
+    return 0;
+}

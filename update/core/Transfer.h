@@ -1,0 +1,62 @@
+#pragma once
+// Writing a firmware package into the scan tool: load, unscramble, check,
+// then per image Identify, Start, Erase, 2048-byte blocks, End.
+#include "update/core/UpdateSink.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kelvo {
+
+// The serial channel as the transfer uses it (CIntPort in the program).
+class IToolChannel {
+public:
+    virtual ~IToolChannel() = default;
+    virtual int Open(int port) = 0;  // 1 or 0
+    // As CIntPort::Transact: reply length, 0 for none, -1 refused; the reply
+    // buffer holds 2048 bytes.
+    virtual int Transact(const uint8_t* command, int length, uint32_t timeoutMs, uint8_t* reply) = 0;
+    virtual void Close() = 0;
+};
+using ToolChannelFactory = std::function<std::unique_ptr<IToolChannel>()>;
+
+// A channel over CIntPort.
+std::unique_ptr<IToolChannel> NewIntPortChannel();
+
+constexpr int kBlockSize = 2048;
+constexpr int kReplySize = 2048;
+// Packages are a few hundred kilobytes; a bigger file is not read at all.
+constexpr long kMaxPackageBytes = 64L << 20;
+constexpr uint32_t kIdentifyTimeoutMs = 100;
+constexpr uint32_t kCommandTimeoutMs = 100;
+constexpr uint32_t kEraseTimeoutMs = 50000;
+constexpr uint32_t kPauseBetweenImagesMs = 1000;
+
+// Progress modes: the whole range, its first half, its second half.
+enum : int { kProgressWhole = 1, kProgressFirstHalf = 2, kProgressSecondHalf = 3 };
+
+// The percentage reported before block k of an image of `length` bytes.
+int BlockPercent(uint32_t k, uint32_t length, int mode);
+
+// The command frames.
+void MakeStartCommand(bool mainImage, uint8_t out[9]);
+void MakeEraseCommand(bool mainImage, bool qb230e, uint8_t out[9]);
+void MakeBlockHeader(uint32_t address, uint32_t dataLength, uint8_t out[10]);
+// The data frame of block `index`; `out` holds length + 6 bytes.
+void MakeBlockData(const uint8_t* block, uint32_t length, uint32_t index, uint8_t* out);
+
+} // namespace kelvo
+
+// Writes one image; 0 or -1 (a message box has then been shown). Opens and
+// closes its own channel on `port`.
+int TransferImage(const uint8_t* image, uint32_t length, int port, uint32_t address, int mode,
+                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], kelvo::IUpdateSink& sink, int row,
+                  const kelvo::ToolChannelFactory& channels = {});
+
+// Loads, checks and writes the package at `path` into the tool on
+// g_nDevicePort (read once at the start); 0 on success, -1 on failure (the
+// user has then seen a message box).
+int FlashPackageFile(kelvo::IUpdateSink& sink, const std::wstring& path, int row,
+                     const kelvo::ToolChannelFactory& channels = {});

@@ -1,0 +1,39 @@
+#include "update/core/Workers.h"
+
+#include "update/core/Download.h"
+
+namespace kelvo {
+
+void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
+{
+    host.Flashing(job.row);
+    if (FlashPackageFile(host, job.path, job.row, channels) == 0)
+        host.Done();
+    else
+        host.Failed();
+    host.End(job.row);
+}
+
+void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job, const ToolChannelFactory& channels)
+{
+    if (http.IsOffline()) {
+        host.Failed();
+        return;
+    }
+    int result;
+    {
+        std::unique_ptr<IHttpSession> session = http.OpenSession();
+        if (!session) {
+            host.Failed();
+            return;
+        }
+        result = DownloadFile(*session, job.address, job.path, host, job.row);
+    }  // the session is closed before the transfer starts
+    if (result != kDownloadDone) {
+        host.Failed();
+        return;
+    }
+    RunFlashWorker(host, job, channels);
+}
+
+} // namespace kelvo
