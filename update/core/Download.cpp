@@ -1,7 +1,7 @@
 #include "update/core/Download.h"
 
 #include "app/core/platform.h"
-#include "update/core/Catalogue.h"
+#include "update/core/PackageRows.h"
 
 #include <cstdio>
 #include <vector>
