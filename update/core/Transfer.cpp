@@ -1,13 +1,15 @@
 #include "update/core/Transfer.h"
 
 #include "app/core/platform.h"
-#include "device/DeviceState.h"
 #include "update/core/Package.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <vector>
+
+// COM port of the identified tool, -1 when none (set by the identification).
+extern int g_nDevicePort;
 
 namespace kelvo {
 
