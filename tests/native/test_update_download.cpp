@@ -1,0 +1,283 @@
+// Downloads and the catalogue check over a scripted server: what lands on
+// disk, what the row shows, and which catalogues are refused.
+#include "app/core/platform.h"
+#include "native/support/temp_dir.h"
+#include "update/core/Catalogue.h"
+#include "update/core/Download.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace kelvo;
+
+namespace {
+
+struct Resource {
+    std::string body;
+    bool announce = true;
+    long announced = -1;  // -1: the body's size
+    size_t cutAfter = std::string::npos;
+    bool failRead = false;
+};
+
+class ScriptedRequest : public IHttpRequest {
+public:
+    explicit ScriptedRequest(const Resource& r) : m_r(r) {}
+    bool QuerySize(uint32_t* size) override
+    {
+        if (!m_r.announce)
+            return false;
+        *size = uint32_t(m_r.announced >= 0 ? size_t(m_r.announced) : m_r.body.size());
+        return true;
+    }
+    int Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        if (m_r.failRead && m_pos > 0)
+            return -1;
+        size_t end = std::min(m_r.body.size(), m_r.cutAfter);
+        size_t n = std::min<size_t>({capacity, end - m_pos, 5000});
+        std::copy(m_r.body.begin() + long(m_pos), m_r.body.begin() + long(m_pos + n), buffer);
+        m_pos += n;
+        maxAsked = std::max(maxAsked, capacity);
+        return int(n);
+    }
+    static inline uint32_t maxAsked = 0;
+
+private:
+    Resource m_r;
+    size_t m_pos = 0;
+};
+
+struct Server : IHttpClient, IHttpSession {
+    std::map<std::wstring, Resource> files;
+    bool offline = false;
+    std::vector<std::wstring> opened;
+    bool IsOffline() override { return offline; }
+    std::unique_ptr<IHttpSession> OpenSession() override { return std::make_unique<SessionRef>(*this); }
+    std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override
+    {
+        opened.push_back(a);
+        auto it = files.find(a);
+        if (it == files.end())
+            return nullptr;
+        return std::make_unique<ScriptedRequest>(it->second);
+    }
+    struct SessionRef : IHttpSession {
+        explicit SessionRef(Server& s) : s(s) {}
+        std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override { return s.Open(a); }
+        Server& s;
+    };
+};
+
+struct Row : IUpdateSink {
+    std::vector<int> percents;
+    std::vector<std::wstring> statuses;
+    void Progress(int, int p) override { percents.push_back(p); }
+    void Status(int, const std::wstring& t) override { statuses.push_back(t); }
+};
+
+class UpdateDownload : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetUpdateTextSource([](int n) { return L"#" + std::to_wstring(n); });
+        SetMessageSink([this](const std::wstring& text, unsigned) {
+            messages.push_back(text);
+            return kIdOk;
+        });
+        path = Utf8ToWide(dir.file("QB345_V2.34_EN-RU_20191023.bin"));
+    }
+    void TearDown() override
+    {
+        SetMessageSink({});
+        SetUpdateTextSource({});
+    }
+    test::TempDir dir;
+    Server server;
+    Row row;
+    std::wstring path;
+    std::vector<std::wstring> messages;
+    const std::wstring url = L"http://127.0.0.1/Update/QB345/QB345_V2.34_EN-RU.bin";
+};
+
+} // namespace
+
+TEST_F(UpdateDownload, CompleteDownloadTakesThePackagesName)
+{
+    server.files[url].body = std::string(40000, 'x');
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), 0);
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(40000, 'x'));
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+    // 16384-byte reads: 5000 at a time from this server.
+    EXPECT_EQ(ScriptedRequest::maxAsked, kDownloadChunk);
+    ASSERT_FALSE(row.percents.empty());
+    EXPECT_EQ(row.percents.front(), 12);
+    EXPECT_EQ(row.percents.back(), 100);
+    EXPECT_EQ(row.statuses.back(), L"#25");
+    EXPECT_EQ(row.statuses.front().rfind(L"12% / ", 0), 0u);
+}
+
+TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
+{
+    Resource& r = server.files[url];
+    r.body = std::string(40000, 'y');
+
+    r.cutAfter = 12000;  // the server closes early
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_EQ(row.statuses.back(), L"#26");
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+
+    r.cutAfter = std::string::npos;
+    r.failRead = true;
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+
+    r.failRead = false;
+    r.announce = false;
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+
+    r.announce = true;
+    r.announced = 30000;  // more bytes than announced is no complete package either
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_FALSE(FileExists(path));
+
+    EXPECT_EQ(DownloadFile(server, url + L"x", path, row, 0), kDownloadNoAddress);
+    EXPECT_EQ(DownloadFile(server, url, Utf8ToWide(dir.file("no/such/dir/p.bin")), row, 0), kDownloadNoFile);
+
+    // A second try downloads again and succeeds.
+    r.announced = -1;
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), 0);
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)).size(), 40000u);
+}
+
+TEST_F(UpdateDownload, RemoteSize)
+{
+    server.files[url].body = "abc";
+    EXPECT_EQ(GetRemoteFileSize(server, url), 3u);
+    EXPECT_EQ(GetRemoteFileSize(server, url + L"x"), 0u);
+    server.files[url].announce = false;
+    EXPECT_EQ(GetRemoteFileSize(server, url), 0u);
+    server.files[url].announce = true;
+    server.offline = true;
+    EXPECT_EQ(GetRemoteFileSize(server, url), 0u);
+}
+
+namespace {
+
+struct Page : ICataloguePage {
+    std::vector<PackageRow> rows;
+    int enabled = 0;
+    int ItemCount() override { return int(rows.size()); }
+    void AddRow(const PackageRow& r) override { rows.push_back(r); }
+    void EnableLocalButton() override { ++enabled; }
+};
+
+const char kCatalogue[] =
+    "[Version]\r\nNum = 2\r\nVersion01 = First\r\nVersion02 = Second\r\n\r\n"
+    "[First]\r\nNum = 2\r\nVehicleName01 = QB460\r\nVehicleVers01 = 9.00\r\nReleaseTime01 = 2020/01/01\r\n"
+    "VehicleName02 = QB345\r\nVehicleVers02 = 2.34\r\nReleaseTime02 = 2019/10/23\r\n"
+    "LanguageBin = EN-FR-ES-DE-IT/EN-PT-SE-NL-HU/EN-RU\r\n\r\n"
+    "[Second]\r\nNum = 1\r\nVehicleName01 = QB345\r\nVehicleVers01 = 5.00\r\nReleaseTime01 = 2021/01/01\r\n"
+    "LanguageBin = EN\r\n";
+
+class UpdateCatalogue : public UpdateDownload {
+protected:
+    void SetUp() override
+    {
+        UpdateDownload::SetUp();
+        request.model = L"QB345";
+        request.language = L"EN";
+        request.base = L"http://127.0.0.1/Update/";
+        request.catalogueFile = Utf8ToWide(dir.file("version.sv"));
+        request.settingsFile = Utf8ToWide(dir.file("Kelvo.cfg"));
+        test::WriteFileBytes(dir.file("Kelvo.cfg"), "[Update]\r\nQB345= V1.04\r\n");
+        server.files[catalogueUrl].body = kCatalogue;
+        server.files[request.base + L"QB345/QB345_V2.34_EN-RU.bin"].body = std::string(2048, 'p');
+    }
+    CatalogueRequest request;
+    Page page;
+    const std::wstring catalogueUrl = L"http://127.0.0.1/Update/QB345/Zendrix.bin";
+};
+
+} // namespace
+
+TEST_F(UpdateCatalogue, FirstEntryNamingTheModelIsListed)
+{
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kListed);
+    ASSERT_EQ(page.rows.size(), 3u);  // the 5.00 entry that names QB345 again is not used
+    EXPECT_EQ(page.rows[0].version, L"V2.34");
+    EXPECT_EQ(page.rows[2].languages, L"EN/RU");
+    EXPECT_EQ(page.rows[2].size, L"2.0 KB");
+    EXPECT_EQ(page.rows[0].size, L"0.0 B");  // no such file on the server
+    EXPECT_FALSE(FileExists(request.catalogueFile));
+    EXPECT_TRUE(messages.empty());
+
+    request.language = L"FR";
+    Page fr;
+    EXPECT_EQ(FetchCatalogue(fr, server, request), CatalogueOutcome::kListed);
+    ASSERT_EQ(fr.rows.size(), 1u);
+    EXPECT_EQ(fr.rows[0].languages, L"EN/FR/ES/DE/IT");
+}
+
+TEST_F(UpdateCatalogue, NothingNewerEnablesTheLocalList)
+{
+    test::WriteFileBytes(dir.file("Kelvo.cfg"), "[Update]\r\nQB345= V2.34\r\n");
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNothingNewer);
+    EXPECT_EQ(page.enabled, 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], L"#78");
+
+    request.model = L"QB999";
+    server.files[L"http://127.0.0.1/Update/QB999/Zendrix.bin"].body = kCatalogue;
+    messages.clear();
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNothingNewer);
+    EXPECT_EQ(messages.back(), L"#78");
+}
+
+TEST_F(UpdateCatalogue, OversizedShortOrMissingCataloguesAreRefused)
+{
+    Resource& r = server.files[catalogueUrl];
+    std::string big = kCatalogue;
+    big.append(kCatalogueLimit + 1 - big.size(), '\n');
+    r.body = big;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+
+    // Exactly at the limit is read whole.
+    big.resize(kCatalogueLimit);
+    r.body = big;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kListed);
+
+    page.rows.clear();
+    r.body = kCatalogue;
+    r.cutAfter = 100;  // ends before the announced size
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+    r.cutAfter = std::string::npos;
+    r.announce = false;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+    r.announce = true;
+    server.offline = true;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+    server.offline = false;
+    server.files.erase(catalogueUrl);
+    // A catalogue left from an earlier check must not be searched instead.
+    test::WriteFileBytes(dir.file("version.sv"), kCatalogue);
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+    EXPECT_FALSE(FileExists(request.catalogueFile));
+    EXPECT_TRUE(page.rows.empty());
+    EXPECT_EQ(messages.size(), 5u);
+    for (const auto& m : messages)
+        EXPECT_EQ(m, L"#70");
+}
+
+TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
+{
+    request.model = L"";
+    server.files[L"http://127.0.0.1/Update//Zendrix.bin"].body = kCatalogue;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNoModel);
+    EXPECT_TRUE(page.rows.empty());
+    EXPECT_TRUE(messages.empty());
+}
