@@ -14,5 +14,9 @@ std::wstring GetText(const CBinary& id);
 // The same before conversion, through the process-wide cache.
 std::string GetTextBytes(const CBinary& id);
 
+// Empties the text cache. The program never does (a new language takes effect
+// through a restart); tests that switch languages in one process do.
+void ClearTextCache();
+
 // GetText(TextId(n)).
 inline std::wstring GetText(int number) { return GetText(TextId(number)); }
