@@ -1,6 +1,9 @@
 #pragma once
 // CProfile: reader and writer of the program's own settings format
 // ("Kelvo.cfg", and the update catalogue "update\version.sv").
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 class CProfile {
@@ -11,13 +14,51 @@ public:
     static bool SetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& value);
     static bool SetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int value);
+
+    // The whole content of one file in memory, with a read position.
+    class CTextFile {
+    public:
+        CTextFile() = default;
+        virtual ~CTextFile() = default;
+        CTextFile(const CTextFile&) = delete;
+        CTextFile& operator=(const CTextFile&) = delete;
+
+        // Reads the whole file; false when it cannot be opened or read, or
+        // the memory cannot be had. Replaces any earlier content.
+        bool Load(const std::wstring& file);
+        // The next line with its line end (at most two CR/LF bytes), in the
+        // file's own bytes; empty at the end of the content.
+        std::string ReadLine();
+
+        // Bytes up to the first NUL (the content the grammar sees).
+        uint32_t Length() const { return m_length; }
+        uint32_t Position() const { return m_position; }
+        const char* Data() const { return m_content.get(); }
+        // Bytes from the first NUL on: not part of the content, but kept on
+        // a rewrite so that nothing of the file is lost.
+        std::string Tail() const;
+
+    private:
+        std::unique_ptr<char[]> m_content; // file bytes + one NUL
+        uint32_t m_size = 0;               // bytes in the file
+        uint32_t m_length = 0;             // bytes before the first NUL
+        uint32_t m_position = 0;
+    };
 };
 
 namespace kelvo {
 // The platform's standard INI reading rules (GetPrivateProfileStringW on
 // Windows): names compared without regard to case, key and value trimmed, no
 // "//" comments, at most maxChars characters of value. Used for DownloadLink,
-// whose value holds "//".
+// whose value holds "//". A name without a folder is taken from the working
+// directory, as CProfile takes it.
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                            const std::wstring& def, size_t maxChars = 255);
+
+// Steps of a settings-file rewrite, for tests that need one of them to fail
+// the way a full disk or a locked file would.
+enum class ProfileStep { Load, CreateTemp, WriteTemp, Replace };
+// The hook returns false to make the step fail. An empty function removes it.
+using ProfileFaultHook = std::function<bool(ProfileStep)>;
+void SetProfileFaultHook(ProfileFaultHook hook);
 } // namespace kelvo

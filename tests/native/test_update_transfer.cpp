@@ -13,7 +13,7 @@
 
 
 // COM port of the identified tool, owned by the device layer.
-extern int g_nDevicePort;
+#include "device/DeviceState.h"
 
 using namespace kelvo;
 

@@ -1,11 +1,113 @@
 #include "ui/win/KelvoDlg.h"
 
+#include "app/core/platform.h"
 #include "app/core/texts.h"
+#include "app/win/KelvoApp.h"
+#include "ui/core/TabLayout.h"
+
+#include <windowsx.h>
+#include <gdiplus.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+const int kTabImages[5] = {135, 209, 136, 137, 138};
+const int kTabCaptions[5] = {1, 16, 2, 3, 4};
+const UINT kClrButtonClick = WM_USER + 0x214;
+const int kCloseButtonId = 10087;
+const int kMinimizeButtonId = 10088;
+
+} // namespace
+
+CKelvoDlg::CKelvoDlg() : CDialog(102)
+{
+    m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128));
+}
+
+CKelvoDlg::~CKelvoDlg()
+{
+    delete[] m_pSysButtons;
+}
+
+void CKelvoDlg::SetSkinColour(int skinIndex)
+{
+    m_crBackground = kelvo::SkinBackgroundColour(skinIndex);
+}
 
 BOOL CKelvoDlg::OnInitDialog()
 {
-    SetWindowText(GetText(TextId(0)));
+    CDialog::OnInitDialog();
+    m_link = GetDlgItem(1026);
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     CenterWindow();
+
+    m_picturePage.SetBackgroundSource(this);
+    m_picturePage.Create(141, this);
+    m_updatePage.SetHost(this);
+    m_updatePage.Create(129, this);
+
+    m_settingPage.ScanSkins();
+    m_settingPage.LoadSettings();
+    SetSkinColour(m_settingPage.SkinIndex());
+
+    GetClientRect(&m_rcClient);
+    const RECT& c = m_rcClient;
+    m_updatePage.MoveWindow(c.left + 250, c.top + 220, (c.right - 10) - (c.left + 250), (c.bottom - 80) - (c.top + 220));
+    m_picturePage.MoveWindow((c.left + 50) / 2, c.top + 225, 200, (c.bottom - 80) - (c.top + 225));
+
+    SetWindowText(GetText(0));
+    SetDlgItemText(1019, GetText(19));
+    SetDlgItemText(1029, GetText(58));
+
+    ::SendMessageW(GetDlgItem(1029), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
+    ::SendMessageW(GetDlgItem(1019), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
+    ::SendMessageW(m_link, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
+
+    m_updatePage.ShowWindow(SW_SHOW);
+    m_picturePage.ShowWindow(SW_SHOW);
+
+    const std::wstring url = GetText(60);
+    std::wstring linkText = L"<a href=\"" + url + L"\">" + url + L"</a>";
+    ::SetWindowTextW(m_link, linkText.c_str());
+
+    if (!m_pSysButtons) {
+        m_pSysButtons = new ClrButton[2];
+        RECT r0{c.right - 45, 0, c.right, 26};
+        m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, r0, this, kCloseButtonId);
+        m_pSysButtons[0].m_stripId = 201;
+        RECT r1{c.right - 76, 0, c.right - 45, 26};
+        m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, r1, this, kMinimizeButtonId);
+        m_pSysButtons[1].m_stripId = 202;
+        for (int i = 0; i < 2; ++i) {
+            m_pSysButtons[i].ShowWindow(SW_SHOW);
+            m_pSysButtons[i].UpdateWindow();
+            m_pSysButtons[i].Invalidate();
+        }
+    }
+
+    // First non-empty line of version.txt (relative: the installation folder).
+    std::ifstream version("version.txt");
+    std::string line;
+    while (std::getline(version, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        if (!line.empty()) {
+            m_strVersion.assign(line.begin(), line.end());
+            break;
+        }
+    }
+
+    // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
+    // came before them.
+    OnSize(c.right - c.left, c.bottom - c.top);
+
+    SetTimer(1, 100);
     return TRUE;
 }
 
@@ -19,9 +121,340 @@ BOOL CKelvoDlg::PreTranslateMessage(MSG* msg)
 
 LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_CLOSE) {
-        EndDialog(IDCANCEL);
+    switch (msg) {
+    case WM_PAINT:
+        OnPaint();
         return 0;
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return Default();
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_DEVICECHANGE:
+        ScanForDevice();
+        return TRUE;
+    case WM_CLOSE:
+        ConfirmClose();
+        return 0;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->idFrom == 1026 && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
+            auto* link = reinterpret_cast<NMLINK*>(lParam);
+            ::ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+            return 0;
+        }
+        break;
+    }
+    case kClrButtonClick:
+        if (wParam == kCloseButtonId)
+            ConfirmClose();
+        else if (wParam == kMinimizeButtonId)
+            ShowWindow(SW_MINIMIZE);
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        // The status row sits on the painted background.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetBkMode(dc, TRANSPARENT);
+        static HBRUSH brush = nullptr;
+        static COLORREF brushColour = 0;
+        if (!brush || brushColour != m_crBackground) {
+            if (brush)
+                ::DeleteObject(brush);
+            brush = ::CreateSolidBrush(m_crBackground);
+            brushColour = m_crBackground;
+        }
+        return reinterpret_cast<LRESULT>(brush);
+    }
     }
     return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+void CKelvoDlg::OnSize(int cx, int cy)
+{
+    if (!m_link)
+        return;
+    kelvo::TabRects(cx, m_rcTab);
+
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, g_pFont16->m_hObject);
+    auto width = [&](const std::wstring& s) {
+        SIZE sz{};
+        ::GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    const int w1 = width(GetText(19) + L" : " + GetText(60));
+    const int w2 = width(GetText(19));
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+
+    ::MoveWindow(GetDlgItem(1029), 45, cy - 74, cx - 45, 41, TRUE);
+    ::MoveWindow(GetDlgItem(1019), 20, cy - 20, w2, 20, TRUE);
+    ::MoveWindow(m_link, w2 + 40, cy - 20, w1, 18, TRUE);
+    m_ptDeviceIcon = POINT{20, cy - 76};
+}
+
+BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
+{
+    RECT r;
+    GetClientRect(&r);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bmp = ::CreateCompatibleBitmap(screen, r.right, r.bottom);
+    HGDIOBJ oldBmp = ::SelectObject(mem, bmp);
+
+    HBRUSH bg = ::CreateSolidBrush(m_crBackground);
+    ::FillRect(mem, &r, bg);
+    ::DeleteObject(bg);
+
+    if (HBITMAP banner = static_cast<HBITMAP>(
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(133), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+        BITMAP info{};
+        ::GetObjectW(banner, sizeof info, &info);
+        HDC src = ::CreateCompatibleDC(mem);
+        HGDIOBJ o = ::SelectObject(src, banner);
+        ::BitBlt(mem, 0, 0, info.bmWidth, info.bmHeight, src, 0, 0, SRCCOPY);
+        ::SelectObject(src, o);
+        ::DeleteDC(src);
+        ::DeleteObject(banner);
+    }
+
+    const std::wstring title = GetText(0) + L" " + m_strVersion;
+    HFONT font = ::CreateFontW(16, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
+    HGDIOBJ oldFont = ::SelectObject(mem, font);
+    SIZE sz{};
+    ::GetTextExtentPoint32W(mem, title.c_str(), static_cast<int>(title.size()), &sz);
+    ::SetTextColor(mem, RGB(255, 255, 255));
+    ::SetBkMode(mem, TRANSPARENT);
+    RECT tr{r.right - sz.cx - 80, 0, r.right, 20};
+    ::DrawTextW(mem, title.c_str(), static_cast<int>(title.size()), &tr, DT_LEFT | DT_TOP);
+    ::SelectObject(mem, oldFont);
+    ::DeleteObject(font);
+
+    ::BitBlt(screen, 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
+    ::SelectObject(mem, oldBmp);
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    return TRUE;
+}
+
+void CKelvoDlg::DrawPng(HDC dc, UINT id, int x, int y, int w, int h)
+{
+    Gdiplus::Image* image = LoadPngResource(id);
+    if (!image)
+        return;
+    {
+        Gdiplus::Graphics g(dc);
+        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        g.DrawImage(image, x, y, w, h);
+    }
+    delete image;
+}
+
+void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r)
+{
+    const int w = r.right - r.left;
+    if (w > 100)
+        DrawPng(dc, imageId, r.left + (w - 100) / 2, r.top + 5, 100, 100);
+    else
+        DrawPng(dc, imageId, r.left, r.top + 5, w, 100);
+
+    HGDIOBJ oldFont = ::SelectObject(dc, g_pFont24->m_hObject);
+    ::SetBkMode(dc, OPAQUE);
+    ::SetBkColor(dc, m_crBackground);
+    ::SetTextColor(dc, m_tabTextColor[index]);
+    SIZE sz{};
+    ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
+    const int tw = sz.cx;
+    if (tw <= w) {
+        RECT tr{r.left + (w - tw) / 2, r.top + 105, r.left + (w - tw) / 2 + tw, r.bottom};
+        ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tr, DT_LEFT | DT_TOP);
+    } else {
+        const std::wstring text = kelvo::SplitCaption(caption, tw, w);
+        RECT tr{r.left, r.top + 105, r.right, r.bottom};
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr, DT_CENTER | DT_VCENTER);
+    }
+    ::SelectObject(dc, oldFont);
+}
+
+void CKelvoDlg::OnPaint()
+{
+    if (::IsIconic(m_hWnd)) {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m_hWnd, &ps);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        RECT r;
+        GetClientRect(&r);
+        int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+        ::DrawIcon(dc, (r.right - cx + 1) / 2, (r.bottom - cy + 1) / 2, m_hIcon);
+        ::EndPaint(m_hWnd, &ps);
+        return;
+    }
+    Default();
+    HDC dc = ::GetDC(m_hWnd);
+    for (int i = 0; i < 5; ++i)
+        DrawTab(dc, i, kTabImages[i], GetText(kTabCaptions[i]), m_rcTab[i]);
+    const RECT& r = (m_nCurPage >= 1 && m_nCurPage <= 4) ? m_rcTab[m_nCurPage] : m_rcTab[0];
+    DrawPng(dc, 211, r.left - 10, r.top - 10, (r.right - r.left) + 20, (r.bottom - r.top) + 18);
+    if (m_bShowStatus)
+        DrawPng(dc, m_bDevicePresent ? 139 : 140, m_ptDeviceIcon.x, m_ptDeviceIcon.y, 24, 24);
+    ::ReleaseDC(m_hWnd, dc);
+}
+
+void CKelvoDlg::PlacePage(CDialog& page, int bottomMargin)
+{
+    RECT c;
+    GetClientRect(&c);
+    page.MoveWindow(c.left, c.top + 220, c.right - c.left, (c.bottom - bottomMargin) - (c.top + 220));
+}
+
+void CKelvoDlg::OnLButtonDown(UINT, POINT p)
+{
+    // A press anywhere on the free area drags the window; returns on release.
+    SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+
+    int hit = -1;
+    for (int i = 0; i < 5; ++i)
+        if (::PtInRect(&m_rcTab[i], p))
+            hit = i;
+    switch (hit) {
+    case 0:
+        SelectPage(0);
+        break;
+    case 2:
+        if (!m_dtcPage.m_hWnd) {
+            m_dtcPage.Create(130, this);
+            PlacePage(m_dtcPage, 80);
+            m_dtcPage.LoadDtcFile(m_settingPage.LanguageIndex());
+        }
+        SelectPage(2);
+        break;
+    case 3:
+        if (!m_manualPage.m_hWnd) {
+            m_manualPage.Create(131, this);
+            PlacePage(m_manualPage, 80);
+        }
+        SelectPage(3);
+        break;
+    case 4:
+        if (!m_settingPage.m_hWnd) {
+            m_settingPage.Create(132, this);
+            PlacePage(m_settingPage, 0);
+        }
+        SelectPage(4);
+        break;
+    case 1:
+        if (!m_printPage.m_hWnd) {
+            m_printPage.Create(200, this);
+            PlacePage(m_printPage, 80);
+            if (m_nCurPage != 1)
+                SelectPage(1);
+        }
+        SelectPage(1);
+        break;
+    default:
+        break;
+    }
+}
+
+void CKelvoDlg::ShowStatusRow(BOOL show)
+{
+    m_bShowStatus = show;
+    const int cmd = show ? SW_SHOW : SW_HIDE;
+    ::ShowWindow(GetDlgItem(1029), cmd);
+    ::ShowWindow(GetDlgItem(1019), cmd);
+    ::ShowWindow(m_link, cmd);
+}
+
+void CKelvoDlg::SelectPage(int index)
+{
+    if (index == m_nCurPage)
+        return;
+    ShowStatusRow(index != 4);
+    if (m_nCurPage == 1) {
+        g_reportPort = -1;
+        g_reportStop = 1;
+        m_printPage.ClearReportBox();
+    }
+    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    for (int i = 0; i < 5; ++i) {
+        if (i == index)
+            continue;
+        if (pages[i]->m_hWnd)
+            pages[i]->ShowWindow(SW_HIDE);
+        if (i == 0 && m_picturePage.m_hWnd)
+            m_picturePage.ShowWindow(SW_HIDE);
+    }
+    if (pages[index]->m_hWnd)
+        pages[index]->ShowWindow(SW_SHOW);
+    if (index == 0 && m_picturePage.m_hWnd)
+        m_picturePage.ShowWindow(SW_SHOW);
+
+    if (m_nCurPage != -1)
+        m_tabTextColor[m_nCurPage] = 0;
+    m_nCurPage = index;
+    m_tabTextColor[index] = 0xE5A33A;
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    if (index == 1)
+        m_printPage.ConnectReportReader();
+}
+
+void CKelvoDlg::OnTimer(UINT_PTR)
+{
+    KillTimer(1);
+    ScanForDevice();
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW(L"update\\*.*", &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        ::CreateDirectoryW(L"update", nullptr);
+    else
+        ::FindClose(h);
+}
+
+void CKelvoDlg::ScanForDevice()
+{
+    const DWORD now = ::GetTickCount();
+    const DWORD elapsed = m_dwLastScanTick == static_cast<DWORD>(-1) ? 0 : now - m_dwLastScanTick;
+    m_dwLastScanTick = now;
+    const int keep = static_cast<int>(elapsed) <= 1000;
+
+    const ToolPresence presence = DetectScanTool();
+    if (presence == ToolPresence::kPresent) {
+        m_bDevicePresent = TRUE;
+        IdentifyDevice(*this, keep, 0);
+        if (!m_strDeviceName.empty())
+            SetDlgItemText(1029, GetText(62) + L" --- " + m_strDeviceName);
+        else
+            SetDlgItemText(1029, GetText(62) + GetText(22));
+        if (m_nCurPage == 1)
+            m_printPage.ConnectReportReader();
+    } else if (presence == ToolPresence::kAbsent) {
+        if (m_nCurPage == 1) {
+            g_reportPort = -1;
+            g_reportStop = 1;
+        }
+        m_updatePage.m_list.DeleteAllItems();
+        m_updatePage.m_nMode = 0;
+        m_updatePage.m_btnLocal.EnableWindow(TRUE);
+        m_updatePage.m_btnOnline.EnableWindow(TRUE);
+        m_bDevicePresent = FALSE;
+        m_strDeviceName.clear();
+        SetDlgItemText(1029, GetText(58));
+    }
+    RECT icon{m_ptDeviceIcon.x, m_ptDeviceIcon.y, m_ptDeviceIcon.x + 24, m_ptDeviceIcon.y + 24};
+    ::InvalidateRect(m_hWnd, &icon, TRUE);
+}
+
+void CKelvoDlg::ConfirmClose()
+{
+    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(81), MB_YESNO | MB_ICONQUESTION) == IDNO)
+        return;
+    EndDialog(IDOK);
 }

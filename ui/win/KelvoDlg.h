@@ -1,12 +1,79 @@
 #pragma once
-// CKelvoDlg: the main window (template 102).
+// CKelvoDlg: the main window (template 102). A borderless dialog with five
+// picture tabs, one page shown at a time below them, the device watch and the
+// status row at the bottom.
 #include "framework/afx.h"
+#include "ui/win/ClrButton.h"
+#include "ui/win/MannualPage.h"
+#include "ui/win/PageHosts.h"
+#include "ui/win/PicturePage.h"
+#include "ui/win/PlaceholderPages.h"
+#include "device/DeviceHost.h"
+#include "update/win/UpdatePage.h"
 
-class CKelvoDlg : public CDialog {
+#include <string>
+
+class CKelvoDlg : public CDialog, public IMainWindow, public IDeviceHost {
 public:
-    CKelvoDlg() : CDialog(102) {}
+    CKelvoDlg();
+    ~CKelvoDlg() override;
 
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // IMainWindow
+    COLORREF BackgroundColour() const override { return m_crBackground; }
+    void SetSkinColour(int skinIndex) override;
+    BOOL IsDevicePresent() const override { return m_bDevicePresent; }
+    void SetUpdateBusy(BOOL busy) override { m_bUpdateBusy = busy; }
+    void Identify(int keep, int variant) override { IdentifyDevice(*this, keep, variant); }
+    std::wstring DeviceName() const override { return m_strDeviceName; }
+
+    // IDeviceHost
+    std::wstring GetDeviceName() const override { return m_strDeviceName; }
+    void SetDeviceName(const std::wstring& name) override { m_strDeviceName = name; }
+    void SetStatusText(const std::wstring& text) override { SetDlgItemText(1029, text); }
+    int UpdateMode() const override { return m_updatePage.m_nMode; }
+    void EnableLocalButton(bool enable) override { m_updatePage.m_btnLocal.EnableWindow(enable); }
+    void EnableOnlineButton(bool enable) override { m_updatePage.m_btnOnline.EnableWindow(enable); }
+
+    void SelectPage(int index);
+    void ScanForDevice();
+    void ConfirmClose();
+
+    std::wstring m_strVersion;
+    BOOL m_bUpdateBusy = FALSE;
+    BOOL m_bShowStatus = TRUE;
+    HWND m_link = nullptr;
+    ClrButton* m_pSysButtons = nullptr;
+    COLORREF m_crBackground = 0xFFFFFF;
+    BOOL m_bDevicePresent = FALSE;
+    std::wstring m_strDeviceName;
+    int m_nCurPage = -1;
+    RECT m_rcClient{};
+    DWORD m_dwLastScanTick = static_cast<DWORD>(-1);
+    POINT m_ptDeviceIcon{-1, -1};
+    COLORREF m_tabTextColor[5] = {0, 0, 0, 0, 0};
+    RECT m_rcTab[5]{};
+
+    CPrintPage m_printPage;
+    CUpdatePage m_updatePage;
+    CSearchDtcPage m_dtcPage;
+    CMannualPage m_manualPage;
+    CSettingPage m_settingPage;
+    CPicturePage m_picturePage;
+
+    HICON m_hIcon = nullptr;
+
+private:
+    void OnPaint();
+    BOOL OnEraseBkgnd(HDC dc);
+    void OnSize(int cx, int cy);
+    void OnLButtonDown(UINT flags, POINT p);
+    void OnTimer(UINT_PTR id);
+    void DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r);
+    void ShowStatusRow(BOOL show);
+    void PlacePage(CDialog& page, int bottomMargin);
+    void DrawPng(HDC dc, UINT id, int x, int y, int w, int h);
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 // COM port of the identified tool, -1 when none (set by the identification).
-extern int g_nDevicePort;
+#include "device/DeviceState.h"
 
 namespace kelvo {
 

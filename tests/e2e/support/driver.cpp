@@ -224,16 +224,18 @@ std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly)
         bool visible;
         std::vector<HWND> out;
     } ctx{pid, visibleOnly, {}};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
+    struct Cb {
+        static BOOL CALLBACK Each(HWND h, LPARAM lp)
+        {
             auto* c = reinterpret_cast<Ctx*>(lp);
             DWORD p = 0;
             ::GetWindowThreadProcessId(h, &p);
             if (p == c->pid && (!c->visible || ::IsWindowVisible(h)))
                 c->out.push_back(h);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+        }
+    };
+    ::EnumWindows(&Cb::Each, reinterpret_cast<LPARAM>(&ctx));
     return ctx.out;
 }
 
@@ -264,15 +266,16 @@ std::wstring WindowText(HWND hwnd)
 std::wstring ChildTexts(HWND hwnd)
 {
     std::wstring out;
-    ::EnumChildWindows(
-        hwnd,
-        [](HWND h, LPARAM lp) -> BOOL {
+    struct Cb {
+        static BOOL CALLBACK Each(HWND h, LPARAM lp)
+        {
             auto* s = reinterpret_cast<std::wstring*>(lp);
             *s += WindowText(h);
             *s += L"\n";
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&out));
+        }
+    };
+    ::EnumChildWindows(hwnd, &Cb::Each, reinterpret_cast<LPARAM>(&out));
     return out;
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+// Device discovery and identification as the main window and the update page use them.
+#include "device/DeviceState.h"
+
+#include <string>
+#include <vector>
+
+// What the identification reports to: the main window implements it.
+class IDeviceHost {
+public:
+    virtual std::wstring GetDeviceName() const = 0;
+    virtual void SetDeviceName(const std::wstring& name) = 0;
+    virtual void SetStatusText(const std::wstring& text) = 0;  // control 1029
+    virtual int UpdateMode() const = 0;                        // the update page's m_nMode
+    virtual void EnableLocalButton(bool enable) = 0;           // button 1010
+    virtual void EnableOnlineButton(bool enable) = 0;          // button 1002
+
+protected:
+    ~IDeviceHost() = default;
+};
+
+enum class ToolPresence { kPresent, kAbsent, kUnavailable };
+
+// USB presence of the scan tool (vendor 0483, product 5740); Windows only.
+ToolPresence DetectScanTool();
+// COM numbers of the USB serial ports, in the order of their USBSER index.
+int ListToolPorts(std::vector<int>& ports);
+
+// Finds the port on which the tool answers and learns its model name; the port
+// list comes from ListToolPorts unless one is given.
+void IdentifyDevice(IDeviceHost& host, int keep, int variant);
+void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<int>& ports);
+
+// The model name in an identification reply of n bytes (text from index 8,
+// upper case, up to the first zero byte); false when the reply is no identification.
+bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name);

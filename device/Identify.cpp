@@ -1,0 +1,68 @@
+// Identification of the scan tool over the USB serial ports.
+#include "app/core/codepage.h"
+#include "app/core/texts.h"
+#include "device/DeviceHost.h"
+#include "device/IntPort.h"
+
+#include <cstdint>
+
+bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name)
+{
+    if (n <= 8)
+        return false;
+    // A zero-terminated string within the reply; the buffer holds 2048 bytes.
+    int len = 0;
+    while (len < n && len < CIntPort::kMaxRead && reply[len])
+        ++len;
+    std::string text(reinterpret_cast<const char*>(reply), static_cast<size_t>(len));
+    std::wstring wide = kelvo::ToWide(0, text);
+    std::wstring model = wide.size() > 8 ? wide.substr(8, 260) : std::wstring();
+    for (auto& c : model)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    *name = model;
+    return true;
+}
+
+void IdentifyDevice(IDeviceHost& host, int keep, int variant)
+{
+    std::vector<int> ports;
+    ListToolPorts(ports);
+    IdentifyDevice(host, keep, variant, ports);
+}
+
+namespace {
+void EnableButtons(IDeviceHost& host)
+{
+    host.EnableLocalButton(host.UpdateMode() != 2);
+    host.EnableOnlineButton(host.UpdateMode() != 1);
+}
+} // namespace
+
+void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<int>& ports)
+{
+    const uint8_t identify[3] = {0x46, 0x58, static_cast<uint8_t>(variant ? 0xCA : 0xC9)};
+    uint8_t reply[CIntPort::kMaxRead];
+    for (int port : ports) {
+        CIntPort channel;
+        if (!channel.Open(port))
+            continue;
+        int n = channel.Transact(identify, 3, 100, reply);
+        std::wstring name;
+        if (n > 8 && ParseIdentification(reply, n, &name)) {
+            host.SetDeviceName(name);
+            if (!name.empty())
+                host.SetStatusText(GetText(62) + L" --- " + name);
+            g_nDevicePort = port;
+            EnableButtons(host);
+            channel.Close();
+            return;
+        }
+        channel.Close();
+    }
+    if (keep && !host.GetDeviceName().empty())
+        return;
+    host.SetDeviceName(L"");
+    g_nDevicePort = -1;
+    EnableButtons(host);
+}

@@ -1,0 +1,150 @@
+// The portable part of the serial channel: open/close book-keeping, reads
+// capped at 2048 bytes, and the command/reply transaction.
+#include "device/IntPort.h"
+
+#include "app/core/platform.h"
+#include "device/DeviceState.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+int g_nDevicePort = -1;
+
+// Defined by the back end: hands a diagnostic text to the owner window.
+void SendDiagnosticToOwner(void* owner, const wchar_t* text);
+
+namespace kelvo {
+
+namespace {
+std::mutex& HeldMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::set<int>& Held()
+{
+    static std::set<int> s;
+    return s;
+}
+} // namespace
+
+bool ClaimPort(int port)
+{
+    std::lock_guard<std::mutex> lock(HeldMutex());
+    return Held().insert(port).second;
+}
+
+void ReleasePort(int port)
+{
+    std::lock_guard<std::mutex> lock(HeldMutex());
+    Held().erase(port);
+}
+
+} // namespace kelvo
+
+CIntPort::~CIntPort()
+{
+    if (m_bOpen)
+        Close();
+}
+
+int CIntPort::Open(int port)
+{
+    m_hOwner = nullptr;
+    if (m_bOpen)
+        return 1;
+    // Exclusive within the process even where the driver would share the port.
+    if (!kelvo::ClaimPort(port))
+        return 0;
+    if (!SysOpen(port)) {
+        kelvo::ReleasePort(port);
+        return 0;
+    }
+    m_nPort = port;
+    m_bOpen = 1;
+    return 1;
+}
+
+int CIntPort::Close()
+{
+    if (m_bOpen || m_hPort) {
+        SysClose();
+        m_hPort = 0;
+        if (m_nPort >= 0 || m_bOpen)
+            kelvo::ReleasePort(m_nPort);
+    }
+    m_bOpen = 0;
+    m_nPort = -1;
+    return 1;
+}
+
+int CIntPort::Write(const uint8_t* data, int count)
+{
+    if (!m_bOpen || !m_hPort)
+        return -1;
+    unsigned long error = 0;
+    int n = SysWrite(data, count, &error);
+    if (n < 0)
+        Diagnostic("WriteFile failed, error = %d", error);
+    return n;
+}
+
+int CIntPort::Read(uint8_t* buffer)
+{
+    if (!m_bOpen || !m_hPort)
+        return -1;
+    unsigned long error = 0;
+    int queued = SysQueued(&error);
+    if (queued < 0) {
+        Diagnostic("ClearCommError failed, error = %d", error);
+        return -1;
+    }
+    if (queued == 0)
+        return 0;
+    int n = SysRead(buffer, queued < kMaxRead ? queued : kMaxRead, &error);
+    if (n < 0)
+        Diagnostic("ReadFile failed, error = %d", error);
+    return n;
+}
+
+int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, uint8_t* reply)
+{
+    int last = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::memset(reply, 0, kMaxRead);
+        if (m_bOpen && m_hPort)
+            SysPurgeInput();
+        if (Write(command, length) <= 0) {
+            kelvo::SleepMs(100);
+            continue;
+        }
+        const uint32_t start = kelvo::TickCount();
+        do {
+            // Polls at least once, even with a time-out of 0.
+            last = Read(reply);
+            if (last > 0) {
+                if (last > 2 && (reply[2] & 0xF0) == 0xE0)
+                    return -1;  // the tool refused the command
+                kelvo::SleepMs(1);
+                return last;
+            }
+        } while (static_cast<uint32_t>(kelvo::TickCount() - start) <= timeoutMs);
+    }
+    return last;
+}
+
+void CIntPort::Diagnostic(const char* what, unsigned long error)
+{
+    if (!m_hOwner)
+        return;
+    char text[128];
+    std::snprintf(text, sizeof text, what, static_cast<int>(error));
+    wchar_t wide[128];
+    size_t i = 0;
+    for (; text[i] && i < 127; ++i)
+        wide[i] = static_cast<unsigned char>(text[i]);
+    wide[i] = 0;
+    SendDiagnosticToOwner(m_hOwner, wide);
+}

@@ -1,0 +1,90 @@
+// Win32 back end of the serial channel.
+#include "device/IntPort.h"
+
+#include <windows.h>
+
+void SendDiagnosticToOwner(void* owner, const wchar_t* text)
+{
+    ::SendMessageW(static_cast<HWND>(owner), WM_USER + 123, reinterpret_cast<WPARAM>(text), 0);
+}
+
+namespace {
+HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+} // namespace
+
+bool CIntPort::SysOpen(int port)
+{
+    wchar_t name[32];
+    _snwprintf(name, 32, L"\\\\.\\COM%d", port);
+    name[31] = 0;
+    HANDLE h = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    ::GetCommState(h, &dcb);
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    if (!::SetCommState(h, &dcb) || !::SetupComm(h, kQueueSize, kQueueSize)) {
+        m_hPort = reinterpret_cast<intptr_t>(h);
+        Diagnostic("SetCommState failed, error = %d", ::GetLastError());
+        ::CloseHandle(h);
+        m_hPort = 0;
+        return false;
+    }
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.ReadTotalTimeoutConstant = 40;
+    t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.WriteTotalTimeoutConstant = 0;
+    if (!::SetCommTimeouts(h, &t)) {
+        Diagnostic("SetCommTimeouts failed, error = %d", ::GetLastError());
+        ::CloseHandle(h);
+        return false;
+    }
+    m_hPort = reinterpret_cast<intptr_t>(h);
+    return true;
+}
+
+void CIntPort::SysClose()
+{
+    if (m_hPort)
+        ::CloseHandle(H(m_hPort));
+}
+
+int CIntPort::SysWrite(const uint8_t* data, int count, unsigned long* error)
+{
+    DWORD written = 0;
+    if (!::WriteFile(H(m_hPort), data, static_cast<DWORD>(count), &written, nullptr)) {
+        *error = ::GetLastError();
+        return -1;
+    }
+    return static_cast<int>(written);
+}
+
+int CIntPort::SysQueued(unsigned long* error)
+{
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(H(m_hPort), &errors, &stat)) {
+        *error = ::GetLastError();
+        return -1;
+    }
+    return static_cast<int>(stat.cbInQue);
+}
+
+int CIntPort::SysRead(uint8_t* buffer, int count, unsigned long* error)
+{
+    DWORD got = 0;
+    if (!::ReadFile(H(m_hPort), buffer, static_cast<DWORD>(count), &got, nullptr)) {
+        *error = ::GetLastError();
+        return -1;
+    }
+    return static_cast<int>(got);
+}
+
+void CIntPort::SysPurgeInput() { ::PurgeComm(H(m_hPort), PURGE_RXCLEAR); }

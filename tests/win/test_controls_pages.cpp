@@ -1,0 +1,432 @@
+// The gallery and the manual page hosted in a real dialog: the slide show's
+// timer, hover pause and clicks, its paint; the manual folder's listing and
+// the fallback to the shipped reader when no program opens PDF files.
+#include "test_controls_support.h"
+
+#include "app/core/platform.h"
+#include "ui/win/MannualPage.h"
+#include "ui/win/PicturePage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace kelvo::test;
+
+namespace {
+
+LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
+
+// ---------------------------------------------------------------- CPicturePage
+
+class PicturePageTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetCursorPos(5, 5);  // keep the real mouse off the page
+        ASSERT_TRUE(m_host.Open());
+        m_page.SetBackgroundSource(&m_host);
+        ASSERT_TRUE(m_page.Create(CPicturePage::IDD, &m_host));
+        m_page.MoveWindow(10, 10, 200, 320);
+        m_page.ShowWindow(SW_SHOW);
+        m_page.UpdateWindow();  // the first paint measures the page
+        ASSERT_EQ(200, m_page.m_clientWidth);
+    }
+    void Tick() { m_page.SendMessage(WM_TIMER, CPicturePage::kTimerId); }
+
+    CHostDialog m_host;
+    CPicturePage m_page;
+};
+
+TEST_F(PicturePageTest, HoldsTheFourteenProducts)
+{
+    ASSERT_EQ(14, m_page.PictureCount());
+    ASSERT_EQ(14u, m_page.m_modelNames.size());
+    EXPECT_EQ(L"QB120", m_page.m_modelNames[0]);
+    EXPECT_EQ(L"QB345", m_page.m_modelNames[3]);
+    EXPECT_EQ(L"MZR710", m_page.m_modelNames[10]);
+    EXPECT_EQ(L"QB1010", m_page.m_modelNames[13]);
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ(156 + i, m_page.m_pictureIds[static_cast<size_t>(i)]);
+    EXPECT_EQ(0, m_page.CurrentIndex());
+}
+
+TEST_F(PicturePageTest, TimerCyclesThroughAllPicturesAndWraps)
+{
+    for (int i = 1; i <= 13; ++i) {
+        Tick();
+        ASSERT_EQ(i, m_page.CurrentIndex());
+    }
+    Tick();
+    EXPECT_EQ(0, m_page.CurrentIndex());
+}
+
+TEST_F(PicturePageTest, AdvancesByItselfEveryTwoSeconds)
+{
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(PumpUntil([&] { return m_page.CurrentIndex() == 1; }, 5000));
+    DWORD first = GetTickCount() - start;
+    EXPECT_GE(first, 1800u);
+    ASSERT_TRUE(PumpUntil([&] { return m_page.CurrentIndex() == 2; }, 5000));
+    DWORD second = GetTickCount() - start - first;
+    EXPECT_GE(second, 1800u);
+    EXPECT_LE(second, 3000u);
+}
+
+TEST_F(PicturePageTest, HoverPausesAndLeavingResumes)
+{
+    Tick();
+    ASSERT_EQ(1, m_page.CurrentIndex());
+    m_page.SendMessage(WM_MOUSEMOVE, 0, Point(150, 40));
+    EXPECT_TRUE(m_page.m_hovering);
+    EXPECT_TRUE(m_page.m_tracking);
+    Tick();
+    Tick();
+    EXPECT_EQ(1, m_page.CurrentIndex()) << "paused while the mouse is over the page";
+    m_page.SendMessage(WM_MOUSELEAVE);
+    EXPECT_FALSE(m_page.m_hovering);
+    Tick();
+    EXPECT_EQ(2, m_page.CurrentIndex()) << "resumes from the picture shown";
+}
+
+TEST_F(PicturePageTest, HalvesAndWrappingClicks)
+{
+    m_page.SendMessage(WM_MOUSEMOVE, 0, Point(10, 40));
+    EXPECT_EQ(1, m_page.m_side);
+    m_page.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(10, 40));
+    EXPECT_EQ(13, m_page.CurrentIndex()) << "left half of picture 0 shows the last";
+    m_page.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(10, 40));
+    EXPECT_EQ(12, m_page.CurrentIndex());
+
+    m_page.SendMessage(WM_MOUSEMOVE, 0, Point(100, 40));
+    EXPECT_EQ(1, m_page.m_side) << "the middle belongs to the left half";
+    m_page.SendMessage(WM_MOUSEMOVE, 0, Point(101, 40));
+    EXPECT_EQ(2, m_page.m_side);
+    m_page.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(101, 40));
+    EXPECT_EQ(13, m_page.CurrentIndex());
+    m_page.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(101, 40));
+    EXPECT_EQ(0, m_page.CurrentIndex()) << "right half of the last shows picture 0";
+}
+
+TEST_F(PicturePageTest, ClickBeforeAnyMoveOnlyRepaints)
+{
+    ValidateRect(m_page.m_hWnd, nullptr);
+    m_page.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(10, 40));
+    EXPECT_EQ(0, m_page.CurrentIndex());
+    RECT update{};
+    EXPECT_TRUE(GetUpdateRect(m_page.m_hWnd, &update, FALSE)) << "the page was invalidated";
+}
+
+TEST_F(PicturePageTest, PaintsTheHostsBackgroundAndTheModelName)
+{
+    RepaintNow(m_page.m_hWnd);
+    // The test program has no product pictures: the background shows there.
+    EXPECT_EQ(m_host.m_background, PixelAt(m_page.m_hWnd, 5, 5));
+    EXPECT_EQ(m_host.m_background, PixelAt(m_page.m_hWnd, 195, 315));
+    auto darkPixelsBelowPicture = [&] {
+        int n = 0;
+        for (int y = 260; y < 300; ++y)
+            for (int x = 0; x < 200; x += 2)
+                if (GetRValue(PixelAt(m_page.m_hWnd, x, y)) < 60)
+                    ++n;
+        return n;
+    };
+    EXPECT_GT(darkPixelsBelowPicture(), 20) << "model name drawn under the picture";
+
+    m_host.m_background = RGB(0xB6, 0xB6, 0xB6);
+    RepaintNow(m_page.m_hWnd);
+    EXPECT_EQ(RGB(0xB6, 0xB6, 0xB6), PixelAt(m_page.m_hWnd, 5, 5)) << "follows the host's colour";
+}
+
+TEST_F(PicturePageTest, EnterAndEscapeAreSwallowed)
+{
+    MSG m{m_page.m_hWnd, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(m_page.PreTranslateMessage(&m));
+    m.wParam = VK_ESCAPE;
+    EXPECT_TRUE(m_page.PreTranslateMessage(&m));
+    m.wParam = 'A';
+    EXPECT_FALSE(m_page.PreTranslateMessage(&m));
+}
+
+// ---------------------------------------------------------------- CMannualPage
+
+std::wstring TestProgramFolder()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f) << "cannot write a test file";
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+}
+
+std::wstring ReadWide(const std::wstring& path)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return {};
+    std::wstring out(GetFileSize(f, nullptr) / sizeof(wchar_t), L'\0');
+    DWORD read = 0;
+    ReadFile(f, out.data(), static_cast<DWORD>(out.size() * sizeof(wchar_t)), &read, nullptr);
+    CloseHandle(f);
+    return out;
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring p = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(p);
+            else
+                DeleteFileW(p.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+// Runs a program of the prefix and waits for it.
+DWORD RunAndWait(std::wstring commandLine)
+{
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return static_cast<DWORD>(-1);
+    WaitForSingleObject(pi.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// An installation folder of its own, made the working directory, as when the
+// program is started from its shortcut.
+class ManualPageTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH, temp);
+        static int serial = 0;
+        m_folder = std::wstring(temp) + L"kelvo-manual-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                   std::to_wstring(++serial);
+        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
+        wchar_t cwd[MAX_PATH + 1];
+        GetCurrentDirectoryW(MAX_PATH, cwd);
+        m_oldCwd = cwd;
+        SetCurrentDirectoryW(m_folder.c_str());
+        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
+            m_messages.emplace_back(text, flags);
+            return kelvo::kIdOk;
+        });
+        ASSERT_TRUE(m_host.Open());
+    }
+    void TearDown() override
+    {
+        kelvo::SetMessageSink(nullptr);
+        SetCurrentDirectoryW(m_oldCwd.c_str());
+        RemoveTree(m_folder);
+    }
+    // The manual folder as shipped: one PDF manual and the reader, plus a few
+    // things that must not be listed.
+    void MakeManualFolder(const wchar_t* readerName)
+    {
+        CreateDirectoryW(L"manual", nullptr);
+        WriteBytes(L"manual\\QB345 User Manual.pdf", "%PDF-1.4\n%%EOF\n");
+        WriteBytes(L"manual\\a.pd", "short name");
+        WriteBytes(L"manual\\Release notes.txt", "notes");
+        CreateDirectoryW(L"manual\\Older manuals", nullptr);
+        if (readerName) {
+            ASSERT_TRUE(CopyFileW((TestProgramFolder() + L"test_controls_reader.exe").c_str(),
+                                  (std::wstring(L"manual\\") + readerName).c_str(), FALSE))
+                << "the stand-in reader is built beside this program";
+        }
+    }
+    void OpenPage()
+    {
+        ASSERT_TRUE(m_page.Create(CMannualPage::IDD, &m_host));
+        m_page.MoveWindow(0, 0, 600, 400);
+        m_page.ShowWindow(SW_SHOW);
+        m_page.UpdateWindow();
+    }
+    std::vector<std::wstring> Items() const
+    {
+        std::vector<std::wstring> out;
+        for (int i = 0; i < m_page.m_manualList.GetItemCount(); ++i)
+            out.push_back(m_page.m_manualList.GetItemText(i, 0));
+        return out;
+    }
+    // Double-clicks item `index` of the list (or empty space for -1), as the mouse does.
+    void DoubleClick(int index)
+    {
+        POINT p{590, 390};
+        if (index >= 0) {
+            RECT r{};
+            r.left = LVIR_ICON;
+            m_page.m_manualList.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+            p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        } else {
+            RECT c;
+            m_page.m_manualList.GetClientRect(&c);
+            p = {c.right - 5, c.bottom - 5};
+        }
+        HWND list = m_page.m_manualList.m_hWnd;
+        SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, Point(p.x, p.y));
+        SendMessageW(list, WM_LBUTTONUP, 0, Point(p.x, p.y));
+    }
+
+    std::wstring m_folder, m_oldCwd;
+    std::vector<std::pair<std::wstring, unsigned>> m_messages;
+    CHostDialog m_host;
+    CMannualPage m_page;
+};
+
+TEST_F(ManualPageTest, ListsTheDocumentsAndRemembersTheReader)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    // The list shows the names in the reverse order of the folder's enumeration.
+    std::vector<std::wstring> expected;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(L"manual\\*.*", &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    do {
+        std::wstring n = fd.cFileName;
+        if (n == L"QB345 User Manual.pdf" || n == L"Release notes.txt")
+            expected.insert(expected.begin(), n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    EXPECT_EQ(expected, Items()) << "no reader, no a.pd, no folder";
+    EXPECT_EQ(L"Reader.EXE", m_page.m_readerName) << "upper-case .EXE is the reader too";
+    EXPECT_NE(nullptr, reinterpret_cast<HIMAGELIST>(m_page.m_manualList.SendMessage(LVM_GETIMAGELIST, LVSIL_NORMAL)));
+
+    // The list follows the page's size.
+    m_page.MoveWindow(0, 0, 500, 300);
+    RECT r;
+    m_page.m_manualList.GetWindowRect(&r);
+    MapWindowPoints(nullptr, m_page.m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(20, r.left);
+    EXPECT_EQ(10, r.top);
+    EXPECT_EQ(480, r.right);
+    EXPECT_EQ(290, r.bottom);
+}
+
+TEST_F(ManualPageTest, LowerCaseReaderAndLaterReaderWins)
+{
+    MakeManualFolder(nullptr);
+    std::wstring reader = TestProgramFolder() + L"test_controls_reader.exe";
+    ASSERT_TRUE(CopyFileW(reader.c_str(), L"manual\\viewer.exe", FALSE));
+    OpenPage();
+    EXPECT_EQ(L"viewer.exe", m_page.m_readerName);
+    for (const std::wstring& item : Items())
+        EXPECT_NE(L"viewer.exe", item);
+}
+
+TEST_F(ManualPageTest, MissingFolderLeavesTheListEmpty)
+{
+    OpenPage();
+    EXPECT_EQ(0, m_page.m_manualList.GetItemCount());
+    EXPECT_TRUE(m_page.m_readerName.empty());
+    DoubleClick(-1);
+    Pump(100);
+    EXPECT_TRUE(m_messages.empty());
+}
+
+// "No program opens PDF files": the prefix's association is removed for these
+// tests and put back afterwards.
+class ManualPageNoAssociationTest : public ManualPageTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        wchar_t temp[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH, temp);
+        s_saved = std::wstring(temp) + L"kelvo-pdf-association-" + std::to_wstring(GetCurrentProcessId()) + L".reg";
+        HKEY key;
+        s_hadKey = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".pdf", 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (s_hadKey) {
+            RegCloseKey(key);
+            s_exported = RunAndWait(L"reg.exe export HKEY_CLASSES_ROOT\\.pdf \"" + s_saved + L"\" /y") == 0;
+            if (s_exported)
+                RegDeleteTreeW(HKEY_CLASSES_ROOT, L".pdf");
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        if (s_hadKey && s_exported) {
+            RunAndWait(L"reg.exe import \"" + s_saved + L"\"");
+            DeleteFileW(s_saved.c_str());
+        }
+    }
+    void SetUp() override
+    {
+        ManualPageTest::SetUp();
+        if (s_hadKey && !s_exported)
+            GTEST_SKIP() << "the PDF association could not be saved, so it is left alone";
+    }
+
+    static std::wstring s_saved;
+    static bool s_hadKey, s_exported;
+};
+std::wstring ManualPageNoAssociationTest::s_saved;
+bool ManualPageNoAssociationTest::s_hadKey = false;
+bool ManualPageNoAssociationTest::s_exported = false;
+
+TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    std::vector<std::wstring> items = Items();
+    auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
+    ASSERT_NE(items.end(), it);
+    DoubleClick(static_cast<int>(it - items.begin()));
+    const std::wstring record = L"manual\\cmdline.txt";
+    ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
+        << "the reader was not started";
+    Pump(300);  // let it finish writing
+    EXPECT_EQ(L"\"manual\\Reader.EXE\" \"manual\\QB345 User Manual.pdf\"", ReadWide(record));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    DoubleClick(-1);
+    Pump(1500);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"manual\\cmdline.txt"));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ManualPageNoAssociationTest, WithoutAReaderTheFailureIsShown)
+{
+    MakeManualFolder(nullptr);
+    OpenPage();
+    ASSERT_TRUE(m_page.m_readerName.empty());
+    m_page.OpenDocument(L"QB345 User Manual.pdf");
+    ASSERT_EQ(1u, m_messages.size());
+    const std::wstring& text = m_messages[0].first;
+    const std::wstring suffix = L" : 1155";
+    ASSERT_GE(text.size(), suffix.size());
+    EXPECT_EQ(suffix, text.substr(text.size() - suffix.size())) << "text 61, then the error number";
+    EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
+}
+
+} // namespace

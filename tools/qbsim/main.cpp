@@ -1,0 +1,96 @@
+// kelvo-qbsim: the simulated QB345 as a command (see README.md).
+#include "tools/qbsim/qbsim.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+int CommandKey(const std::string& s)
+{
+    if (s == "data")
+        return qbsim::kData;
+    return static_cast<int>(std::strtol(s.c_str(), nullptr, 16));
+}
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: kelvo-qbsim [--model M] [--link PATH] [--path-file F] [--images PREFIX] [--log F]\n"
+                 "  [--silent CMD] [--refuse CMD[:STATUS]] [--wrong-status CMD[:STATUS]] [--delay CMD:MS]\n"
+                 "  [--garbage CMD] [--silent-from-block N] [--unplug-at-block N]\n"
+                 "  [--report FILE [--chunk N] [--pace MS]] [--seconds N]\n"
+                 "CMD is a command byte in hex (C0 C1 C2 C3 C9 CA) or 'data'.\n");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qbsim::Options o;
+    std::string pathFile;
+    int seconds = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                Usage();
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        auto keyValue = [&](std::map<int, int>& m, int def) {
+            std::string v = next();
+            size_t colon = v.find(':');
+            m[CommandKey(v.substr(0, colon))] =
+                colon == std::string::npos ? def : static_cast<int>(std::strtol(v.c_str() + colon + 1, nullptr, 0));
+        };
+        if (a == "--model") o.model = next();
+        else if (a == "--link") o.link = next();
+        else if (a == "--path-file") pathFile = next();
+        else if (a == "--images") o.imagePrefix = next();
+        else if (a == "--log") o.logFile = next();
+        else if (a == "--silent") keyValue(o.silent, 1);
+        else if (a == "--refuse") keyValue(o.refuse, 0xE5);
+        else if (a == "--wrong-status") keyValue(o.wrongStatus, 0x99);
+        else if (a == "--delay") keyValue(o.delayMs, 3000);
+        else if (a == "--garbage") keyValue(o.garbage, 1);
+        else if (a == "--silent-from-block") o.silentFromBlock = std::atoi(next().c_str());
+        else if (a == "--unplug-at-block") o.unplugAtBlock = std::atoi(next().c_str());
+        else if (a == "--report") o.reportFile = next();
+        else if (a == "--chunk") o.reportChunk = std::atoi(next().c_str());
+        else if (a == "--pace") o.reportPaceMs = std::atoi(next().c_str());
+        else if (a == "--seconds") seconds = std::atoi(next().c_str());
+        else {
+            Usage();
+            return 2;
+        }
+    }
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    qbsim::Simulator sim(o);
+    std::string slave = sim.Start();
+    if (slave.empty()) {
+        std::fprintf(stderr, "kelvo-qbsim: cannot open a pty\n");
+        return 1;
+    }
+    std::printf("%s\n", slave.c_str());
+    std::fflush(stdout);
+    if (!pathFile.empty()) {
+        std::ofstream(pathFile + ".tmp") << slave << "\n";
+        std::rename((pathFile + ".tmp").c_str(), pathFile.c_str());
+    }
+    int waited = 0;
+    while (!g_stop && (seconds == 0 || waited < seconds * 10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ++waited;
+    }
+    sim.Stop();
+    return 0;
+}

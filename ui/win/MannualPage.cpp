@@ -1,0 +1,148 @@
+#include "ui/win/MannualPage.h"
+
+#include "app/core/codepage.h"
+#include "app/core/platform.h"
+#include "app/core/texts.h"
+#include "app/win/KelvoApp.h"
+
+#include <shellapi.h>
+
+#include <cwctype>
+#include <vector>
+
+namespace {
+
+bool EndsWithExe(const std::wstring& name)
+{
+    static const wchar_t kExe[] = L".exe";
+    if (name.size() < 4)
+        return false;
+    for (size_t i = 0; i < 4; ++i)
+        if (std::towlower(name[name.size() - 4 + i]) != kExe[i])
+            return false;
+    return true;
+}
+
+std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wstring& b)
+{
+    std::vector<wchar_t> buf(a.size() + b.size() + wcslen(format) + 1);
+    _snwprintf(buf.data(), buf.size(), format, a.c_str(), b.c_str());
+    buf.back() = L'\0';
+    return buf.data();
+}
+
+} // namespace
+
+BOOL CMannualPage::OnInitDialog()
+{
+    m_manualList.SubclassDlgItem(IDC_MANUAL_LIST, this);
+    FillList();
+    return TRUE;
+}
+
+BOOL CMannualPage::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
+        return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+void CMannualPage::FillList()
+{
+    if (!m_manualList.m_hWnd)
+        return;
+    m_manualList.SetIconSpacing(150, 80);
+    if (g_pFont16)
+        m_manualList.SetFont(g_pFont16);
+
+    // The list shares the system's image lists (its style keeps it from
+    // destroying them).
+    SHFILEINFOW sfi{};
+    auto large = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(L"C:\\Windows\\", 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX));
+    auto small = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoW(L"C:\\Windows\\", 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    if (large && small) {
+        m_manualList.SetImageList(large, LVSIL_NORMAL);
+        m_manualList.SetImageList(small, LVSIL_SMALL);
+    }
+
+    WIN32_FIND_DATAW fd{};
+    HANDLE find = ::FindFirstFileW(L"manual\\*.*", &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        std::wstring name = fd.cFileName;
+        if (name.size() <= 4)
+            continue;
+        if (EndsWithExe(name)) {
+            m_readerName = name;
+            continue;
+        }
+        SHFILEINFOW icon{};
+        ::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &icon, sizeof(icon),
+                         SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+        m_manualList.InsertItem(0, name, icon.iIcon);
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+}
+
+void CMannualPage::OpenDocument(const std::wstring& name)
+{
+    std::wstring path = L"manual\\" + name;
+    ::SetLastError(0);
+    INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
+    DWORD error = ::GetLastError();
+    if (result > 32)
+        return;
+    // Windows reports a missing association as SE_ERR_NOASSOC with error 1155;
+    // other systems give the same return value with another error code.
+    const bool noAssociation = result == SE_ERR_NOASSOC || error == ERROR_NO_ASSOCIATION;
+    if (!noAssociation)
+        return;
+    if (!m_readerName.empty()) {
+        std::wstring command = Format(L"\"manual\\%s\" \"manual\\%s\"", m_readerName, name);
+        std::string narrow = kelvo::FromWide(CP_ACP, command);
+        ::WinExec(narrow.c_str(), SW_SHOWNORMAL);
+        return;
+    }
+    wchar_t number[16];
+    _snwprintf(number, 16, L"%d", static_cast<int>(ERROR_NO_ASSOCIATION));
+    number[15] = L'\0';
+    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), number), kelvo::kMbIconError);
+}
+
+void CMannualPage::OnSize(int cx, int cy)
+{
+    if (m_manualList.m_hWnd)
+        m_manualList.MoveWindow(20, 10, cx - 40, cy - 20);
+}
+
+LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SIZE:
+        OnSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        return 0;
+    case WM_LBUTTONDOWN: {
+        // A press on the free page drags the main window.
+        DWORD pos = ::GetMessagePos();
+        ::SendMessageW(GetParent(), WM_NCLBUTTONDOWN, HTCAPTION, static_cast<LPARAM>(pos));
+        return 0;
+    }
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->idFrom == IDC_MANUAL_LIST && hdr->code == NM_DBLCLK) {
+            auto* act = reinterpret_cast<NMITEMACTIVATE*>(lParam);
+            if (act->iItem >= 0)
+                OpenDocument(m_manualList.GetItemText(act->iItem, 0));
+            return 0;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// What the main window asks of the pages that are not built yet (report,
+// trouble codes, settings), and what the pages ask of the main window.
+#include "ui/win/PicturePage.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+// Report capture hand-shake with the report page's reader thread.
+extern std::atomic<int> g_reportPort;  // COM port the reader uses, -1 when no capture runs
+extern std::atomic<int> g_reportStop;  // 1 tells the reader to end
+
+class IReportPage {
+public:
+    virtual ~IReportPage() = default;
+    virtual void ConnectReportReader() = 0;
+    virtual void ClearReportBox() = 0;  // control 1034 = ""
+};
+
+class IDtcPage {
+public:
+    virtual ~IDtcPage() = default;
+    virtual void LoadDtcFile(int languageIndex) = 0;
+};
+
+class ISettingsPage {
+public:
+    virtual ~ISettingsPage() = default;
+    virtual void ScanSkins() = 0;
+    virtual void LoadSettings() = 0;  // loads [Setting] and attaches the saved skin
+    virtual int LanguageIndex() const = 0;
+    virtual int SkinIndex() const = 0;
+};
+
+// The main window as the pages see it.
+class IMainWindow : public IPageBackground {
+public:
+    virtual void SetSkinColour(int skinIndex) = 0;
+    virtual BOOL IsDevicePresent() const = 0;
+    virtual void SetUpdateBusy(BOOL busy) = 0;
+    // Runs the identification over the tool's ports (keep and variant flags).
+    virtual void Identify(int keep, int variant) = 0;
+    virtual std::wstring DeviceName() const = 0;
+
+protected:
+    ~IMainWindow() = default;
+};

@@ -1,0 +1,303 @@
+#include "update/win/UpdatePage.h"
+
+#include "app/core/globals.h"
+#include "app/core/platform.h"
+#include "app/core/profile.h"
+#include "app/core/texts.h"
+#include "app/win/KelvoApp.h"
+#include "device/DeviceHost.h"
+#include "framework/Thread.h"
+#include "update/core/Workers.h"
+#include "update/win/WinInetClient.h"
+
+#include <commctrl.h>
+
+namespace {
+
+struct Column {
+    int text;
+    int format;
+    int minWidth;
+};
+const Column kColumns[7] = {
+    {5, LVCFMT_CENTER, 60},  {6, LVCFMT_LEFT, 80},    {7, LVCFMT_CENTER, 70},  {8, LVCFMT_CENTER, 120},
+    {9, LVCFMT_CENTER, 95},  {10, LVCFMT_CENTER, 75}, {24, LVCFMT_LEFT, 250},
+};
+
+const wchar_t kDefaultDownloadLink[] = L"http://update.zendrix-tools.com/Update/";
+
+// Reports of a worker thread become messages sent to the list window, so each
+// is handled on the user-interface thread before the worker goes on.
+class ListWorkerHost : public kelvo::IWorkerHost {
+public:
+    explicit ListWorkerHost(HWND list) : m_list(list) {}
+    void Progress(int row, int percent) override { ::SendMessageW(m_list, WM_UPDATE_PROGRESS, row, percent); }
+    void Status(int row, const std::wstring& text) override
+    {
+        ::SendMessageW(m_list, WM_UPDATE_STATUS, row, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void Flashing(int row) override { ::SendMessageW(m_list, WM_UPDATE_FLASHING, 0, row); }
+    void Failed() override { ::SendMessageW(m_list, WM_UPDATE_FAILED, 0, 0); }
+    void Done() override { ::SendMessageW(m_list, WM_UPDATE_DONE, 0, 0); }
+    void End(int row) override { ::SendMessageW(m_list, WM_UPDATE_END, 0, row); }
+
+private:
+    HWND m_list;
+};
+
+// The worker start record: allocated by the page, freed by the worker as soon
+// as it has copied it.
+struct WorkerStart {
+    HWND list;
+    kelvo::WorkerJob job;
+};
+
+UINT FlashWorker(LPVOID param)
+{
+    auto* start = static_cast<WorkerStart*>(param);
+    HWND list = start->list;
+    kelvo::WorkerJob job = start->job;
+    delete start;
+    ListWorkerHost host(list);
+    kelvo::RunFlashWorker(host, job);
+    return 0;
+}
+
+UINT DownloadWorker(LPVOID param)
+{
+    auto* start = static_cast<WorkerStart*>(param);
+    HWND list = start->list;
+    kelvo::WorkerJob job = start->job;
+    delete start;
+    ListWorkerHost host(list);
+    auto http = kelvo::NewWinInetClient();
+    kelvo::RunDownloadWorker(host, *http, job);
+    return 0;
+}
+
+} // namespace
+
+BOOL CUpdatePage::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_list.SubclassDlgItem(IDC_LIST, this);
+    m_btnLocal.SubclassDlgItem(IDC_LOCAL, this);
+    m_btnOnline.SubclassDlgItem(IDC_ONLINE, this);
+    m_list.SetOwner(this);
+
+    m_list.SetFont(g_pFont16);
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, g_pFont16->m_hObject);
+    for (int i = 0; i < 7; ++i) {
+        const std::wstring caption = GetText(kColumns[i].text);
+        SIZE sz{};
+        ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
+        const int width = sz.cx + 20 > kColumns[i].minWidth ? sz.cx + 20 : kColumns[i].minWidth;
+        m_list.InsertColumn(i, caption, kColumns[i].format, width);
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+
+    m_btnLocal.SetWindowText(GetText(12));
+    m_btnOnline.SetWindowText(GetText(13));
+    m_btnLocal.SetFont(g_pFont24);
+    m_btnOnline.SetFont(g_pFont24);
+
+    m_strDownloadLink =
+        kelvo::ReadIniString(kelvo::ModuleFolder() + L"Kelvo.cfg", L"Setting", L"DownloadLink", kDefaultDownloadLink, 255);
+    return TRUE;
+}
+
+BOOL CUpdatePage::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
+        return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_LOCAL) {
+            OnLocalList();
+            return 0;
+        }
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_ONLINE) {
+            OnOnlineList();
+            return 0;
+        }
+        break;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->idFrom == IDC_LIST && hdr->code == LVN_ITEMCHANGED) {
+            OnItemChanged(reinterpret_cast<NMLISTVIEW*>(lParam));
+            return 0;
+        }
+        break;
+    }
+    case WM_LBUTTONDOWN:
+        // The page's free area drags the main window too.
+        ::SendMessageW(::GetAncestor(m_hWnd, GA_ROOT), WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+        return 0;
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+void CUpdatePage::OnSize(int cx, int cy)
+{
+    if (!m_list.m_hWnd)
+        return;
+    m_list.MoveWindow(0, 0, cx, static_cast<int>((cy - 40) * 0.8));
+    const int d = static_cast<int>((cy - 40) * 0.2);
+    const int c = (cx - 620) / 2;
+    m_btnOnline.MoveWindow(c, cy - d - 20, 270, d);
+    m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
+}
+
+bool CUpdatePage::IdentifyBeforeListing()
+{
+    if (!m_pHost || !m_pHost->IsDevicePresent())
+        return true;
+    m_pHost->Identify(0, 0);
+    ::Sleep(500);
+    m_pHost->Identify(1, 1);
+    ::Sleep(1000);
+    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
+        return true;
+    // A tool that answers only a third request is listed like any other; one
+    // that stays silent lists nothing for an empty model, with its message.
+    m_pHost->Identify(1, 0);
+    return true;
+}
+
+void CUpdatePage::OnLocalList()
+{
+    if (!IdentifyBeforeListing())
+        return;
+    if (m_nMode == 2)
+        return;
+    m_nMode = 2;
+    m_btnLocal.EnableWindow(FALSE);
+    m_list.DeleteAllItems();
+
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW(L"update\\*.bin", &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                AddLocalPackage(fd.cFileName, fd.nFileSizeLow);
+        } while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+    }
+    if (m_list.GetItemCount() == 0) {
+        m_btnOnline.EnableWindow(TRUE);
+        kelvo::ShowMessage(GetText(79), MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+void CUpdatePage::OnOnlineList()
+{
+    if (!IdentifyBeforeListing())
+        return;
+    if (m_nMode == 1)
+        return;
+    m_nMode = 1;
+    m_btnOnline.EnableWindow(FALSE);
+    m_list.DeleteAllItems();
+
+    kelvo::CatalogueRequest request;
+    request.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    request.language = g_strLanguageCode;
+    request.base = m_strDownloadLink;
+    auto http = kelvo::NewWinInetClient();
+    kelvo::FetchCatalogue(*this, *http, request);
+}
+
+void CUpdatePage::AddRow(const kelvo::PackageRow& row)
+{
+    const int r = m_list.GetItemCount();
+    m_list.AddProgressItem(r, row.number, row.local ? 1 : 0);
+    m_list.SetItemText(r, 1, row.model);
+    m_list.SetItemText(r, 2, row.version);
+    m_list.SetItemText(r, 3, row.languages);
+    m_list.SetItemText(r, 4, row.release);
+    m_list.SetItemText(r, 5, row.size);
+}
+
+void CUpdatePage::AddLocalPackage(const std::wstring& fileName, uint32_t size)
+{
+    const std::wstring model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    kelvo::PackageRow row;
+    if (kelvo::LocalPackageRow(fileName, size, model, g_strLanguageCode, m_list.GetItemCount(), &row))
+        AddRow(row);
+}
+
+kelvo::PackageRow CUpdatePage::RowOf(int item) const
+{
+    kelvo::PackageRow row;
+    row.model = m_list.GetItemText(item, 1);
+    row.version = m_list.GetItemText(item, 2);
+    row.languages = m_list.GetItemText(item, 3);
+    row.release = m_list.GetItemText(item, 4);
+    return row;
+}
+
+void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
+{
+    if (nm->iItem < 0 || !(nm->uChanged & LVIF_STATE))
+        return;
+    const UINT oldImage = (nm->uOldState & LVIS_STATEIMAGEMASK) >> 12;
+    const UINT newImage = (nm->uNewState & LVIS_STATEIMAGEMASK) >> 12;
+    if (newImage != 2 || oldImage == 2 || (m_nMode != 1 && m_nMode != 2))
+        return;
+
+    const int item = nm->iItem;
+    if (kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) == IDNO) {
+        m_list.SetCheck(item, FALSE);
+        return;
+    }
+    const kelvo::PackageRow row = RowOf(item);
+    m_strPackageModel = row.model;
+    m_strPackageVersion = row.version;
+
+    auto* start = new WorkerStart{m_list.m_hWnd, {}};
+    start->job.row = item;
+    start->job.path = kelvo::PackagePath(row);
+    AFX_THREADPROC proc = FlashWorker;
+    if (m_nMode == 1 && !kelvo::FileExists(start->job.path)) {
+        start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
+        proc = DownloadWorker;
+    }
+    if (m_pHost)
+        m_pHost->SetUpdateBusy(TRUE);
+    if (!AfxBeginThread(proc, start)) {
+        delete start;
+        OnUpdateFailed();
+    }
+}
+
+void CUpdatePage::OnUpdateFailed()
+{
+    if (m_nMode != 2)
+        m_btnLocal.EnableWindow(TRUE);
+    if (m_nMode != 1)
+        m_btnOnline.EnableWindow(TRUE);
+    if (m_pHost)
+        m_pHost->SetUpdateBusy(FALSE);
+}
+
+void CUpdatePage::OnUpdateDone()
+{
+    m_nMode = 0;
+    m_btnLocal.EnableWindow(TRUE);
+    m_btnOnline.EnableWindow(TRUE);
+    CProfile::SetString(L"Kelvo.cfg", L"Update", m_strPackageModel, m_strPackageVersion);
+    if (m_pHost)
+        m_pHost->SetUpdateBusy(FALSE);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// CUpdatePage: the firmware update page (template 129). Lists the packages in
+// "update\" or the newer ones on the server; a ticked and confirmed row starts
+// a worker that downloads it if needed and writes it into the tool.
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "ui/win/PageHosts.h"
+#include "ui/win/ProListCtrl.h"
+#include "update/core/Catalogue.h"
+
+#include <string>
+
+class CUpdatePage : public CDialog, public IUpdateListOwner, public kelvo::ICataloguePage {
+public:
+    enum : UINT { IDD = 129, IDC_LIST = 1003, IDC_LOCAL = 1010, IDC_ONLINE = 1002 };
+
+    CUpdatePage() : CDialog(IDD) {}
+    void SetHost(IMainWindow* host) { m_pHost = host; }
+
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    void OnSize(int cx, int cy);
+    void OnLocalList();
+    void OnOnlineList();
+    void OnItemChanged(const NMLISTVIEW* nm);
+    void AddLocalPackage(const std::wstring& fileName, uint32_t size);
+
+    // IUpdateListOwner: the worker's outcome, on the user-interface thread.
+    void OnUpdateFailed() override;
+    void OnUpdateDone() override;
+
+    // kelvo::ICataloguePage
+    int ItemCount() override { return m_list.GetItemCount(); }
+    void AddRow(const kelvo::PackageRow& row) override;
+    void EnableLocalButton() override { m_btnLocal.EnableWindow(TRUE); }
+
+    std::wstring m_strDownloadLink;
+    std::wstring m_strPackageModel;
+    std::wstring m_strPackageVersion;
+    CProListCtrl m_list;
+    CButton m_btnLocal;
+    CButton m_btnOnline;
+    int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
+
+private:
+    bool IdentifyBeforeListing();
+    kelvo::PackageRow RowOf(int item) const;
+
+    IMainWindow* m_pHost = nullptr;
+};
