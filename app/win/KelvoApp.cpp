@@ -29,6 +29,9 @@ BOOL CKelvoApp::InitInstance()
 
     INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
     ::InitCommonControlsEx(&icc);
+    // The web link is a SysLink control.
+    icc.dwICC = ICC_LINK_CLASS;
+    ::InitCommonControlsEx(&icc);
 
     CWinApp::InitInstance();
     AfxEnableControlContainer();

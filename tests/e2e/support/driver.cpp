@@ -206,7 +206,7 @@ HWND KelvoProcess::WaitMainWindow(DWORD ms, const std::wstring& title)
         [&] {
             for (HWND h : TopWindows(m_pi.dwProcessId)) {
                 if (ClassOf(h) == L"#32770" && (title.empty() || WindowText(h) == title) &&
-                    !(::GetWindowLongW(h, GWL_STYLE) & WS_CAPTION)) {
+                    (::GetWindowLongW(h, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) {
                     found = h;
                     return true;
                 }
