@@ -13,14 +13,8 @@
 namespace kelvo::test {
 namespace {
 
-std::string Env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-std::string Source() { return Env("KELVO_SOURCE"); }
-std::string Compiler() { return Env("KELVO_BIN") + "/bin/kelvo-textc"; }
+std::string Compiler() { return KELVO_TEXTC_PATH; }
+std::string LanguageSource(const std::string& code) { return std::string(KELVO_LANGUAGE_SOURCES) + "/" + code + ".txt"; }
 
 struct ToolRun {
     int exitCode = -1;
@@ -57,10 +51,9 @@ using LanguageTables = TextTableTest;
 
 TEST_F(LanguageTables, EveryListedTextOfEveryLanguageReadsBack)
 {
-    ASSERT_FALSE(Source().empty());
     for (const Language& lang : kLanguages) {
         SCOPED_TRACE(lang.code);
-        const std::string src = Source() + "/app/language/" + lang.code + ".txt";
+        const std::string src = LanguageSource(lang.code);
         const std::string out = LanguageFile(std::string(lang.code) + "_TEXT.cbf");
         const ToolRun run = RunCompiler("'" + src + "' '" + out + "'");
         ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -112,7 +105,7 @@ TEST_F(LanguageTables, LettersOfEachLanguageSurviveItsCodePage)
         {0, "en", 62, L"Scan tool"},
     };
     for (const Probe& p : probes) {
-        const std::string src = Source() + "/app/language/" + p.code + ".txt";
+        const std::string src = LanguageSource(p.code);
         ASSERT_EQ(RunCompiler("'" + src + "' '" + LanguageFile(std::string(p.code) + "_TEXT.cbf") + "'").exitCode, 0);
         kelvo::ApplyLanguageIndex(p.index);
         ClearTextCache();
