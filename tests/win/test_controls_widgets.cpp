@@ -37,6 +37,17 @@ protected:
         ClientToScreen(m_button.m_hWnd, &p);
         return p;
     }
+    // Moves the real mouse, as the hardware does (a warp of the cursor alone
+    // is not reported to windows as movement).
+    void MouseTo(POINT p)
+    {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(p.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+        in.mi.dy = MulDiv(p.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof(in));
+    }
     void MouseButton(DWORD flag)
     {
         INPUT in{};
@@ -87,17 +98,17 @@ TEST_F(ClrButtonTest, PressMoveOffReleaseGivesNoNotification)
 TEST_F(ClrButtonTest, RealMouseClickAndAbandonedPress)
 {
     POINT on = OnButton();
-    SetCursorPos(on.x, on.y);
+    MouseTo(on);
     ASSERT_TRUE(PumpUntil([&] { return m_button.m_state == 1; }, 2000)) << "hover seen";
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     ASSERT_TRUE(PumpUntil([&] { return m_button.m_state == 2; }, 2000));
-    SetCursorPos(on.x - 200, on.y + 200);  // off the button, over the host
+    MouseTo({on.x - 200, on.y + 200});  // off the button, over the host
     ASSERT_TRUE(PumpUntil([&] { return m_button.m_state == 0; }, 2000)) << "leave seen";
     MouseButton(MOUSEEVENTF_LEFTUP);
     Pump(200);
     EXPECT_TRUE(m_host.m_clicks.empty());
 
-    SetCursorPos(on.x, on.y);
+    MouseTo(on);
     ASSERT_TRUE(PumpUntil([&] { return m_button.m_state == 1; }, 2000));
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     MouseButton(MOUSEEVENTF_LEFTUP);
@@ -105,7 +116,7 @@ TEST_F(ClrButtonTest, RealMouseClickAndAbandonedPress)
     Pump(100);
     EXPECT_EQ(1u, m_host.m_clicks.size());
     EXPECT_EQ(10087u, m_host.m_clicks[0].first);
-    SetCursorPos(5, 5);
+    MouseTo({5, 5});
     Pump(100);
 }
 

@@ -137,6 +137,9 @@ void ClrButton::OnPaint()
             const int state = m_state < 0 || m_state > 3 ? 0 : m_state;
             if (w > 0 && h > 0) {
                 Gdiplus::Graphics g(mem.m_hDC);
+                // Smoothing would mix in the neighbouring frame at the edges.
+                g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+                g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
                 g.DrawImage(strip.get(), Gdiplus::Rect(0, 0, cx, cy), state * w, 0, w, h, Gdiplus::UnitPixel);
             }
         }
