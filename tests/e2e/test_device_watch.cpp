@@ -1,0 +1,141 @@
+// The main window's device watch with the simulated QB345 plugged into the
+// Wine prefix: status text and icon follow the tool in and out.
+#include "e2e/support/driver.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo::e2e;
+
+namespace {
+
+const DWORD kStartMs = 20000;
+const wchar_t kGuid[] = L"{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+std::wstring InterfaceKey()
+{
+    return std::wstring(L"System\\CurrentControlSet\\Control\\DeviceClasses\\") + kGuid +
+           L"\\##?#USB#VID_0483&PID_5740#0001#" + kGuid;
+}
+
+void SetString(const std::wstring& key, const wchar_t* name, const std::wstring& value)
+{
+    HKEY h;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(h);
+}
+
+void SetLinked(DWORD linked)
+{
+    HKEY h;
+    std::wstring key = InterfaceKey() + L"\\#\\Control";
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(h, L"Linked", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&linked), sizeof linked);
+    ::RegCloseKey(h);
+}
+
+// The simulated tool on a pty linked as COM<port> of this prefix.
+class PluggedTool {
+public:
+    explicit PluggedTool(int com) : m_com(com)
+    {
+        const std::string bin = Narrow(Env(L"KELVO_BIN"));
+        const std::string prefix = Narrow(Env(L"WINEPREFIX"));
+        m_dir = "/tmp/kelvo-e2e-tool-" + std::to_string(::GetCurrentProcessId());
+        RunUnix("mkdir -p " + m_dir + " && rm -f " + m_dir + "/pty");
+        const std::string link = prefix + "/dosdevices/com" + std::to_string(com);
+        RunUnix("(" + bin + "/bin/kelvo-qbsim --model QB345 --link " + link + " --path-file " + m_dir +
+                    "/pty --log " + m_dir + "/frames.log >/dev/null 2>&1 & echo $! > " + m_dir + "/pid)",
+                10000);
+        // Unix exit codes do not cross into Wine: wait for the file the simulator writes.
+        std::wstring ptyFile = L"Z:" + std::wstring(m_dir.begin(), m_dir.end()) + L"\\pty";
+        for (auto& c : ptyFile)
+            if (c == L'/')
+                c = L'\\';
+        m_ok = WaitFor([&] { return ::GetFileAttributesW(ptyFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+        SetString(L"HARDWARE\\DEVICEMAP\\SERIALCOMM", L"\\Device\\USBSER000", L"COM" + std::to_wstring(com));
+        SetString(L"System\\CurrentControlSet\\Enum\\USB\\VID_0483&PID_5740\\0001", L"ClassGUID",
+                  L"{36fc9e60-c465-11cf-8056-444553540000}");
+        SetString(InterfaceKey(), L"DeviceInstance", L"USB\\VID_0483&PID_5740\\0001");
+        SetString(InterfaceKey() + L"\\#", L"SymbolicLink",
+                  std::wstring(L"\\\\?\\USB#VID_0483&PID_5740#0001#") + kGuid);
+        SetLinked(1);
+    }
+    ~PluggedTool()
+    {
+        Unplug();
+        RunUnix("kill $(cat " + m_dir + "/pid) 2>/dev/null; rm -rf " + m_dir);
+    }
+    void Unplug()
+    {
+        SetLinked(0);
+        HKEY h;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_ALL_ACCESS, &h) ==
+            ERROR_SUCCESS) {
+            ::RegDeleteValueW(h, L"\\Device\\USBSER000");
+            ::RegCloseKey(h);
+        }
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    int m_com;
+    std::string m_dir;
+    bool m_ok = false;
+};
+
+std::wstring StatusText(HWND main) { return WindowText(::GetDlgItem(main, 1029)); }
+
+} // namespace
+
+TEST(DeviceWatch, PluggingInShowsTheModelUnpluggingShowsNoTool)
+{
+    Installation inst;
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !StatusText(main).empty(); }, 5000));
+    const std::wstring noTool = StatusText(main);
+
+    {
+        PluggedTool tool(7);
+        ASSERT_TRUE(tool.Ok()) << "the simulator did not start; KELVO_BIN=" << Narrow(Env(L"KELVO_BIN")) << " WINEPREFIX=" << Narrow(Env(L"WINEPREFIX"));
+        ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return StatusText(main).find(L" --- QB345") != std::wstring::npos; }, 10000))
+            << "status: " << Narrow(StatusText(main));
+        ::Sleep(300);
+        Screenshot(main, L"device-plugged-in");
+
+        tool.Unplug();
+        // Two device changes: the second comes within a second of the first.
+        ::Sleep(1200);
+        ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return StatusText(main) == noTool; }, 10000))
+            << "status: " << Narrow(StatusText(main));
+        Screenshot(main, L"device-unplugged");
+    }
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+}
+
+TEST(MainWindow, EscapeAndEnterDoNotCloseItTheCloseButtonDoes)
+{
+    Installation inst;
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    ::Sleep(500);
+    KeyPress(main, VK_ESCAPE);
+    KeyPress(main, VK_RETURN);
+    EXPECT_EQ(kelvo.WaitExit(1000), static_cast<DWORD>(STILL_ACTIVE));
+    // The close button sits in the top-right corner of the client area.
+    RECT r;
+    ::GetClientRect(main, &r);
+    ClickClient(main, r.right - 20, 12);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u) << "no update runs: closing never asks";
+}
