@@ -23,11 +23,13 @@ int CommandKey(const std::string& s)
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: kelvo-qbsim [--model M] [--link PATH] [--path-file F] [--images PREFIX] [--log F]\n"
+                 "usage: kelvo-qbsim [--model M] [--link PATH] [--path-file F] [--images PREFIX]\n"
+                 "  [--expect FILE]... [--log F] [--erase-code HEX]\n"
                  "  [--silent CMD] [--refuse CMD[:STATUS]] [--wrong-status CMD[:STATUS]] [--delay CMD:MS]\n"
                  "  [--garbage CMD] [--silent-from-block N] [--unplug-at-block N]\n"
-                 "  [--report FILE [--chunk N] [--pace MS]] [--seconds N]\n"
-                 "CMD is a command byte in hex (C0 C1 C2 C3 C9 CA) or 'data'.\n");
+                 "  [--report FILE [--chunk N] [--pace MS] [--report-delay MS] [--report-at-once]]\n"
+                 "  [--seconds N]\n"
+                 "CMD is a command byte in hex (C0 C1 C2 C3 C9 CA) or 'data'. See README.md.\n");
 }
 } // namespace
 
@@ -45,27 +47,32 @@ int main(int argc, char** argv)
             }
             return argv[++i];
         };
-        auto keyValue = [&](std::map<int, int>& m, int def) {
+        // CMD[:VALUE]; statuses are hex, delays decimal.
+        auto keyValue = [&](std::map<int, int>& m, int def, int base) {
             std::string v = next();
             size_t colon = v.find(':');
             m[CommandKey(v.substr(0, colon))] =
-                colon == std::string::npos ? def : static_cast<int>(std::strtol(v.c_str() + colon + 1, nullptr, 0));
+                colon == std::string::npos ? def : static_cast<int>(std::strtol(v.c_str() + colon + 1, nullptr, base));
         };
         if (a == "--model") o.model = next();
         else if (a == "--link") o.link = next();
         else if (a == "--path-file") pathFile = next();
         else if (a == "--images") o.imagePrefix = next();
         else if (a == "--log") o.logFile = next();
-        else if (a == "--silent") keyValue(o.silent, 1);
-        else if (a == "--refuse") keyValue(o.refuse, 0xE5);
-        else if (a == "--wrong-status") keyValue(o.wrongStatus, 0x99);
-        else if (a == "--delay") keyValue(o.delayMs, 3000);
-        else if (a == "--garbage") keyValue(o.garbage, 1);
+        else if (a == "--expect") o.expect.push_back(next());
+        else if (a == "--erase-code") o.eraseCode = static_cast<int>(std::strtol(next().c_str(), nullptr, 16));
+        else if (a == "--silent") keyValue(o.silent, 1, 10);
+        else if (a == "--refuse") keyValue(o.refuse, 0xE5, 16);
+        else if (a == "--wrong-status") keyValue(o.wrongStatus, 0x99, 16);
+        else if (a == "--delay") keyValue(o.delayMs, 3000, 10);
+        else if (a == "--garbage") keyValue(o.garbage, 1, 10);
         else if (a == "--silent-from-block") o.silentFromBlock = std::atoi(next().c_str());
         else if (a == "--unplug-at-block") o.unplugAtBlock = std::atoi(next().c_str());
         else if (a == "--report") o.reportFile = next();
         else if (a == "--chunk") o.reportChunk = std::atoi(next().c_str());
         else if (a == "--pace") o.reportPaceMs = std::atoi(next().c_str());
+        else if (a == "--report-delay") o.reportDelayMs = std::atoi(next().c_str());
+        else if (a == "--report-at-once") o.reportAtOnce = true;
         else if (a == "--seconds") seconds = std::atoi(next().c_str());
         else {
             Usage();
@@ -87,10 +94,12 @@ int main(int argc, char** argv)
         std::rename((pathFile + ".tmp").c_str(), pathFile.c_str());
     }
     int waited = 0;
-    while (!g_stop && (seconds == 0 || waited < seconds * 10)) {
+    // Runs until stopped, for the given time, or until unplugged by a fault.
+    while (!g_stop && !sim.Unplugged() && (seconds == 0 || waited < seconds * 10)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ++waited;
     }
     sim.Stop();
-    return 0;
+    // With --expect: 0 only when every expected image arrived and matched.
+    return sim.ExpectationsMet() ? 0 : 3;
 }

@@ -1,5 +1,6 @@
 #include "tools/qbsim/qbsim.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,7 +16,10 @@
 namespace qbsim {
 
 namespace {
-const uint8_t kRefusal = 0xE1;
+// A frame that stops arriving half-way is dropped after this long.
+const int64_t kIncompleteMs = 300;
+// Bytes the PC does not take within this long are given up (Send).
+const int64_t kSendGiveUpMs = 5000;
 
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
@@ -42,6 +47,7 @@ size_t CommandLength(uint8_t cmd)
 std::string Hex(const std::vector<uint8_t>& bytes)
 {
     std::string s;
+    s.reserve(bytes.size() * 3);
     char b[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
         std::snprintf(b, sizeof b, i ? " %02X" : "%02X", bytes[i]);
@@ -56,12 +62,20 @@ Simulator::~Simulator() { Stop(); }
 
 std::string Simulator::Start()
 {
+    if (m_running || m_master >= 0)
+        return m_slave;
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    if (m_master < 0)
         return {};
-    const char* name = ::ptsname(m_master);
-    if (!name)
+    const char* name = nullptr;
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 || !(name = ::ptsname(m_master))) {
+        ::close(m_master);
+        m_master = -1;
         return {};
+    }
+    // The answering thread must never block on a PC that does not read.
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     m_slave = name;
     // Raw bytes both ways: no echo, no line discipline.
     int slave = ::open(name, O_RDWR | O_NOCTTY);
@@ -75,14 +89,27 @@ std::string Simulator::Start()
     if (!m_opt.link.empty()) {
         ::unlink(m_opt.link.c_str());
         if (::symlink(name, m_opt.link.c_str()) != 0)
-            std::fprintf(stderr, "qbsim: cannot link %s\n", m_opt.link.c_str());
+            std::fprintf(stderr, "kelvo-qbsim: cannot link %s: %s\n", m_opt.link.c_str(), std::strerror(errno));
+    }
+    if (!m_opt.reportFile.empty()) {
+        std::ifstream in(m_opt.reportFile, std::ios::binary);
+        if (!in)
+            std::fprintf(stderr, "kelvo-qbsim: cannot read report %s\n", m_opt.reportFile.c_str());
+        m_report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (m_opt.reportChunk < 1)
+            m_opt.reportChunk = 1;
+        if (m_opt.reportAtOnce)
+            m_reportNext = NowMs() + std::max(0, m_opt.reportDelayMs);
     }
     m_stop = false;
+    m_unplugged = false;
+    m_unplugRequest = false;
+    m_running = true;
     m_thread = std::thread([this] { Run(); });
     return m_slave;
 }
 
-void Simulator::Unplug()
+void Simulator::ClosePty()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_opt.link.empty())
@@ -90,7 +117,22 @@ void Simulator::Unplug()
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;
+        m_unplugged = true;
     }
+    m_closed.notify_all();
+}
+
+void Simulator::Unplug()
+{
+    // The answering thread polls the descriptor: it closes it itself, so that
+    // the number is never reused under its feet.
+    if (m_running && std::this_thread::get_id() != m_thread.get_id()) {
+        m_unplugRequest = true;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_closed.wait(lock, [this] { return m_master < 0 || !m_running; });
+        return;
+    }
+    ClosePty();
 }
 
 void Simulator::Stop()
@@ -98,21 +140,35 @@ void Simulator::Stop()
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
-    Unplug();
+    ClosePty();
 }
 
-void Simulator::Send(const std::vector<uint8_t>& bytes)
+size_t Simulator::WriteSome(const uint8_t* data, size_t n)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_master >= 0 && !bytes.empty()) {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-            if (n <= 0)
-                break;
-            done += static_cast<size_t>(n);
+    if (m_master < 0)
+        return 0;
+    ssize_t w = ::write(m_master, data, n);
+    return w > 0 ? static_cast<size_t>(w) : 0;
+}
+
+bool Simulator::Send(const std::vector<uint8_t>& bytes)
+{
+    size_t done = 0;
+    const int64_t giveUp = NowMs() + kSendGiveUpMs;
+    while (done < bytes.size()) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_master < 0)
+                return false;
+            done += WriteSome(bytes.data() + done, bytes.size() - done);
+        }
+        if (done < bytes.size()) {
+            if (m_stop || NowMs() > giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
+    return true;
 }
 
 std::vector<std::vector<uint8_t>> Simulator::Images() const
@@ -127,35 +183,50 @@ std::vector<std::string> Simulator::Frames() const
     return m_frames;
 }
 
+bool Simulator::ExpectationsMet() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mismatches == 0 && m_images.size() >= m_opt.expect.size();
+}
+
+void Simulator::LogNote(const std::string& text)
+{
+    if (m_opt.logFile.empty())
+        return;
+    if (FILE* f = std::fopen(m_opt.logFile.c_str(), "a")) {
+        std::fprintf(f, "%s\n", text.c_str());
+        std::fclose(f);
+    }
+}
+
 void Simulator::Log(const std::string& dir, const std::vector<uint8_t>& bytes)
 {
-    std::string line = dir + " " + Hex(bytes);
-    {
+    if (dir == "<") {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (dir == "<")
-            m_frames.push_back(Hex(bytes));
+        m_frames.push_back(Hex(bytes));
     }
-    if (!m_opt.logFile.empty()) {
-        std::ofstream log(m_opt.logFile, std::ios::app);
-        log << line << "\n";
-    }
+    LogNote(dir + " " + Hex(bytes));
 }
 
 void Simulator::Reply(int key, const std::vector<uint8_t>& bytes)
 {
-    if (m_opt.silent.count(key))
-        return;
     auto delay = m_opt.delayMs.find(key);
-    if (delay != m_opt.delayMs.end())
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
+    if (delay != m_opt.delayMs.end()) {
+        // Busy, as a slow erase is; a stop still ends the wait.
+        const int64_t until = NowMs() + delay->second;
+        while (!m_stop && NowMs() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (m_opt.garbage.count(key)) {
-        std::vector<uint8_t> noise = {0x13, 0x37, 0x00, 0x5A, 0xA5};
+        const std::vector<uint8_t> noise = {0x13, 0x37, 0x00, 0x5A, 0xA5};
         Log(">", noise);
         Send(noise);
+        ++m_answers;
         return;
     }
     Log(">", bytes);
     Send(bytes);
+    ++m_answers;
 }
 
 void Simulator::Status(int key, uint8_t status)
@@ -177,167 +248,238 @@ void Simulator::Refuse(int key)
     Reply(key, {0x46, 0x58, kRefusal});
 }
 
+void Simulator::FinishImage()
+{
+    const int n = m_imageCount++;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_images.push_back(m_image);
+    }
+    if (!m_opt.imagePrefix.empty()) {
+        const std::string path = m_opt.imagePrefix + std::to_string(n) + ".bin";
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(m_image.data()), static_cast<std::streamsize>(m_image.size()));
+    }
+    if (static_cast<size_t>(n) < m_opt.expect.size()) {
+        std::ifstream in(m_opt.expect[static_cast<size_t>(n)], std::ios::binary);
+        std::vector<uint8_t> want((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.eof() && !in)
+            want.clear();
+        if (want == m_image) {
+            LogNote("= image " + std::to_string(n) + " matches " + m_opt.expect[static_cast<size_t>(n)]);
+        } else {
+            ++m_mismatches;
+            size_t at = 0;
+            while (at < want.size() && at < m_image.size() && want[at] == m_image[at])
+                ++at;
+            LogNote("! image " + std::to_string(n) + " differs from " + m_opt.expect[static_cast<size_t>(n)] + ": " +
+                    std::to_string(m_image.size()) + " bytes against " + std::to_string(want.size()) +
+                    ", first difference at byte " + std::to_string(at));
+        }
+    }
+}
+
 void Simulator::Handle(const std::vector<uint8_t>& f, int key)
 {
     Log("<", f);
+    if (m_opt.silent.count(key)) {
+        // Lost on the way: no answer and no effect. A data frame stays
+        // expected, so that its repetitions are taken as data again.
+        if (key == kData)
+            m_pendingData = static_cast<int>(f.size());
+        return;
+    }
     if (key == kData) {
         const int len = static_cast<int>(f.size()) - 6;
-        const uint8_t* sum = &f[static_cast<size_t>(len)];
-        uint32_t expected = 0;
+        const uint8_t* tail = &f[static_cast<size_t>(len)];
+        uint32_t sum = 0;
         for (int i = 0; i < len; ++i)
-            expected += f[static_cast<size_t>(i)];
-        const uint32_t index = (static_cast<uint32_t>(sum[4]) << 8) | sum[5];
-        if (Le32(sum) != expected || index != m_nextIndex)
+            sum += f[static_cast<size_t>(i)];
+        const uint32_t index = (static_cast<uint32_t>(tail[4]) << 8) | tail[5];
+        if (len < 1 || Le32(tail) != sum || index != m_nextIndex)
             return Refuse(key);
-        if (m_opt.silentFromBlock >= 0 && static_cast<int>(index) >= m_opt.silentFromBlock)
-            return;
         m_image.insert(m_image.end(), f.begin(), f.begin() + len);
         ++m_nextIndex;
+        m_lastBlockShort = len < 2048;
         return Status(key, 0x84);
     }
     switch (f[2]) {
     case 0xC9:
     case 0xCA: {
+        auto refuse = m_opt.refuse.find(key);
+        if (refuse != m_opt.refuse.end())
+            return Reply(key, {0x46, 0x58, static_cast<uint8_t>(refuse->second)});
         std::string id = "zendrix-" + m_opt.model;
         std::vector<uint8_t> r(id.begin(), id.end());
         r.push_back(0);
-        return Reply(f[2], r);
+        if (!m_report.empty() && m_reportNext < 0)
+            m_reportNext = NowMs() + std::max(0, m_opt.reportDelayMs);
+        return Reply(key, r);
     }
     case 0xC0: {
         static const uint8_t mainSel[5] = {1, 2, 3, 4, 5}, secondSel[5] = {5, 4, 3, 2, 1};
         if (f[8] != 0xFF)
-            return Refuse(f[2]);
+            return Refuse(key);
         if (std::memcmp(&f[3], mainSel, 5) == 0)
             m_main = true;
         else if (std::memcmp(&f[3], secondSel, 5) == 0)
             m_main = false;
         else
-            return Refuse(f[2]);
+            return Refuse(key);
         m_step = Step::kStarted;
         m_image.clear();
-        return Status(f[2], 0x81);
+        return Status(key, 0x81);
     }
     case 0xC2: {
         const uint32_t address = Le32(&f[3]);
         const uint8_t code = f[7];
+        const bool codeOk = m_opt.eraseCode >= 0 ? code == m_opt.eraseCode : (code == 0xF2 || code == 0x32);
         const bool ok = m_step == Step::kStarted && f[8] == 0xFF &&
-                        (m_main ? address == 0x08004000 && (code == 0xF2 || code == 0x32)
-                                : address == 0 && code == 0x00);
+                        (m_main ? address == 0x08004000 && codeOk : address == 0 && code == 0x00);
         if (!ok)
-            return Refuse(f[2]);
+            return Refuse(key);
         m_start = address;
         m_nextIndex = 0;
+        m_lastBlockShort = false;
         m_step = Step::kErased;
-        return Status(f[2], 0x83);
+        return Status(key, 0x83);
     }
     case 0xC1: {
         const uint32_t address = Le32(&f[3]);
         const int announced = f[7] | (f[8] << 8);
-        if (m_opt.unplugAtBlock >= 0 && static_cast<int>(m_nextIndex) >= m_opt.unplugAtBlock) {
-            Unplug();
+        if (m_step == Step::kErased && m_opt.unplugAtBlock >= 0 &&
+            static_cast<int>(m_nextIndex) >= m_opt.unplugAtBlock) {
+            LogNote("- unplugged at block " + std::to_string(m_nextIndex));
+            ClosePty();
             return;
         }
-        if (m_step != Step::kErased || f[9] != 0xFF || address != m_start + 2048u * m_nextIndex || announced < 7 ||
-            announced > 2048 + 6)
-            return Refuse(f[2]);
-        if (m_opt.silentFromBlock >= 0 && static_cast<int>(m_nextIndex) >= m_opt.silentFromBlock) {
-            m_pendingData = announced;
+        if (m_step == Step::kErased && m_opt.silentFromBlock >= 0 &&
+            static_cast<int>(m_nextIndex) >= m_opt.silentFromBlock) {
+            LogNote("- silent from block " + std::to_string(m_nextIndex));
+            m_hung = true;
             return;
         }
+        if (m_step != Step::kErased || f[9] != 0xFF || m_lastBlockShort ||
+            address != m_start + 2048u * m_nextIndex || announced < 7 || announced > 2048 + 6)
+            return Refuse(key);
         m_pendingData = announced;
-        return Status(f[2], 0x82);
+        return Status(key, 0x82);
     }
     case 0xC3: {
         if (m_step != Step::kErased || f[3] != 0xFF)
-            return Refuse(f[2]);
+            return Refuse(key);
         m_step = Step::kIdle;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_images.push_back(m_image);
-        }
-        if (!m_opt.imagePrefix.empty()) {
-            std::ofstream out(m_opt.imagePrefix + std::to_string(m_imageCount) + ".bin", std::ios::binary);
-            out.write(reinterpret_cast<const char*>(m_image.data()), static_cast<std::streamsize>(m_image.size()));
-        }
-        ++m_imageCount;
-        return Status(f[2], 0x85);
+        FinishImage();
+        return Status(key, 0x85);
     }
     default:
-        return Refuse(f[2]);
+        return Refuse(key);
     }
 }
 
-void Simulator::StreamReport()
+// Takes every complete frame from the buffer; a data frame is as long as its
+// header announced, a command as long as its command byte says.
+void Simulator::Consume(std::vector<uint8_t>& buf)
 {
-    std::ifstream in(m_opt.reportFile, std::ios::binary);
-    std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (size_t pos = 0; pos < all.size() && !m_stop; pos += static_cast<size_t>(m_opt.reportChunk)) {
-        size_t n = std::min(all.size() - pos, static_cast<size_t>(m_opt.reportChunk));
-        Send(std::vector<uint8_t>(all.begin() + static_cast<long>(pos), all.begin() + static_cast<long>(pos + n)));
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_opt.reportPaceMs));
+    while (!buf.empty() && m_master >= 0) {
+        if (m_hung) {
+            Log("< (ignored)", buf);
+            buf.clear();
+            return;
+        }
+        if (m_pendingData > 0) {
+            if (buf.size() < static_cast<size_t>(m_pendingData))
+                return;
+            std::vector<uint8_t> f(buf.begin(), buf.begin() + m_pendingData);
+            buf.erase(buf.begin(), buf.begin() + m_pendingData);
+            m_pendingData = 0;
+            Handle(f, kData);
+            continue;
+        }
+        if (buf.size() >= 2 && !(buf[0] == 0x46 && buf[1] == 0x58)) {
+            Log("< (unknown)", buf);
+            buf.clear();
+            Refuse(0);
+            return;
+        }
+        if (buf.size() < 3)
+            return;
+        const size_t len = CommandLength(buf[2]);
+        if (len == 0) {
+            Log("< (unknown)", buf);
+            buf.clear();
+            Refuse(0);
+            return;
+        }
+        if (buf.size() < len)
+            return;
+        std::vector<uint8_t> f(buf.begin(), buf.begin() + static_cast<long>(len));
+        buf.erase(buf.begin(), buf.begin() + static_cast<long>(len));
+        Handle(f, f[2]);
     }
+}
+
+void Simulator::ReportTick()
+{
+    if (m_report.empty() || m_reportNext < 0 || m_reportPos >= m_report.size() || NowMs() < m_reportNext)
+        return;
+    const size_t pos = m_reportPos;
+    const size_t n = std::min(m_report.size() - pos, static_cast<size_t>(m_opt.reportChunk));
+    size_t written;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        written = WriteSome(m_report.data() + pos, n);
+    }
+    m_reportPos = pos + written;
+    if (written)
+        LogNote("> (report) " + std::to_string(written) + " bytes, " + std::to_string(m_reportPos) + " of " +
+                std::to_string(m_report.size()));
+    // A full pty is tried again soon; otherwise at the given pace.
+    m_reportNext = NowMs() + (written == n ? std::max(0, m_opt.reportPaceMs) : 5);
 }
 
 void Simulator::Run()
 {
-    if (!m_opt.reportFile.empty())
-        return StreamReport();
     std::vector<uint8_t> buf;
     int64_t lastByte = NowMs();
     while (!m_stop) {
-        int fd;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            fd = m_master;
+        if (m_unplugRequest.exchange(false)) {
+            LogNote("- unplugged");
+            ClosePty();
         }
+        const int fd = m_master;
         if (fd < 0)
-            return;
+            break;
+        int wait = 20;
+        if (m_reportNext >= 0 && m_reportPos < m_report.size())
+            wait = static_cast<int>(std::clamp<int64_t>(m_reportNext - NowMs(), 0, 20));
         pollfd p{fd, POLLIN, 0};
-        int r = ::poll(&p, 1, 20);
+        const int r = ::poll(&p, 1, wait);
         if (r > 0 && (p.revents & POLLIN)) {
             uint8_t tmp[4096];
-            ssize_t n = ::read(fd, tmp, sizeof tmp);
+            const ssize_t n = ::read(fd, tmp, sizeof tmp);
             if (n > 0) {
                 buf.insert(buf.end(), tmp, tmp + n);
                 lastByte = NowMs();
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-        } else if (r > 0 && (p.revents & (POLLHUP | POLLERR))) {
-            // Nobody holds the port: wait for the next open.
+        } else if (r > 0) {
+            // Nobody holds the port (hang-up): wait for the next open.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        } else if (!buf.empty() && NowMs() - lastByte > 300) {
-            // A frame that never completes: drop it and refuse.
+        }
+        Consume(buf);
+        if (!buf.empty() && NowMs() - lastByte > kIncompleteMs) {
+            // A frame that never completes: dropped and refused.
             Log("< (incomplete)", buf);
             buf.clear();
-            m_pendingData = 0;
-            Refuse(0);
+            Refuse(m_pendingData > 0 ? kData : 0);
         }
-        // Take every complete frame from the buffer.
-        for (;;) {
-            if (m_pendingData > 0) {
-                if (buf.size() < static_cast<size_t>(m_pendingData))
-                    break;
-                std::vector<uint8_t> f(buf.begin(), buf.begin() + m_pendingData);
-                buf.erase(buf.begin(), buf.begin() + m_pendingData);
-                m_pendingData = 0;
-                Handle(f, kData);
-                continue;
-            }
-            if (buf.size() < 3)
-                break;
-            size_t len = (buf[0] == 0x46 && buf[1] == 0x58) ? CommandLength(buf[2]) : 0;
-            if (len == 0) {
-                Log("< (unknown)", buf);
-                buf.clear();
-                Refuse(0);
-                break;
-            }
-            if (buf.size() < len)
-                break;
-            std::vector<uint8_t> f(buf.begin(), buf.begin() + static_cast<long>(len));
-            buf.erase(buf.begin(), buf.begin() + static_cast<long>(len));
-            Handle(f, f[2]);
-        }
+        ReportTick();
     }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_running = false;
+    m_closed.notify_all();
 }
 
 } // namespace qbsim
