@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace kelvo::e2e;
 
 namespace {
@@ -104,4 +106,62 @@ TEST(Startup, RussianTablePresentStartsInRussian)
     ::Sleep(500);
     Screenshot(main, L"startup-main-window-ru");
     CloseMainWindow(kelvo, main);
+}
+
+namespace {
+// An English table whose title holds byte 0x80: the euro sign in code page
+// 1252, the control character U+0080 in 28591.
+bool WriteEuroTable(const Installation& inst)
+{
+    const std::wstring bin = Env(L"KELVO_BIN");
+    std::string src = std::string(bin.begin(), bin.end()) + "/e2e-euro-" + std::to_string(::GetCurrentProcessId());
+    std::wstring out = inst.Path(L"language\\en_TEXT.cbf");
+    ::DeleteFileW(out.c_str());
+    inst.WriteFile(L"euro.txt", "@codepage 1252\n0\tKelvo \xE2\x82\xAC\n58\tNo scan tool connected\n");
+    std::wstring srcWin = inst.Path(L"euro.txt");
+    // The compiler is a Unix program: give it the Unix paths of both files.
+    char unixSrc[1024] = {}, unixOut[1024] = {};
+    auto toUnix = [](const std::wstring& w, char* buf) {
+        typedef char*(CDECL * Fn)(const WCHAR*);
+        auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+        if (!fn)
+            return false;
+        char* p = fn(w.c_str());
+        if (!p)
+            return false;
+        strncpy(buf, p, 1023);
+        ::HeapFree(::GetProcessHeap(), 0, p);
+        return true;
+    };
+    if (!toUnix(srcWin, unixSrc) || !toUnix(inst.Path(L"language"), unixOut))
+        return false;
+    RunUnix(std::string(bin.begin(), bin.end()) + "/bin/kelvo-textc '" + unixSrc + "' '" + unixOut + "/en_TEXT.cbf'");
+    return WaitFor([&] { return ::GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+} // namespace
+
+TEST(Startup, LanguageOutsideTheTableKeepsEnglishWithCodePage28591)
+{
+    Installation inst;
+    ASSERT_TRUE(WriteEuroTable(inst));
+    {
+        inst.WriteFile(L"Kelvo.cfg", ConfigWithLanguage(12));
+        KelvoProcess kelvo(inst);
+        HWND main = kelvo.WaitMainWindow(kStartMs);
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(WindowText(main), std::wstring(L"Kelvo \u0080")) << "byte 0x80 read as ISO 8859-1";
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+    }
+    {
+        inst.WriteFile(L"Kelvo.cfg", ConfigWithLanguage(0));
+        KelvoProcess kelvo(inst);
+        HWND main = kelvo.WaitMainWindow(kStartMs);
+        ASSERT_NE(main, nullptr);
+        const UINT acp = ::GetACP();
+        if (acp == 1252)
+            EXPECT_EQ(WindowText(main), std::wstring(L"Kelvo \u20AC")) << "English uses the system ANSI code page";
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+    }
 }
