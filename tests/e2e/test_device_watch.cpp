@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+#include <cstring>
+
 using namespace kelvo::e2e;
 
 namespace {
@@ -42,7 +45,7 @@ void SetLinked(DWORD linked)
 // The simulated tool on a pty linked as COM<port> of this prefix.
 class PluggedTool {
 public:
-    explicit PluggedTool(int com) : m_com(com)
+    explicit PluggedTool(int com, const std::string& extra = "") : m_com(com)
     {
         const std::string bin = Narrow(Env(L"KELVO_BIN"));
         const std::string prefix = Narrow(Env(L"WINEPREFIX"));
@@ -50,7 +53,7 @@ public:
         RunUnix("mkdir -p " + m_dir + " && rm -f " + m_dir + "/pty");
         const std::string link = prefix + "/dosdevices/com" + std::to_string(com);
         RunUnix("(" + bin + "/bin/kelvo-qbsim --model QB345 --link " + link + " --path-file " + m_dir +
-                    "/pty --log " + m_dir + "/frames.log >/dev/null 2>&1 & echo $! > " + m_dir + "/pid)",
+                    "/pty --log " + m_dir + "/frames.log " + extra + " >/dev/null 2>&1 & echo $! > " + m_dir + "/pid)",
                 10000);
         // Unix exit codes do not cross into Wine: wait for the file the simulator writes.
         std::wstring ptyFile = L"Z:" + std::wstring(m_dir.begin(), m_dir.end()) + L"\\pty";
@@ -82,6 +85,7 @@ public:
         }
     }
     bool Ok() const { return m_ok; }
+    const std::string& Dir() const { return m_dir; }
 
 private:
     int m_com;
@@ -138,4 +142,115 @@ TEST(MainWindow, EscapeAndEnterDoNotCloseItTheCloseButtonDoes)
     ::GetClientRect(main, &r);
     ClickClient(main, r.right - 20, 12);
     EXPECT_EQ(kelvo.WaitExit(10000), 1u) << "no update runs: closing never asks";
+}
+
+namespace {
+
+HWND FindDescendant(HWND root, int id)
+{
+    struct Ctx {
+        int id;
+        HWND found;
+    } ctx{id, nullptr};
+    struct Cb {
+        static BOOL CALLBACK Each(HWND h, LPARAM lp)
+        {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            if (::GetDlgCtrlID(h) == c->id) {
+                c->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    ::EnumChildWindows(root, &Cb::Each, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+std::wstring WinPath(const std::string& unixPath)
+{
+    std::wstring w = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
+    for (auto& c : w)
+        if (c == L'/')
+            c = L'\\';
+    return w;
+}
+
+std::string ReadAll(const std::wstring& path)
+{
+    std::string out;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+} // namespace
+
+TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
+{
+    Installation inst;
+    PluggedTool tool(8, "--images /tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-");
+    ASSERT_TRUE(tool.Ok());
+    const std::string bin = Narrow(Env(L"KELVO_BIN"));
+    const std::string image = tool.Dir() + "/main.img";
+    char unixUpdate[1024] = {};
+    {
+        typedef char*(CDECL * Fn)(const WCHAR*);
+        auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+        ASSERT_NE(fn, nullptr);
+        char* p = fn(inst.Path(L"update").c_str());
+        ASSERT_NE(p, nullptr);
+        strncpy(unixUpdate, p, 1023);
+        ::HeapFree(::GetProcessHeap(), 0, p);
+    }
+    RunUnix("head -c 5000 /dev/urandom > " + image + " && " + bin +
+            "/bin/kelvo-pkgbuild --type 1 --model QB345 --version 2.34 --set EN-FR-ES-DE-IT --date 20191023 --out '" +
+            unixUpdate + "' " + image);
+    const std::wstring package = inst.Path(L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
+    ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
+
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return StatusText(main).find(L" --- QB345") != std::wstring::npos; }, 10000));
+
+    HWND local = FindDescendant(main, 1010);
+    HWND list = FindDescendant(main, 1003);
+    ASSERT_TRUE(local && list);
+    ::PostMessageW(::GetParent(local), WM_COMMAND, MAKEWPARAM(1010, BN_CLICKED), reinterpret_cast<LPARAM>(local));
+    ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 15000))
+        << "one local package row";
+    EXPECT_FALSE(::IsWindowEnabled(local)) << "the button of the shown list stays disabled";
+
+    // Tick row 0's check box with a real click.
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT hr{};
+    ::GetWindowRect(header, &hr);
+    const int headerHeight = hr.bottom - hr.top;
+    ClickClient(list, 9, headerHeight + 9);
+    HWND confirm = WaitWindow(kelvo.Pid(), L"Kelvo", 10000);
+    ASSERT_NE(confirm, nullptr) << "the confirmation";
+    Screenshot(confirm, L"update-confirmation");
+    PressButton(confirm, IDYES);
+
+    const std::string expected = ReadAll(WinPath(image));
+    const std::wstring received = WinPath("/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-0.bin");
+    EXPECT_TRUE(WaitFor([&] { return !expected.empty() && ReadAll(received) == expected; }, 30000))
+        << "the tool received exactly the image";
+    EXPECT_TRUE(WaitFor(
+        [&] { return inst.ReadFile(L"Kelvo.cfg").find("QB345= V2.34\r\n") != std::string::npos; }, 10000))
+        << inst.ReadFile(L"Kelvo.cfg");
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(local) != FALSE; }, 5000)) << "buttons enabled after success";
+    ::Sleep(500);
+    Screenshot(main, L"update-local-done");
+    ::DeleteFileW(received.c_str());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
 }
