@@ -2,6 +2,8 @@
 // Device discovery and identification as the main window and the update page use them.
 #include "device/DeviceState.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,14 @@ enum class ToolPresence { kPresent, kAbsent, kUnavailable };
 ToolPresence DetectScanTool();
 // COM numbers of the USB serial ports, in the order of their USBSER index.
 int ListToolPorts(std::vector<int>& ports);
+
+// A device path of the scan tool: contains "#vid_0483&pid_5740#", in any case.
+bool IsScanToolPath(const std::wstring& devicePath);
+// The COM number a serial port map entry ("COM7") names, reading at most
+// maxChars characters (the data need not end in a zero); 0 when it has no
+// digits or names a number beyond any port.
+enum { kMaxPortNumber = 99999 };
+int PortFromMapEntry(const wchar_t* data, size_t maxChars);
 
 // Finds the port on which the tool answers and learns its model name; the port
 // list comes from ListToolPorts unless one is given.

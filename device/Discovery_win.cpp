@@ -9,7 +9,6 @@
 
 namespace {
 const GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-const wchar_t kToolPattern[] = L"#vid_0483&pid_5740#";
 const DWORD kDetailBytes = 1024;
 const DWORD kRegDataBytes = 80;
 } // namespace
@@ -30,14 +29,13 @@ ToolPresence DetectScanTool()
             ::ZeroMemory(detail, kDetailBytes);
             // The fixed part only: 6 in a 32-bit program, 8 in a 64-bit one.
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+            static_assert(sizeof(void*) != 4 || sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6,
+                          "the fixed part of the detail structure is 6 bytes in a 32-bit program");
             if (!::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, kDetailBytes, nullptr, nullptr))
                 break;
             const size_t maxChars = (kDetailBytes - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(wchar_t);
-            std::wstring path(detail->DevicePath, wcsnlen(detail->DevicePath, maxChars));
-            for (auto& c : path)
-                if (c >= L'A' && c <= L'Z')
-                    c = static_cast<wchar_t>(c - L'A' + L'a');
-            if (path.find(kToolPattern) != std::wstring::npos) {
+            const std::wstring path(detail->DevicePath, wcsnlen(detail->DevicePath, maxChars));
+            if (IsScanToolPath(path)) {
                 result = ToolPresence::kPresent;
                 break;
             }
@@ -54,9 +52,8 @@ int ListToolPorts(std::vector<int>& ports)
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\", 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    // One character more than the 80 bytes offered, so data that fills them
-    // without a terminating NUL still reads as a string.
-    wchar_t data[kRegDataBytes / sizeof(wchar_t) + 1];
+    // Data that fills the 80 bytes need not end in a zero: it is read by length.
+    wchar_t data[kRegDataBytes / sizeof(wchar_t)];
     for (int n = 0; n < 200; ++n) {
         wchar_t name[32];
         _snwprintf(name, 32, L"\\Device\\USBSER%03d", n);
@@ -66,12 +63,8 @@ int ListToolPorts(std::vector<int>& ports)
         DWORD type = 0;
         if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
             continue;
-        data[kRegDataBytes / sizeof(wchar_t)] = 0;
-        int port = 0;
-        if (wcslen(data) > 3)
-            for (const wchar_t* p = data + 3; *p >= L'0' && *p <= L'9'; ++p)
-                port = port * 10 + (*p - L'0');
-        ports.push_back(port);
+        const DWORD chars = (size < kRegDataBytes ? size : kRegDataBytes) / sizeof(wchar_t);
+        ports.push_back(PortFromMapEntry(data, chars));
     }
     ::RegCloseKey(key);
     return static_cast<int>(ports.size());

@@ -26,7 +26,7 @@ void Usage()
                  "usage: kelvo-qbsim [--model M] [--link PATH] [--path-file F] [--images PREFIX]\n"
                  "  [--expect FILE]... [--log F] [--erase-code HEX]\n"
                  "  [--silent CMD] [--refuse CMD[:STATUS]] [--wrong-status CMD[:STATUS]] [--delay CMD:MS]\n"
-                 "  [--garbage CMD] [--silent-from-block N] [--unplug-at-block N]\n"
+                 "  [--garbage CMD] [--reply CMD:HEX] [--silent-from-block N] [--unplug-at-block N]\n"
                  "  [--report FILE [--chunk N] [--pace MS] [--report-delay MS] [--report-at-once]]\n"
                  "  [--seconds N]\n"
                  "CMD is a command byte in hex (C0 C1 C2 C3 C9 CA) or 'data'. See README.md.\n");
@@ -66,6 +66,16 @@ int main(int argc, char** argv)
         else if (a == "--wrong-status") keyValue(o.wrongStatus, 0x99, 16);
         else if (a == "--delay") keyValue(o.delayMs, 3000, 10);
         else if (a == "--garbage") keyValue(o.garbage, 1, 10);
+        else if (a == "--reply") {
+            // CMD:HEXBYTES, e.g. C9:46E3 for a two-byte answer to Identify.
+            std::string v = next();
+            size_t colon = v.find(':');
+            std::vector<uint8_t> bytes;
+            std::string hex = colon == std::string::npos ? "" : v.substr(colon + 1);
+            for (size_t k = 0; k + 1 < hex.size(); k += 2)
+                bytes.push_back(static_cast<uint8_t>(std::strtol(hex.substr(k, 2).c_str(), nullptr, 16)));
+            o.fixedReply[CommandKey(v.substr(0, colon))] = bytes;
+        }
         else if (a == "--silent-from-block") o.silentFromBlock = std::atoi(next().c_str());
         else if (a == "--unplug-at-block") o.unplugAtBlock = std::atoi(next().c_str());
         else if (a == "--report") o.reportFile = next();
@@ -100,6 +110,9 @@ int main(int argc, char** argv)
         ++waited;
     }
     sim.Stop();
+    // Gone with the link: whoever waits for this simulator to end watches it.
+    if (!pathFile.empty())
+        std::remove(pathFile.c_str());
     // With --expect: 0 only when every expected image arrived and matched.
     return sim.ExpectationsMet() ? 0 : 3;
 }

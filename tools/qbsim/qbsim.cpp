@@ -112,7 +112,10 @@ std::string Simulator::Start()
 void Simulator::ClosePty()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_opt.link.empty())
+    // Only our own link: a simulator started after us may own the name now.
+    char target[256];
+    const ssize_t n = m_opt.link.empty() ? -1 : ::readlink(m_opt.link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == m_slave)
         ::unlink(m_opt.link.c_str());
     if (m_master >= 0) {
         ::close(m_master);
@@ -288,6 +291,12 @@ void Simulator::Handle(const std::vector<uint8_t>& f, int key)
         if (key == kData)
             m_pendingData = static_cast<int>(f.size());
         return;
+    }
+    auto fixed = m_opt.fixedReply.find(key);
+    if (fixed != m_opt.fixedReply.end()) {
+        if (key == kData)
+            m_pendingData = 0;
+        return Reply(key, fixed->second);
     }
     if (key == kData) {
         const int len = static_cast<int>(f.size()) - 6;

@@ -29,6 +29,7 @@ struct Options {
     std::map<int, int> wrongStatus;   // command -> status byte sent instead
     std::map<int, int> delayMs;       // command -> delay before the reply
     std::map<int, int> garbage;       // command -> 1: a reply of noise
+    std::map<int, std::vector<uint8_t>> fixedReply;  // command -> these bytes instead, no effect
     int eraseCode = -1;        // size code the main image's erase must carry; -1: F2 or 32
     int silentFromBlock = -1;  // the tool hangs at the header of this block: nothing answered any more
     int unplugAtBlock = -1;    // pty closed and link removed when the header of this block arrives
