@@ -56,10 +56,7 @@ public:
                     "/pty --log " + m_dir + "/frames.log " + extra + " >/dev/null 2>&1 & echo $! > " + m_dir + "/pid)",
                 10000);
         // Unix exit codes do not cross into Wine: wait for the file the simulator writes.
-        std::wstring ptyFile = L"Z:" + std::wstring(m_dir.begin(), m_dir.end()) + L"\\pty";
-        for (auto& c : ptyFile)
-            if (c == L'/')
-                c = L'\\';
+        const std::wstring ptyFile = WindowsPathOf(m_dir + "/pty");
         m_ok = WaitFor([&] { return ::GetFileAttributesW(ptyFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
         SetString(L"HARDWARE\\DEVICEMAP\\SERIALCOMM", L"\\Device\\USBSER000", L"COM" + std::to_wstring(com));
         SetString(L"System\\CurrentControlSet\\Enum\\USB\\VID_0483&PID_5740\\0001", L"ClassGUID",
@@ -167,29 +164,6 @@ HWND FindDescendant(HWND root, int id)
     return ctx.found;
 }
 
-std::wstring WinPath(const std::string& unixPath)
-{
-    std::wstring w = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    for (auto& c : w)
-        if (c == L'/')
-            c = L'\\';
-    return w;
-}
-
-std::string ReadAll(const std::wstring& path)
-{
-    std::string out;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    fclose(f);
-    return out;
-}
-
 } // namespace
 
 TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
@@ -199,16 +173,8 @@ TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
     ASSERT_TRUE(tool.Ok());
     const std::string bin = Narrow(Env(L"KELVO_BIN"));
     const std::string image = tool.Dir() + "/main.img";
-    char unixUpdate[1024] = {};
-    {
-        typedef char*(CDECL * Fn)(const WCHAR*);
-        auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-        ASSERT_NE(fn, nullptr);
-        char* p = fn(inst.Path(L"update").c_str());
-        ASSERT_NE(p, nullptr);
-        strncpy(unixUpdate, p, 1023);
-        ::HeapFree(::GetProcessHeap(), 0, p);
-    }
+    const std::string unixUpdate = UnixPathOf(inst.Path(L"update"));
+    ASSERT_FALSE(unixUpdate.empty());
     RunUnix("head -c 5000 /dev/urandom > " + image + " && " + bin +
             "/bin/kelvo-pkgbuild --type 1 --model QB345 --version 2.34 --set EN-FR-ES-DE-IT --date 20191023 --out '" +
             unixUpdate + "' " + image);
@@ -240,9 +206,9 @@ TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
     Screenshot(confirm, L"update-confirmation");
     PressButton(confirm, IDYES);
 
-    const std::string expected = ReadAll(WinPath(image));
-    const std::wstring received = WinPath("/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-0.bin");
-    EXPECT_TRUE(WaitFor([&] { return !expected.empty() && ReadAll(received) == expected; }, 30000))
+    const std::string expected = ReadWholeFile(WindowsPathOf(image));
+    const std::wstring received = WindowsPathOf("/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-0.bin");
+    EXPECT_TRUE(WaitFor([&] { return !expected.empty() && ReadWholeFile(received) == expected; }, 30000))
         << "the tool received exactly the image";
     EXPECT_TRUE(WaitFor(
         [&] { return inst.ReadFile(L"Kelvo.cfg").find("QB345= V2.34\r\n") != std::string::npos; }, 10000))

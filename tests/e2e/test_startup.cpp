@@ -114,26 +114,12 @@ namespace {
 bool WriteEuroTable(const Installation& inst)
 {
     const std::wstring bin = Env(L"KELVO_BIN");
-    std::string src = std::string(bin.begin(), bin.end()) + "/e2e-euro-" + std::to_string(::GetCurrentProcessId());
     std::wstring out = inst.Path(L"language\\en_TEXT.cbf");
     ::DeleteFileW(out.c_str());
     inst.WriteFile(L"euro.txt", "@codepage 1252\n0\tKelvo \xE2\x82\xAC\n58\tNo scan tool connected\n");
-    std::wstring srcWin = inst.Path(L"euro.txt");
-    // The compiler is a Unix program: give it the Unix paths of both files.
-    char unixSrc[1024] = {}, unixOut[1024] = {};
-    auto toUnix = [](const std::wstring& w, char* buf) {
-        typedef char*(CDECL * Fn)(const WCHAR*);
-        auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-        if (!fn)
-            return false;
-        char* p = fn(w.c_str());
-        if (!p)
-            return false;
-        strncpy(buf, p, 1023);
-        ::HeapFree(::GetProcessHeap(), 0, p);
-        return true;
-    };
-    if (!toUnix(srcWin, unixSrc) || !toUnix(inst.Path(L"language"), unixOut))
+    const std::string unixSrc = UnixPathOf(inst.Path(L"euro.txt"));
+    const std::string unixOut = UnixPathOf(inst.Path(L"language"));
+    if (unixSrc.empty() || unixOut.empty())
         return false;
     RunUnix(std::string(bin.begin(), bin.end()) + "/bin/kelvo-textc '" + unixSrc + "' '" + unixOut + "/en_TEXT.cbf'");
     return WaitFor([&] { return ::GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);

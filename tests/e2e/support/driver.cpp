@@ -125,10 +125,12 @@ void Installation::WriteFile(const std::wstring& relative, const std::string& by
     fclose(f);
 }
 
-std::string Installation::ReadFile(const std::wstring& relative) const
+std::string Installation::ReadFile(const std::wstring& relative) const { return ReadWholeFile(Path(relative)); }
+
+std::string ReadWholeFile(const std::wstring& path)
 {
     std::string out;
-    FILE* f = _wfopen(Path(relative).c_str(), L"rb");
+    FILE* f = _wfopen(path.c_str(), L"rb");
     if (!f)
         return out;
     char buf[4096];
@@ -136,6 +138,26 @@ std::string Installation::ReadFile(const std::wstring& relative) const
     while ((n = fread(buf, 1, sizeof buf, f)) > 0)
         out.append(buf, n);
     fclose(f);
+    return out;
+}
+
+std::wstring WindowsPathOf(const std::string& unixPath)
+{
+    return UnixToWindowsPath(std::wstring(unixPath.begin(), unixPath.end()));
+}
+
+std::string UnixPathOf(const std::wstring& windowsPath)
+{
+    // Wine's own mapping, which knows every drive of the prefix.
+    typedef char*(CDECL * Fn)(const WCHAR*);
+    auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (!fn)
+        return {};
+    char* p = fn(windowsPath.c_str());
+    if (!p)
+        return {};
+    std::string out = p;
+    ::HeapFree(::GetProcessHeap(), 0, p);
     return out;
 }
 

@@ -76,6 +76,12 @@ void KeyPress(HWND focusTarget, WORD vk);
 // Saves a PNG of the window as it is on the screen; returns the file's path.
 std::wstring Screenshot(HWND hwnd, const std::wstring& name);
 
+// Whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::wstring& path);
+// Windows path of a Unix one (drive Z:), and the Unix path of a Windows one.
+std::wstring WindowsPathOf(const std::string& unixPath);
+std::string UnixPathOf(const std::wstring& windowsPath);
+
 // Runs a Unix command line through /bin/sh and returns its exit code.
 int RunUnix(const std::string& shellCommand, DWORD ms = 60000);
 
