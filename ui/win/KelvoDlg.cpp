@@ -75,6 +75,15 @@ BOOL CKelvoDlg::OnInitDialog()
     const std::wstring url = GetText(60);
     std::wstring linkText = L"<a href=\"" + url + L"\">" + url + L"</a>";
     ::SetWindowTextW(m_link, linkText.c_str());
+    // Some link controls (Wine's, with some fonts) do not take attributes in
+    // the markup and would show it raw: then the address alone is the link,
+    // and a click opens the address of text 60.
+    LITEM item{};
+    item.mask = LIF_ITEMINDEX | LIF_URL;
+    if (!::SendMessageW(m_link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item))) {
+        linkText = L"<a>" + url + L"</a>";
+        ::SetWindowTextW(m_link, linkText.c_str());
+    }
 
     if (!m_pSysButtons) {
         m_pSysButtons = new ClrButton[2];
@@ -148,7 +157,8 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == 1026 && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
             auto* link = reinterpret_cast<NMLINK*>(lParam);
-            ::ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+            const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(60);
+            ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             return 0;
         }
         break;
