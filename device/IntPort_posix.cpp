@@ -1,6 +1,8 @@
 // termios back end of the serial channel (native build and tests).
 #include "device/IntPort.h"
 
+#include "app/core/platform.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -77,11 +79,17 @@ void CIntPort::SysClose()
 
 int CIntPort::SysWrite(const uint8_t* data, int count, unsigned long* error)
 {
+    // A tool that takes nothing must not hold the caller for ever: like the
+    // Win32 write time-out (1 ms a byte), give up and report what went out.
+    const uint32_t start = kelvo::TickCount();
+    const uint32_t limit = static_cast<uint32_t>(count) + 20;
     int done = 0;
     while (done < count) {
         ssize_t n = ::write(Fd(m_hPort), data + done, static_cast<size_t>(count - done));
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) {
+                if (kelvo::TickCount() - start > limit)
+                    return done;
                 usleep(200);
                 continue;
             }
