@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <cstdlib>
 #include <cstring>
 
 using namespace kelvo::e2e;
@@ -217,6 +218,48 @@ TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
     ::Sleep(500);
     Screenshot(main, L"update-local-done");
     ::DeleteFileW(received.c_str());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+}
+
+namespace {
+// Pixels of the current-tab caption colour (RGB 3A A3 E5) in a client rectangle.
+int HighlightPixels(HWND main, const RECT& r)
+{
+    HDC dc = ::GetDC(main);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; y += 2)
+        for (int x = r.left; x < r.right; x += 2) {
+            COLORREF c = ::GetPixel(dc, x, y);
+            if (std::abs(GetRValue(c) - 0x3A) < 24 && std::abs(GetGValue(c) - 0xA3) < 24 && std::abs(GetBValue(c) - 0xE5) < 24)
+                ++n;
+        }
+    ::ReleaseDC(main, dc);
+    return n;
+}
+} // namespace
+
+TEST(MainWindow, FirstClickOnTabZeroSwitchesASecondChangesNothing)
+{
+    Installation inst;
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    ::Sleep(800);
+    RECT client;
+    ::GetClientRect(main, &client);
+    const int d = (client.right - 100) / 5;
+    const RECT caption{20, 170, 20 + d, 217};  // below the tab picture
+    EXPECT_EQ(HighlightPixels(main, caption), 0) << "no page chosen yet: every caption is black";
+    ClickClient(main, 20 + d / 2, 190);
+    EXPECT_TRUE(WaitFor([&] { return HighlightPixels(main, caption) > 10; }, 5000)) << "tab 0 caption highlighted";
+    const RECT other{20 + (d + 15), 170, 20 + (d + 15) + d, 217};
+    EXPECT_EQ(HighlightPixels(main, other), 0);
+    const int before = HighlightPixels(main, caption);
+    ClickClient(main, 20 + d / 2, 190);
+    ::Sleep(500);
+    EXPECT_EQ(HighlightPixels(main, caption), before) << "a second click on the current tab changes nothing";
+    Screenshot(main, L"tab-zero-selected");
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(kelvo.WaitExit(10000), 1u);
 }
