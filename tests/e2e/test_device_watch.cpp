@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 
@@ -167,59 +168,107 @@ HWND FindDescendant(HWND root, int id)
 
 } // namespace
 
+namespace {
+
+std::string ImagePrefix() { return "/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-"; }
+
+// Puts a 5000-byte QB345 package into update\, starts Kelvo with the tool
+// plugged in, lists the local packages, ticks row 0 and answers Yes.
+struct LocalUpdateRun {
+    void Start(Installation& inst, PluggedTool& tool)
+    {
+        const std::string bin = Narrow(Env(L"KELVO_BIN"));
+        image = tool.Dir() + "/main.img";
+        const std::string unixUpdate = UnixPathOf(inst.Path(L"update"));
+        ASSERT_FALSE(unixUpdate.empty());
+        RunUnix("head -c 5000 /dev/urandom > " + image + " && " + bin +
+                "/bin/kelvo-pkgbuild --type 1 --model QB345 --version 2.34 --set EN-FR-ES-DE-IT --date 20191023 "
+                "--out '" + unixUpdate + "' " + image);
+        const std::wstring package = inst.Path(L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
+        ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
+
+        kelvo = std::make_unique<KelvoProcess>(inst);
+        main = kelvo->WaitMainWindow(kStartMs);
+        ASSERT_NE(main, nullptr);
+        ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return StatusText(main).find(L" --- QB345") != std::wstring::npos; }, 10000));
+
+        local = FindDescendant(main, 1010);
+        HWND list = FindDescendant(main, 1003);
+        ASSERT_TRUE(local && list);
+        ::PostMessageW(::GetParent(local), WM_COMMAND, MAKEWPARAM(1010, BN_CLICKED), reinterpret_cast<LPARAM>(local));
+        ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 15000))
+            << "one local package row";
+        EXPECT_FALSE(::IsWindowEnabled(local)) << "the button of the shown list stays disabled";
+
+        // Tick row 0's check box with a real click.
+        HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+        RECT hr{};
+        ::GetWindowRect(header, &hr);
+        ClickClient(list, 9, (hr.bottom - hr.top) + 9);
+        HWND confirm = WaitWindow(kelvo->Pid(), L"Kelvo", 10000);
+        ASSERT_NE(confirm, nullptr) << "the confirmation";
+        Screenshot(confirm, L"update-confirmation");
+        PressButton(confirm, IDYES);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(confirm); }, 5000));
+        started = true;
+    }
+    std::unique_ptr<KelvoProcess> kelvo;
+    HWND main = nullptr;
+    HWND local = nullptr;
+    std::string image;
+    bool started = false;
+};
+
+} // namespace
+
 TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
 {
     Installation inst;
-    PluggedTool tool(8, "--images /tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-");
+    PluggedTool tool(8, "--images " + ImagePrefix());
     ASSERT_TRUE(tool.Ok());
-    const std::string bin = Narrow(Env(L"KELVO_BIN"));
-    const std::string image = tool.Dir() + "/main.img";
-    const std::string unixUpdate = UnixPathOf(inst.Path(L"update"));
-    ASSERT_FALSE(unixUpdate.empty());
-    RunUnix("head -c 5000 /dev/urandom > " + image + " && " + bin +
-            "/bin/kelvo-pkgbuild --type 1 --model QB345 --version 2.34 --set EN-FR-ES-DE-IT --date 20191023 --out '" +
-            unixUpdate + "' " + image);
-    const std::wstring package = inst.Path(L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
-    ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
+    LocalUpdateRun run;
+    run.Start(inst, tool);
+    ASSERT_TRUE(run.started);
 
-    KelvoProcess kelvo(inst);
-    HWND main = kelvo.WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr);
-    ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return StatusText(main).find(L" --- QB345") != std::wstring::npos; }, 10000));
-
-    HWND local = FindDescendant(main, 1010);
-    HWND list = FindDescendant(main, 1003);
-    ASSERT_TRUE(local && list);
-    ::PostMessageW(::GetParent(local), WM_COMMAND, MAKEWPARAM(1010, BN_CLICKED), reinterpret_cast<LPARAM>(local));
-    ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 15000))
-        << "one local package row";
-    EXPECT_FALSE(::IsWindowEnabled(local)) << "the button of the shown list stays disabled";
-
-    // Tick row 0's check box with a real click.
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    RECT hr{};
-    ::GetWindowRect(header, &hr);
-    const int headerHeight = hr.bottom - hr.top;
-    ClickClient(list, 9, headerHeight + 9);
-    HWND confirm = WaitWindow(kelvo.Pid(), L"Kelvo", 10000);
-    ASSERT_NE(confirm, nullptr) << "the confirmation";
-    Screenshot(confirm, L"update-confirmation");
-    PressButton(confirm, IDYES);
-
-    const std::string expected = ReadWholeFile(WindowsPathOf(image));
-    const std::wstring received = WindowsPathOf("/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-0.bin");
+    const std::string expected = ReadWholeFile(WindowsPathOf(run.image));
+    const std::wstring received = WindowsPathOf(ImagePrefix() + "0.bin");
     EXPECT_TRUE(WaitFor([&] { return !expected.empty() && ReadWholeFile(received) == expected; }, 30000))
         << "the tool received exactly the image";
     EXPECT_TRUE(WaitFor(
         [&] { return inst.ReadFile(L"Kelvo.cfg").find("QB345= V2.34\r\n") != std::string::npos; }, 10000))
         << inst.ReadFile(L"Kelvo.cfg");
-    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(local) != FALSE; }, 5000)) << "buttons enabled after success";
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(run.local) != FALSE; }, 5000)) << "buttons enabled after success";
     ::Sleep(500);
-    Screenshot(main, L"update-local-done");
+    Screenshot(run.main, L"update-local-done");
     ::DeleteFileW(received.c_str());
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+    ::PostMessageW(run.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.kelvo->WaitExit(10000), 1u);
+}
+
+TEST(LocalUpdate, ClosingDuringATransferAsksAndNoKeepsItRunning)
+{
+    Installation inst;
+    // A slow erase keeps the transfer running while the user tries to close.
+    PluggedTool tool(9, "--delay C2:4000 --images " + ImagePrefix());
+    ASSERT_TRUE(tool.Ok());
+    LocalUpdateRun run;
+    run.Start(inst, tool);
+    ASSERT_TRUE(run.started);
+    ::Sleep(500);
+    ::PostMessageW(run.main, WM_CLOSE, 0, 0);
+    HWND ask = WaitWindow(run.kelvo->Pid(), L"Kelvo", 5000);
+    ASSERT_NE(ask, nullptr) << "closing during an update asks";
+    Screenshot(ask, L"update-close-question");
+    PressButton(ask, IDNO);
+    EXPECT_EQ(run.kelvo->WaitExit(1000), static_cast<DWORD>(STILL_ACTIVE)) << "No keeps the program running";
+    EXPECT_TRUE(WaitFor(
+        [&] { return inst.ReadFile(L"Kelvo.cfg").find("QB345= V2.34\r\n") != std::string::npos; }, 30000))
+        << "the transfer went on to its end";
+    ::DeleteFileW(WindowsPathOf(ImagePrefix() + "0.bin").c_str());
+    // With the update over, closing no longer asks.
+    ::PostMessageW(run.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.kelvo->WaitExit(10000), 1u);
 }
 
 namespace {
