@@ -312,3 +312,75 @@ TEST(MainWindow, FirstClickOnTabZeroSwitchesASecondChangesNothing)
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(kelvo.WaitExit(10000), 1u);
 }
+
+TEST(ServerUpdate, NewerPackageIsDownloadedWrittenRecordedAndThenNothingNewerIsOffered)
+{
+    Installation inst;
+    const std::string bin = Narrow(Env(L"KELVO_BIN"));
+    const std::string src = Narrow(Env(L"KELVO_SOURCE"));
+    const std::string dir = "/tmp/kelvo-e2e-server-" + std::to_string(::GetCurrentProcessId());
+    RunUnix("rm -rf " + dir + " && mkdir -p " + dir + " && " + src + "/tools/updserver/make-demo-content " + dir +
+            "/root " + bin + "/bin/kelvo-pkgbuild >/dev/null 2>&1 && (python3 " + src +
+            "/tools/updserver/kelvo-updserver --port 0 --port-file " + dir + "/port --log " + dir + "/log " + dir +
+            "/root >/dev/null 2>&1 & echo $! > " + dir + "/pid)");
+    const std::wstring portFile = WindowsPathOf(dir + "/port");
+    ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(portFile).empty(); }, 20000)) << "the update server did not start";
+    const int port = std::atoi(ReadWholeFile(portFile).c_str());
+    std::string cfg = inst.ReadFile(L"Kelvo.cfg");
+    const size_t at = cfg.find("DownloadLink = ");
+    ASSERT_NE(at, std::string::npos);
+    cfg = cfg.substr(0, at) + "DownloadLink = http://127.0.0.1:" + std::to_string(port) + "/Update/\r\n";
+    inst.WriteFile(L"Kelvo.cfg", cfg);
+
+    PluggedTool tool(10, "--images " + ImagePrefix());
+    ASSERT_TRUE(tool.Ok());
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr);
+    ::SendMessageTimeoutW(main, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return StatusText(main).find(L" --- QB345") != std::wstring::npos; }, 10000));
+
+    HWND online = FindDescendant(main, 1002);
+    HWND list = FindDescendant(main, 1003);
+    ASSERT_TRUE(online && list);
+    ::PostMessageW(::GetParent(online), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), reinterpret_cast<LPARAM>(online));
+    // English is in all three language sets of the catalogue.
+    ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 3; }, 20000))
+        << "rows: " << ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    Screenshot(main, L"update-server-list");
+
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT hr{};
+    ::GetWindowRect(header, &hr);
+    ClickClient(list, 9, (hr.bottom - hr.top) + 9);
+    HWND confirm = WaitWindow(kelvo.Pid(), L"Kelvo", 10000);
+    ASSERT_NE(confirm, nullptr);
+    PressButton(confirm, IDYES);
+
+    const std::wstring downloaded = inst.Path(L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
+    EXPECT_TRUE(WaitFor([&] { return ::GetFileAttributesW(downloaded.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))
+        << "the package is downloaded into update\\";
+    EXPECT_TRUE(WaitFor(
+        [&] { return inst.ReadFile(L"Kelvo.cfg").find("QB345= V2.34\r\n") != std::string::npos; }, 30000))
+        << inst.ReadFile(L"Kelvo.cfg");
+    EXPECT_TRUE(WaitFor([&] { return ::GetFileAttributesW(WindowsPathOf(ImagePrefix() + "0.bin").c_str()) !=
+                                         INVALID_FILE_ATTRIBUTES; },
+                        5000))
+        << "the tool received the image";
+    ::Sleep(300);
+    Screenshot(main, L"update-server-done");
+
+    // The recorded version is current now: nothing newer is offered.
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(online) != FALSE; }, 5000));
+    ::PostMessageW(::GetParent(online), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), reinterpret_cast<LPARAM>(online));
+    HWND nothing = WaitWindow(kelvo.Pid(), L"Kelvo", 20000);
+    ASSERT_NE(nothing, nullptr) << "the 'nothing newer' message";
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+    Screenshot(nothing, L"update-server-nothing-newer");
+    PressButton(nothing, IDOK);
+
+    ::DeleteFileW(WindowsPathOf(ImagePrefix() + "0.bin").c_str());
+    RunUnix("kill $(cat " + dir + "/pid) 2>/dev/null; rm -rf " + dir);
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+}
