@@ -347,6 +347,7 @@ TEST(ServerUpdate, NewerPackageIsDownloadedWrittenRecordedAndThenNothingNewerIsO
     // English is in all three language sets of the catalogue.
     ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 3; }, 20000))
         << "rows: " << ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    ::Sleep(1500);  // the size column asks the server once per row
     Screenshot(main, L"update-server-list");
 
     HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
