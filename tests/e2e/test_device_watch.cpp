@@ -175,7 +175,7 @@ std::string ImagePrefix() { return "/tmp/kelvo-e2e-image-" + std::to_string(::Ge
 // Puts a 5000-byte QB345 package into update\, starts Kelvo with the tool
 // plugged in, lists the local packages, ticks row 0 and answers Yes.
 struct LocalUpdateRun {
-    void Start(Installation& inst, PluggedTool& tool)
+    void Start(Installation& inst, PluggedTool& tool, bool answerYes = true)
     {
         const std::string bin = Narrow(Env(L"KELVO_BIN"));
         image = tool.Dir() + "/main.img";
@@ -209,13 +209,15 @@ struct LocalUpdateRun {
         HWND confirm = WaitWindow(kelvo->Pid(), L"Kelvo", 10000);
         ASSERT_NE(confirm, nullptr) << "the confirmation";
         Screenshot(confirm, L"update-confirmation");
-        PressButton(confirm, IDYES);
+        PressButton(confirm, answerYes ? IDYES : IDNO);
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(confirm); }, 5000));
+        this->list = list;
         started = true;
     }
     std::unique_ptr<KelvoProcess> kelvo;
     HWND main = nullptr;
     HWND local = nullptr;
+    HWND list = nullptr;
     std::string image;
     bool started = false;
 };
@@ -242,6 +244,27 @@ TEST(LocalUpdate, TickedAndConfirmedPackageIsWrittenIntoTheToolAndRecorded)
     ::Sleep(500);
     Screenshot(run.main, L"update-local-done");
     ::DeleteFileW(received.c_str());
+    ::PostMessageW(run.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.kelvo->WaitExit(10000), 1u);
+}
+
+TEST(LocalUpdate, DecliningTheConfirmationUnchecksTheRowAndStartsNothing)
+{
+    Installation inst;
+    PluggedTool tool(11, "--images " + ImagePrefix());
+    ASSERT_TRUE(tool.Ok());
+    LocalUpdateRun run;
+    run.Start(inst, tool, false);
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(WaitFor(
+        [&] { return (::SendMessageW(run.list, LVM_GETITEMSTATE, 0, LVIS_STATEIMAGEMASK) >> 12) == 1; }, 3000))
+        << "the row's check box is cleared";
+    ::Sleep(1000);
+    const std::string frames = ReadWholeFile(WindowsPathOf(tool.Dir() + "/frames.log"));
+    EXPECT_NE(frames.find("46 58 C9"), std::string::npos) << "the tool was identified";
+    EXPECT_EQ(frames.find("46 58 C0"), std::string::npos) << "no transfer started: " << frames;
+    EXPECT_EQ(inst.ReadFile(L"Kelvo.cfg").find("V2.34"), std::string::npos);
+    // No update runs: closing does not ask.
     ::PostMessageW(run.main, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.kelvo->WaitExit(10000), 1u);
 }
