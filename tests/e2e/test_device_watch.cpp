@@ -51,7 +51,9 @@ public:
     {
         const std::string bin = Narrow(Env(L"KELVO_BIN"));
         const std::string prefix = Narrow(Env(L"WINEPREFIX"));
-        m_dir = "/tmp/kelvo-e2e-tool-" + std::to_string(::GetCurrentProcessId());
+        // A folder per plug-in: a simulator still ending removes its own files.
+        static int count = 0;
+        m_dir = "/tmp/kelvo-e2e-tool-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count);
         RunUnix("mkdir -p " + m_dir + " && rm -f " + m_dir + "/pty");
         const std::string link = prefix + "/dosdevices/com" + std::to_string(com);
         RunUnix("(" + bin + "/bin/kelvo-qbsim --model QB345 --link " + link + " --path-file " + m_dir +
@@ -170,7 +172,12 @@ HWND FindDescendant(HWND root, int id)
 
 namespace {
 
-std::string ImagePrefix() { return "/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-"; }
+// Images the simulated tool received, per test.
+std::string ImagePrefix()
+{
+    return "/tmp/kelvo-e2e-image-" + std::to_string(::GetCurrentProcessId()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-";
+}
 
 // Puts a 5000-byte QB345 package into update\, starts Kelvo with the tool
 // plugged in, lists the local packages, ticks row 0 and answers Yes.
