@@ -21,14 +21,15 @@ public:
     bool Open();
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnUpdateFailed() override { ++m_failed; }
-    void OnUpdateDone() override { ++m_done; }
+    void OnUpdateFailed(int worker) override { ++m_failed; m_lastWorker = worker; }
+    void OnUpdateDone(int worker) override { ++m_done; m_lastWorker = worker; }
     COLORREF BackgroundColour() const override { return m_background; }
 
     std::vector<std::pair<WPARAM, LPARAM>> m_clicks;  // WM_CLRBUTTON_CLICK received
     int m_selChanges = 0;                             // LBN_SELCHANGE of any list box
     int m_failed = 0;
     int m_done = 0;
+    int m_lastWorker = -1;
     COLORREF m_background = RGB(0x62, 0xA8, 0xDE);
 };
 

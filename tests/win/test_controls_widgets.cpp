@@ -249,19 +249,22 @@ TEST_F(ProListTest, FailedAndDoneRunTheOwnersSteps)
     EXPECT_EQ(0, m_list.SendMessage(WM_UPDATE_FAILED));
     EXPECT_EQ(1, m_host.m_failed);
     EXPECT_EQ(0, m_host.m_done);
-    EXPECT_EQ(0, m_list.SendMessage(WM_UPDATE_DONE));
+    EXPECT_EQ(0, m_list.SendMessage(WM_UPDATE_DONE, 0, 5));
     EXPECT_EQ(1, m_host.m_done);
+    EXPECT_EQ(5, m_host.m_lastWorker);
 
     // An explicit owner takes precedence over the parent.
     struct Owner : IUpdateListOwner {
         int failed = 0, done = 0;
-        void OnUpdateFailed() override { ++failed; }
-        void OnUpdateDone() override { ++done; }
+        int worker = -1;
+        void OnUpdateFailed(int w) override { ++failed; worker = w; }
+        void OnUpdateDone(int w) override { ++done; worker = w; }
     } owner;
     m_list.SetOwner(&owner);
     m_list.SendMessage(WM_UPDATE_DONE);
     m_list.SendMessage(WM_UPDATE_FAILED);
-    m_list.SendMessage(WM_UPDATE_FAILED);
+    m_list.SendMessage(WM_UPDATE_FAILED, 0, 7);
+    EXPECT_EQ(7, owner.worker) << "the worker's id reaches the owner";
     EXPECT_EQ(1, owner.done);
     EXPECT_EQ(2, owner.failed);
     EXPECT_EQ(1, m_host.m_failed);

@@ -83,11 +83,11 @@ LRESULT CProListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_UPDATE_FAILED:
         if (IUpdateListOwner* owner = Owner())
-            owner->OnUpdateFailed();
+            owner->OnUpdateFailed(static_cast<int>(lParam));
         return 0;
     case WM_UPDATE_DONE:
         if (IUpdateListOwner* owner = Owner())
-            owner->OnUpdateDone();
+            owner->OnUpdateDone(static_cast<int>(lParam));
         return 0;
     case WM_UPDATE_END:
         SetCheck(static_cast<int>(lParam), FALSE);

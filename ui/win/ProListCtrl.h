@@ -19,8 +19,10 @@ constexpr UINT WM_UPDATE_END = WM_USER + 856;       // lParam row: the worker ha
 // outcome. The update page implements it.
 class IUpdateListOwner {
 public:
-    virtual void OnUpdateFailed() = 0;
-    virtual void OnUpdateDone() = 0;
+    // `worker` is the lParam of the message: the page's id of the worker
+    // that reports (0 when the sender named none).
+    virtual void OnUpdateFailed(int worker) = 0;
+    virtual void OnUpdateDone(int worker) = 0;
 
 protected:
     ~IUpdateListOwner() = default;

@@ -30,25 +30,28 @@ const wchar_t kDefaultDownloadLink[] = L"http://update.zendrix-tools.com/Update/
 // is handled on the user-interface thread before the worker goes on.
 class ListWorkerHost : public kelvo::IWorkerHost {
 public:
-    explicit ListWorkerHost(HWND list) : m_list(list) {}
+    ListWorkerHost(HWND list, int worker) : m_list(list), m_worker(worker) {}
     void Progress(int row, int percent) override { ::SendMessageW(m_list, WM_UPDATE_PROGRESS, row, percent); }
     void Status(int row, const std::wstring& text) override
     {
         ::SendMessageW(m_list, WM_UPDATE_STATUS, row, reinterpret_cast<LPARAM>(text.c_str()));
     }
     void Flashing(int row) override { ::SendMessageW(m_list, WM_UPDATE_FLASHING, 0, row); }
-    void Failed() override { ::SendMessageW(m_list, WM_UPDATE_FAILED, 0, 0); }
-    void Done() override { ::SendMessageW(m_list, WM_UPDATE_DONE, 0, 0); }
+    // The outcome names the worker, so the page knows whose package it was.
+    void Failed() override { ::SendMessageW(m_list, WM_UPDATE_FAILED, 0, m_worker); }
+    void Done() override { ::SendMessageW(m_list, WM_UPDATE_DONE, 0, m_worker); }
     void End(int row) override { ::SendMessageW(m_list, WM_UPDATE_END, 0, row); }
 
 private:
     HWND m_list;
+    int m_worker;
 };
 
 // The worker start record: allocated by the page, freed by the worker as soon
 // as it has copied it.
 struct WorkerStart {
     HWND list;
+    int worker;
     kelvo::WorkerJob job;
 };
 
@@ -56,9 +59,10 @@ UINT FlashWorker(LPVOID param)
 {
     auto* start = static_cast<WorkerStart*>(param);
     HWND list = start->list;
+    const int worker = start->worker;
     kelvo::WorkerJob job = start->job;
     delete start;
-    ListWorkerHost host(list);
+    ListWorkerHost host(list, worker);
     kelvo::RunFlashWorker(host, job);
     return 0;
 }
@@ -67,9 +71,10 @@ UINT DownloadWorker(LPVOID param)
 {
     auto* start = static_cast<WorkerStart*>(param);
     HWND list = start->list;
+    const int worker = start->worker;
     kelvo::WorkerJob job = start->job;
     delete start;
-    ListWorkerHost host(list);
+    ListWorkerHost host(list, worker);
     auto http = kelvo::NewWinInetClient();
     kelvo::RunDownloadWorker(host, *http, job);
     return 0;
@@ -160,26 +165,24 @@ void CUpdatePage::OnSize(int cx, int cy)
     m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
 }
 
-bool CUpdatePage::IdentifyBeforeListing()
+void CUpdatePage::IdentifyBeforeListing()
 {
     if (!m_pHost || !m_pHost->IsDevicePresent())
-        return true;
+        return;
     m_pHost->Identify(0, 0);
     ::Sleep(500);
     m_pHost->Identify(1, 1);
     ::Sleep(1000);
     if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return true;
+        return;
     // A tool that answers only a third request is listed like any other; one
     // that stays silent lists nothing for an empty model, with its message.
     m_pHost->Identify(1, 0);
-    return true;
 }
 
 void CUpdatePage::OnLocalList()
 {
-    if (!IdentifyBeforeListing())
-        return;
+    IdentifyBeforeListing();
     if (m_nMode == 2)
         return;
     m_nMode = 2;
@@ -203,8 +206,7 @@ void CUpdatePage::OnLocalList()
 
 void CUpdatePage::OnOnlineList()
 {
-    if (!IdentifyBeforeListing())
-        return;
+    IdentifyBeforeListing();
     if (m_nMode == 1)
         return;
     m_nMode = 1;
@@ -266,7 +268,8 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     m_strPackageModel = row.model;
     m_strPackageVersion = row.version;
 
-    auto* start = new WorkerStart{m_list.m_hWnd, {}};
+    const int worker = m_runs.Start(row.model, row.version);
+    auto* start = new WorkerStart{m_list.m_hWnd, worker, {}};
     start->job.row = item;
     start->job.path = kelvo::PackagePath(row);
     AFX_THREADPROC proc = FlashWorker;
@@ -278,12 +281,16 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
         m_pHost->SetUpdateBusy(TRUE);
     if (!AfxBeginThread(proc, start)) {
         delete start;
-        OnUpdateFailed();
+        OnUpdateFailed(worker);
     }
 }
 
-void CUpdatePage::OnUpdateFailed()
+void CUpdatePage::OnUpdateFailed(int worker)
 {
+    m_runs.Finish(worker);
+    // Another worker still writes into the tool: the page stays busy.
+    if (m_runs.Busy())
+        return;
     if (m_nMode != 2)
         m_btnLocal.EnableWindow(TRUE);
     if (m_nMode != 1)
@@ -292,12 +299,16 @@ void CUpdatePage::OnUpdateFailed()
         m_pHost->SetUpdateBusy(FALSE);
 }
 
-void CUpdatePage::OnUpdateDone()
+void CUpdatePage::OnUpdateDone(int worker)
 {
+    std::wstring model = m_strPackageModel, version = m_strPackageVersion;
+    m_runs.Finish(worker, &model, &version);
     m_nMode = 0;
+    CProfile::SetString(L"Kelvo.cfg", L"Update", model, version);
+    if (m_runs.Busy())
+        return;
     m_btnLocal.EnableWindow(TRUE);
     m_btnOnline.EnableWindow(TRUE);
-    CProfile::SetString(L"Kelvo.cfg", L"Update", m_strPackageModel, m_strPackageVersion);
     if (m_pHost)
         m_pHost->SetUpdateBusy(FALSE);
 }

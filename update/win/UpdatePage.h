@@ -7,6 +7,7 @@
 #include "ui/win/PageHosts.h"
 #include "ui/win/ProListCtrl.h"
 #include "update/core/Catalogue.h"
+#include "update/core/UpdateRuns.h"
 
 #include <string>
 
@@ -28,8 +29,8 @@ public:
     void AddLocalPackage(const std::wstring& fileName, uint32_t size);
 
     // IUpdateListOwner: the worker's outcome, on the user-interface thread.
-    void OnUpdateFailed() override;
-    void OnUpdateDone() override;
+    void OnUpdateFailed(int worker) override;
+    void OnUpdateDone(int worker) override;
 
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
@@ -45,8 +46,9 @@ public:
     int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
 
 private:
-    bool IdentifyBeforeListing();
+    void IdentifyBeforeListing();
     kelvo::PackageRow RowOf(int item) const;
 
     IMainWindow* m_pHost = nullptr;
+    kelvo::UpdateRuns m_runs;
 };
