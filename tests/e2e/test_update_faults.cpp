@@ -1,0 +1,225 @@
+// Firmware updates that go wrong, end to end: each fault gives its message,
+// nothing broken is written or recorded, and the page stays usable, so that
+// the user can try again and succeed.
+#include "e2e/support/scenario.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo::e2e;
+using kelvo::plug::CSimulatedTool;
+
+namespace {
+
+const wchar_t kLocalName[] = L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin";
+
+bool Recorded(const Installation& inst) { return inst.ReadFile(L"Kelvo.cfg").find("V2.34") != std::string::npos; }
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Ticks row 0 and answers the confirmation with Yes.
+void TickAndConfirm(KelvoWithTool& kelvo)
+{
+    kelvo.ClickFirstCheckBox();
+    HWND confirm = kelvo.WaitMessage(10000);
+    ASSERT_NE(confirm, nullptr) << "the confirmation";
+    ASSERT_NE(ChildTexts(confirm).find(L"Write the selected firmware"), std::wstring::npos)
+        << Narrow(ChildTexts(confirm));
+    PressButton(confirm, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(confirm); }, 5000));
+}
+
+// Waits for a message box holding `text`, screenshots it and presses OK.
+void ExpectMessage(KelvoWithTool& kelvo, const std::wstring& text, const wchar_t* shot, DWORD ms = 20000)
+{
+    HWND box = kelvo.WaitMessage(ms);
+    ASSERT_NE(box, nullptr) << "no message box; expected: " << Narrow(text);
+    EXPECT_NE(ChildTexts(box).find(text), std::wstring::npos) << Narrow(ChildTexts(box));
+    Screenshot(box, shot);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000));
+}
+
+} // namespace
+
+TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucceeds)
+{
+    Installation inst;
+    CSimulatedTool hung;
+    ASSERT_TRUE(PlugTool(hung, 12, {"--silent-from-block", "2"}));
+    const std::string image = hung.UnixFolder() + "/main.img";
+    ASSERT_FALSE(MakeLocalPackage(inst, image, 5 * 2048).empty());
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+    kelvo.Click(kIdLocal);
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    TickAndConfirm(kelvo);
+
+    ExpectMessage(kelvo, L"The update failed. Keep the scan tool connected and try again.", L"fault-tool-silent");
+    // The failure leaves the local list shown: its own button stays disabled, the other is usable.
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
+    EXPECT_FALSE(::IsWindowEnabled(kelvo.LocalButton()));
+    EXPECT_FALSE(kelvo.Checked(0)) << "the worker's end clears the row's check box";
+    EXPECT_FALSE(Recorded(inst)) << "a failed transfer records no version";
+    EXPECT_NE(hung.ReadLog().find("46 58 C1 00 50 00 08"), std::string::npos) << "block 2 was announced";
+    Screenshot(kelvo.Main(), L"fault-tool-silent-page");
+
+    // The user unplugs the hung tool, plugs it in again and retries.
+    hung.Unplug(false);
+    kelvo.TellDeviceChange();
+    ASSERT_TRUE(WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") == std::wstring::npos; }, 10000));
+    ::Sleep(1200);  // device changes within a second of each other count once
+    CSimulatedTool healthy;
+    ASSERT_TRUE(PlugTool(healthy, 12));
+    kelvo.TellDeviceChange();
+    ASSERT_TRUE(WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") != std::wstring::npos; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) != FALSE; }, 5000))
+        << "the tool's return makes the local list available again";
+    kelvo.Click(kIdLocal);
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    TickAndConfirm(kelvo);
+    const std::string expected = ReadWholeFile(WindowsPathOf(image));
+    EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(healthy.ImagePath(0)) == expected; }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return Recorded(inst); }, 10000)) << inst.ReadFile(L"Kelvo.cfg");
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
+
+TEST(UpdateFaults, CorruptPackageIsRefusedBeforeAnythingIsSentToTheTool)
+{
+    Installation inst;
+    CSimulatedTool tool;
+    ASSERT_TRUE(PlugTool(tool, 13));
+    ASSERT_FALSE(MakeLocalPackage(inst, tool.UnixFolder() + "/main.img", 3000).empty());
+    // One flipped bit in the image: the checksum no longer matches.
+    std::string bytes = inst.ReadFile(kLocalName);
+    ASSERT_GT(bytes.size(), 3000u);
+    bytes[bytes.size() - 10] ^= 0x01;
+    inst.WriteFile(kLocalName, bytes);
+
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+    kelvo.Click(kIdLocal);
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    TickAndConfirm(kelvo);
+    ExpectMessage(kelvo, L"This file is not a valid firmware package.", L"fault-corrupt-package");
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
+    EXPECT_EQ(tool.ReadLog().find("46 58 C0"), std::string::npos) << "no transfer was started";
+    EXPECT_FALSE(Recorded(inst));
+    EXPECT_EQ(inst.ReadFile(kLocalName), bytes) << "the package file is left as it was";
+    EXPECT_EQ(kelvo.Close(), 1u) << "nothing runs: closing does not ask";
+}
+
+TEST(UpdateFaults, ASecondWorkerFindsThePortHeldWhileTheFirstWritesOnToItsEnd)
+{
+    Installation inst;
+    CSimulatedTool tool;
+    // A slow erase: the first transfer holds the port for a while.
+    ASSERT_TRUE(PlugTool(tool, 14, {"--delay", "C2:8000"}));
+    const std::string image = tool.UnixFolder() + "/main.img";
+    ASSERT_FALSE(MakeLocalPackage(inst, image, 3 * 2048).empty());
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+    kelvo.Click(kIdLocal);
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    TickAndConfirm(kelvo);
+    ASSERT_TRUE(WaitFor([&] { return tool.ReadLog().find("< 46 58 C2") != std::string::npos; }, 10000))
+        << "the first transfer is erasing";
+
+    // Unchecking a running row does nothing; checking it again starts a second worker.
+    kelvo.ClickFirstCheckBox();
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 3000));
+    TickAndConfirm(kelvo);
+    ExpectMessage(kelvo, L"Cannot open the scan tool's port.", L"fault-port-held");
+
+    // The first transfer still runs: closing asks, and No keeps it going.
+    ::PostMessageW(kelvo.Main(), WM_CLOSE, 0, 0);
+    HWND ask = kelvo.WaitMessage(5000);
+    ASSERT_NE(ask, nullptr) << "the second worker's failure must not end the update in progress";
+    EXPECT_NE(ChildTexts(ask).find(L"Close anyway?"), std::wstring::npos) << Narrow(ChildTexts(ask));
+    PressButton(ask, IDNO);
+
+    const std::string expected = ReadWholeFile(WindowsPathOf(image));
+    EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(tool.ImagePath(0)) == expected; }, 30000))
+        << "the first transfer completed";
+    EXPECT_TRUE(WaitFor([&] { return Recorded(inst); }, 10000)) << inst.ReadFile(L"Kelvo.cfg");
+    EXPECT_EQ(ReadWholeFile(tool.ImagePath(1)), "") << "one image only";
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
+
+TEST(ServerFaults, ServerDownGivesTheNetworkMessageAndThePageStaysUsable)
+{
+    Installation inst;
+    UpdateServer server;
+    // A port that was just served and is now closed: nothing answers there.
+    ASSERT_TRUE(server.Start());
+    server.Stop();
+    ASSERT_TRUE(PointDownloadLinkAt(inst, server.Address()));
+    CSimulatedTool tool;
+    ASSERT_TRUE(PlugTool(tool, 15));
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+
+    kelvo.Click(kIdOnline);
+    ExpectMessage(kelvo, L"Cannot connect to the update server.", L"fault-server-down", 40000);
+    EXPECT_EQ(kelvo.Rows(), 0);
+    EXPECT_EQ(::GetFileAttributesW(inst.Path(L"update\\version.sv").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no catalogue is left behind";
+    // The local list is still there to use; with no local package it says so
+    // and makes the server list available again.
+    ASSERT_TRUE(::IsWindowEnabled(kelvo.LocalButton()));
+    kelvo.Click(kIdLocal);
+    ExpectMessage(kelvo, L"No firmware package for this scan tool", L"fault-server-down-local");
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
+
+TEST(ServerFaults, DownloadCutShortLeavesNoPackageAndASecondTryDownloadsAgain)
+{
+    Installation inst;
+    UpdateServer server;
+    // Only the package is cut short; the catalogue arrives whole.
+    ASSERT_TRUE(server.Start("--close-after 5000 --only _V2.34_"));
+    ASSERT_TRUE(PointDownloadLinkAt(inst, server.Address()));
+    CSimulatedTool tool;
+    ASSERT_TRUE(PlugTool(tool, 16));
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+
+    kelvo.Click(kIdOnline);
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 3; }, 20000)) << "rows: " << kelvo.Rows();
+    TickAndConfirm(kelvo);
+    const std::wstring package = inst.Path(kLocalName);
+    EXPECT_TRUE(WaitFor([&] { return kelvo.ItemText(0, 6).find(L"Download incomplete") != std::wstring::npos; },
+                        30000))
+        << Narrow(kelvo.ItemText(0, 6));
+    EXPECT_FALSE(Exists(package)) << "nothing under the package's own name";
+    EXPECT_FALSE(Exists(package + L".part")) << "no partial file left";
+    EXPECT_TRUE(kelvo.Checked(0)) << "a failed download leaves its row checked";
+    EXPECT_EQ(tool.ReadLog().find("46 58 C0"), std::string::npos) << "nothing was written into the tool";
+    EXPECT_FALSE(Recorded(inst));
+    Screenshot(kelvo.Main(), L"fault-download-cut-short");
+
+    // The server is healthy again on the same address; the user ticks the row anew.
+    const int port = server.Port();
+    ASSERT_TRUE(server.Start("", port));
+    kelvo.ClickFirstCheckBox();
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 3000));
+    TickAndConfirm(kelvo);
+    EXPECT_TRUE(WaitFor([&] { return Recorded(inst); }, 40000)) << inst.ReadFile(L"Kelvo.cfg");
+    EXPECT_TRUE(Exists(package)) << "downloaded again, whole";
+    EXPECT_FALSE(ReadWholeFile(tool.ImagePath(0)).empty()) << "and written into the tool";
+    // The server's log: the cut request, then one that sent the whole package.
+    const std::string log = server.Log();
+    const std::string get = "GET /Update/QB345/QB345_V2.34_EN-FR-ES-DE-IT.bin 200 ";
+    const size_t cut = log.find(get + "5000\n");
+    EXPECT_NE(cut, std::string::npos) << log;
+    EXPECT_NE(log.find(get + std::to_string(inst.ReadFile(kLocalName).size()) + "\n", cut), std::string::npos) << log;
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
