@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <cstdlib>
+#include <set>
 
 using namespace kelvo::e2e;
 using kelvo::plug::CSimulatedTool;
@@ -254,4 +255,57 @@ TEST(ServerUpdate, NewerPackageIsDownloadedWrittenRecordedAndThenNothingNewerIsO
     Screenshot(nothing, L"update-server-nothing-newer");
     PressButton(nothing, IDOK);
     EXPECT_EQ(kelvo.Close(), 1u);
+}
+
+namespace {
+// The rows of the local list as "model version set date size", in any order.
+std::multiset<std::wstring> LocalRows(Installation& inst, int language)
+{
+    std::string cfg = inst.ReadFile(L"Kelvo.cfg");
+    const size_t at = cfg.find("Language = ");
+    if (at != std::string::npos)
+        cfg.replace(at, cfg.find("\r\n", at) - at, "Language = " + std::to_string(language));
+    inst.WriteFile(L"Kelvo.cfg", cfg);
+    CSimulatedTool tool;
+    std::multiset<std::wstring> rows;
+    if (!PlugTool(tool, 17))
+        return {L"the simulator did not start"};
+    KelvoWithTool kelvo;
+    std::string why;
+    if (!kelvo.Start(inst, &why))
+        return {std::wstring(why.begin(), why.end())};
+    kelvo.Click(kIdLocal);
+    // The list is filled in one go on the user-interface thread.
+    WaitFor([&] { return kelvo.Rows() > 0; }, 15000);
+    ::Sleep(300);
+    for (int r = 0; r < kelvo.Rows(); ++r)
+        rows.insert(kelvo.ItemText(r, 1) + L" " + kelvo.ItemText(r, 2) + L" " + kelvo.ItemText(r, 3) + L" " +
+                    kelvo.ItemText(r, 4) + L" " + kelvo.ItemText(r, 5));
+    Screenshot(kelvo.Main(), language == 0 ? L"update-local-names-en" : L"update-local-names-fr");
+    kelvo.Close();
+    return rows;
+}
+} // namespace
+
+TEST(LocalUpdate, RowsFollowTheFileNamesTheModelAndTheLanguage)
+{
+    Installation inst;
+    // Only the names count for the list; the sizes show in the size column.
+    inst.WriteFile(L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin", std::string(2048, 'a'));
+    inst.WriteFile(L"update\\QB345_V2.34_EN-RU_20191023.bin", std::string(1536, 'b'));
+    inst.WriteFile(L"update\\qb345_v2.34_en-ru_20191101.bin", std::string(100, 'c'));  // compared in upper case
+    inst.WriteFile(L"update\\QB460_V1.00_EN_20200101.bin", "another tool");
+    inst.WriteFile(L"update\\QB345_V2.34.bin", "fewer than four parts");
+    inst.WriteFile(L"update\\QB345_V2.34_EN_2019.bin", "a date too short");
+    inst.WriteFile(L"update\\QB345_V2.34_EN-FR_20191023.txt", "not a package name");
+
+    const std::multiset<std::wstring> english = LocalRows(inst, 0);
+    const std::multiset<std::wstring> expected = {
+        L"QB345 V2.34 EN/FR/ES/DE/IT 2019/10/23 2.0 KB",
+        L"QB345 V2.34 EN/RU 2019/10/23 1.5 KB",
+        L"QB345 v2.34 EN/RU 2019/11/01 100.0 B",
+    };
+    EXPECT_EQ(english, expected);
+    const std::multiset<std::wstring> french = LocalRows(inst, 1);
+    EXPECT_EQ(french, (std::multiset<std::wstring>{L"QB345 V2.34 EN/FR/ES/DE/IT 2019/10/23 2.0 KB"}));
 }
