@@ -72,8 +72,7 @@ struct LocalUpdateRun {
         std::string why;
         ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
 
-        kelvo.Click(kIdLocal);
-        ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000)) << "one local package row";
+        ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "one local package row";
         EXPECT_FALSE(::IsWindowEnabled(kelvo.LocalButton())) << "the button of the shown list stays disabled";
         EXPECT_EQ(kelvo.ItemText(0, 1), L"QB345");
         EXPECT_EQ(kelvo.ItemText(0, 2), L"V2.34");
@@ -218,9 +217,8 @@ TEST(ServerUpdate, NewerPackageIsDownloadedWrittenRecordedAndThenNothingNewerIsO
     std::string why;
     ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
 
-    kelvo.Click(kIdOnline);
     // English is in all three language sets of the catalogue.
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 3; }, 20000)) << "rows: " << kelvo.Rows();
+    ASSERT_TRUE(kelvo.ListShows(kIdOnline, 3)) << "rows: " << kelvo.Rows();
     EXPECT_EQ(kelvo.ItemText(0, 2), L"V2.34");
     EXPECT_EQ(kelvo.ItemText(0, 3), L"EN/FR/ES/DE/IT");
     EXPECT_EQ(kelvo.ItemText(0, 4), L"2019/10/23");

@@ -51,8 +51,7 @@ TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucce
     KelvoWithTool kelvo;
     std::string why;
     ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
-    kelvo.Click(kIdLocal);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
     TickAndConfirm(kelvo);
 
     ExpectMessage(kelvo, L"The update failed. Keep the scan tool connected and try again.", L"fault-tool-silent");
@@ -75,8 +74,7 @@ TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucce
     ASSERT_TRUE(WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") != std::wstring::npos; }, 10000));
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) != FALSE; }, 5000))
         << "the tool's return makes the local list available again";
-    kelvo.Click(kIdLocal);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
     TickAndConfirm(kelvo);
     const std::string expected = ReadWholeFile(WindowsPathOf(image));
     EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(healthy.ImagePath(0)) == expected; }, 30000));
@@ -100,8 +98,7 @@ TEST(UpdateFaults, CorruptPackageIsRefusedBeforeAnythingIsSentToTheTool)
     KelvoWithTool kelvo;
     std::string why;
     ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
-    kelvo.Click(kIdLocal);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
     TickAndConfirm(kelvo);
     ExpectMessage(kelvo, L"This file is not a valid firmware package.", L"fault-corrupt-package");
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
@@ -122,8 +119,7 @@ TEST(UpdateFaults, ASecondWorkerFindsThePortHeldWhileTheFirstWritesOnToItsEnd)
     KelvoWithTool kelvo;
     std::string why;
     ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
-    kelvo.Click(kIdLocal);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 1; }, 15000));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
     TickAndConfirm(kelvo);
     ASSERT_TRUE(WaitFor([&] { return tool.ReadLog().find("< 46 58 C2") != std::string::npos; }, 10000))
         << "the first transfer is erasing";
@@ -191,8 +187,7 @@ TEST(ServerFaults, DownloadCutShortLeavesNoPackageAndASecondTryDownloadsAgain)
     std::string why;
     ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
 
-    kelvo.Click(kIdOnline);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.Rows() == 3; }, 20000)) << "rows: " << kelvo.Rows();
+    ASSERT_TRUE(kelvo.ListShows(kIdOnline, 3)) << "rows: " << kelvo.Rows();
     TickAndConfirm(kelvo);
     const std::wstring package = inst.Path(kLocalName);
     EXPECT_TRUE(WaitFor([&] { return kelvo.ItemText(0, 6).find(L"Download incomplete") != std::wstring::npos; },

@@ -173,6 +173,12 @@ void KelvoWithTool::Click(int buttonId)
     ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+bool KelvoWithTool::ListShows(int buttonId, int rows, DWORD ms)
+{
+    Click(buttonId);
+    return WaitFor([&] { return Rows() == rows; }, ms);
+}
+
 int KelvoWithTool::Rows() const { return static_cast<int>(::SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0)); }
 
 bool KelvoWithTool::Checked(int row) const

@@ -84,6 +84,8 @@ public:
 
     void TellDeviceChange();
     void Click(int buttonId);  // a button of the update page
+    // Clicks a list button and waits for that many rows.
+    bool ListShows(int buttonId, int rows, DWORD ms = 20000);
     int Rows() const;
     bool Checked(int row) const;
     // A cell's text, read out of Kelvo's own memory ("" when it cannot be read).
