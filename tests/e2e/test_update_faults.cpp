@@ -112,8 +112,9 @@ TEST(UpdateFaults, ASecondWorkerFindsThePortHeldWhileTheFirstWritesOnToItsEnd)
 {
     Installation inst;
     CSimulatedTool tool;
-    // A slow erase: the first transfer holds the port for a while.
-    ASSERT_TRUE(PlugTool(tool, 14, {"--delay", "C2:8000"}));
+    // A slow erase: the first transfer holds the port while the user ticks the
+    // row again, answers two messages and tries to close, even on a loaded machine.
+    ASSERT_TRUE(PlugTool(tool, 14, {"--delay", "C2:15000"}));
     const std::string image = tool.UnixFolder() + "/main.img";
     ASSERT_FALSE(MakeLocalPackage(inst, image, 3 * 2048).empty());
     KelvoWithTool kelvo;
