@@ -24,6 +24,11 @@ else()
     endif()
     # Where the cross build puts its test programs; the native CTest runs them under Wine.
     set(KELVO_WIN_BUILD "${KELVO_ROOT}/build/win32" CACHE PATH "binary folder of the cross build")
+    # The Windows layers are tested with one architecture (scripts/lib/wine-arch):
+    # win32, the product itself, or win64, an x86_64 build of the same sources
+    # with its own test copy of the installation folder.
+    set(KELVO_WINE_ARCH "win32" CACHE STRING "architecture the Windows layers are tested with (win32 or win64)")
+    set(KELVO_TEST_DIST "${KELVO_DIST}" CACHE PATH "installation folder the end-to-end tests run")
 endif()
 
 # A GoogleTest program of the portable core, run natively.
@@ -57,7 +62,7 @@ function(kelvo_wine_test name)
             COMMAND ${KELVO_ROOT}/scripts/lib/wine-run ${KELVO_WIN_BUILD}/tests/bin/${name}.exe --gtest_color=no)
         set_tests_properties(${layer}.${name} PROPERTIES
             FIXTURES_REQUIRED wine TIMEOUT ${W_TIMEOUT}
-            ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR};KELVO_WIN_BUILD=${KELVO_WIN_BUILD};KELVO_DIST=${KELVO_DIST};KELVO_ENV_FILE=${CMAKE_BINARY_DIR}/wine/env")
+            ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR};KELVO_WIN_BUILD=${KELVO_WIN_BUILD};KELVO_DIST=${KELVO_TEST_DIST};KELVO_WINE_ARCH=${KELVO_WINE_ARCH};KELVO_ENV_FILE=${CMAKE_BINARY_DIR}/wine/env")
         if(W_GUI)
             set_tests_properties(${layer}.${name} PROPERTIES RESOURCE_LOCK desktop)
         endif()

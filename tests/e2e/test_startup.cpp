@@ -145,8 +145,9 @@ TEST(Startup, LanguageOutsideTheTableKeepsEnglishWithCodePage28591)
         HWND main = kelvo.WaitMainWindow(kStartMs);
         ASSERT_NE(main, nullptr);
         const UINT acp = ::GetACP();
-        if (acp == 1252)
+        if (acp == 1252) {
             EXPECT_EQ(WindowText(main), std::wstring(L"Kelvo \u20AC")) << "English uses the system ANSI code page";
+        }
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(kelvo.WaitExit(10000), 1u);
     }
