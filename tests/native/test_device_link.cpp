@@ -1,7 +1,7 @@
 // The serial channel and the identification against the simulated QB345 on a pty.
 #include "app/core/platform.h"
-#include "device/DeviceHost.h"
-#include "device/IntPort.h"
+#include "device/core/DeviceHost.h"
+#include "device/core/IntPort.h"
 #include "tools/qbsim/qbsim.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // frames that arrive in pieces, the recorded images, and the portable rules
 // of discovery.
 #include "app/core/platform.h"
-#include "device/DeviceHost.h"
-#include "device/IntPort.h"
+#include "device/core/DeviceHost.h"
+#include "device/core/IntPort.h"
 #include "native/support/temp_dir.h"
 #include "tools/qbsim/qbsim.h"
 

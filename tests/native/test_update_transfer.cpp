@@ -13,7 +13,7 @@
 
 
 // COM port of the identified tool, owned by the device layer.
-#include "device/DeviceState.h"
+#include "device/core/DeviceState.h"
 
 using namespace kelvo;
 

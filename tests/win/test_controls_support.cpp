@@ -1,7 +1,7 @@
 #include "test_controls_support.h"
 
-#include "app/win/KelvoApp.h"
-#include "ui/win/ClrButton.h"
+#include "ui/controls/Drawing.h"
+#include "ui/controls/ClrButton.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // that records what its children tell it, message pumping, pixel reads.
 #include "framework/afx.h"
 #include "ui/win/PicturePage.h"
-#include "ui/win/ProListCtrl.h"
+#include "ui/controls/ProListCtrl.h"
 
 #include <utility>
 #include <vector>

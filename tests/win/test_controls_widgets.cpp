@@ -3,10 +3,10 @@
 // CRadioListBox's rules for disabled items and its stripes.
 #include "test_controls_support.h"
 
-#include "app/win/KelvoApp.h"
-#include "ui/win/ClrButton.h"
-#include "ui/win/ProListCtrl.h"
-#include "ui/win/RadioListBox.h"
+#include "ui/controls/Drawing.h"
+#include "ui/controls/ClrButton.h"
+#include "ui/controls/ProListCtrl.h"
+#include "ui/controls/RadioListBox.h"
 
 #include <gtest/gtest.h>
 

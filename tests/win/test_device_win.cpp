@@ -1,9 +1,9 @@
 // The Win32 back ends of the device link under Wine: the serial channel on a
 // pty COM port, the USB presence test and the serial port map (in a private
 // registry), and the identification over the ports the map lists.
-#include "device/DeviceHost.h"
-#include "device/IntPort.h"
-#include "win/support/plug.h"
+#include "device/core/DeviceHost.h"
+#include "device/core/IntPort.h"
+#include "tools/plug/plug.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ui/reader/reader_logic.h"
-#include "ui/reader/reader_res.h"
+#include "reader/reader_logic.h"
+#include "reader/reader_res.h"
 
 using namespace kreader;
 

@@ -8,7 +8,7 @@
 #include "update/core/UpdateSink.h"
 #include "update/win/WinInetClient.h"
 #include "app/core/platform.h"
-#include "win/support/plug.h"
+#include "tools/plug/plug.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 // process; the MinGW build plugs kelvo-qbsim in as COM48 and goes through the
 // Win32 channel under Wine.
 #include "app/core/platform.h"
-#include "device/DeviceState.h"
-#include "device/IntPort.h"
+#include "device/core/DeviceState.h"
+#include "device/core/IntPort.h"
 #include "update/core/Package.h"
 #include "update/core/Transfer.h"
 #include "update/core/Workers.h"
@@ -23,7 +23,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "win/support/plug.h"
+#include "tools/plug/plug.h"
 #else
 #include "tools/qbsim/qbsim.h"
 #endif

@@ -3,7 +3,7 @@
 // process; the MinGW build plugs kelvo-qbsim in as COM47 and goes through the
 // Win32 channel under Wine.
 #include "app/core/platform.h"
-#include "device/IntPort.h"
+#include "device/core/IntPort.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "win/support/plug.h"
+#include "tools/plug/plug.h"
 #else
 #include "tools/qbsim/qbsim.h"
 #endif

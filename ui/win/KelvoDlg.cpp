@@ -2,7 +2,7 @@
 
 #include "app/core/platform.h"
 #include "app/core/texts.h"
-#include "app/win/KelvoApp.h"
+#include "ui/controls/Drawing.h"
 #include "ui/core/TabLayout.h"
 
 #include <windowsx.h>

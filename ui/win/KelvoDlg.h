@@ -3,12 +3,12 @@
 // picture tabs, one page shown at a time below them, the device watch and the
 // status row at the bottom.
 #include "framework/afx.h"
-#include "ui/win/ClrButton.h"
+#include "ui/controls/ClrButton.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
 #include "ui/win/PlaceholderPages.h"
-#include "device/DeviceHost.h"
+#include "device/core/DeviceHost.h"
 #include "update/win/UpdatePage.h"
 
 #include <string>

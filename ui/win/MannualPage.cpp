@@ -3,7 +3,7 @@
 #include "app/core/codepage.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
-#include "app/win/KelvoApp.h"
+#include "ui/controls/Drawing.h"
 
 #include <shellapi.h>
 

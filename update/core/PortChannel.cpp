@@ -1,5 +1,5 @@
 // The transfer's channel over the program's serial channel.
-#include "device/IntPort.h"
+#include "device/core/IntPort.h"
 #include "update/core/Transfer.h"
 
 namespace kelvo {

@@ -9,7 +9,7 @@
 #include <vector>
 
 // COM port of the identified tool, -1 when none (set by the identification).
-#include "device/DeviceState.h"
+#include "device/core/DeviceState.h"
 
 namespace kelvo {
 

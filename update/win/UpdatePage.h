@@ -5,7 +5,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "ui/win/PageHosts.h"
-#include "ui/win/ProListCtrl.h"
+#include "ui/controls/ProListCtrl.h"
 #include "update/core/Catalogue.h"
 #include "update/core/UpdateRuns.h"
 

@@ -3,7 +3,7 @@
 // the installation's "update" folder, the test update server, and a running
 // Kelvo with the tool identified and its update page at hand.
 #include "e2e/support/driver.h"
-#include "win/support/plug.h"
+#include "tools/plug/plug.h"
 
 #include <memory>
 #include <string>

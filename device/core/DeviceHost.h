@@ -1,6 +1,6 @@
 #pragma once
 // Device discovery and identification as the main window and the update page use them.
-#include "device/DeviceState.h"
+#include "device/core/DeviceState.h"
 
 #include <cstddef>
 #include <cstdint>

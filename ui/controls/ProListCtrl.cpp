@@ -1,6 +1,6 @@
-#include "ui/win/ProListCtrl.h"
+#include "ui/controls/ProListCtrl.h"
 
-#include "app/win/KelvoApp.h"
+#include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
-// Shared objects of the main program's Windows layer.
-#include "app/win/KelvoApp.h"
+// The shared fonts and the PNG loader.
+#include "ui/controls/Drawing.h"
 
 #include <objidl.h>
 

@@ -1,6 +1,6 @@
 // The native build has no USB device list or serial port map: tests give the
 // port list to IdentifyDevice themselves.
-#include "device/DeviceHost.h"
+#include "device/core/DeviceHost.h"
 
 ToolPresence DetectScanTool() { return ToolPresence::kUnavailable; }
 

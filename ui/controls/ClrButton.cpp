@@ -1,6 +1,6 @@
-#include "ui/win/ClrButton.h"
+#include "ui/controls/ClrButton.h"
 
-#include "app/win/KelvoApp.h"
+#include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 
 #include <uxtheme.h>

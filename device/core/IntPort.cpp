@@ -1,9 +1,9 @@
 // The portable part of the serial channel: open/close book-keeping, reads
 // capped at 2048 bytes, and the command/reply transaction.
-#include "device/IntPort.h"
+#include "device/core/IntPort.h"
 
 #include "app/core/platform.h"
-#include "device/DeviceState.h"
+#include "device/core/DeviceState.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Identification of the scan tool over the USB serial ports.
 #include "app/core/codepage.h"
 #include "app/core/texts.h"
-#include "device/DeviceHost.h"
-#include "device/IntPort.h"
+#include "device/core/DeviceHost.h"
+#include "device/core/IntPort.h"
 
 #include <cstdint>
 

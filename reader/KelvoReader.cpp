@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "ui/reader/reader_logic.h"
-#include "ui/reader/reader_res.h"
+#include "reader/reader_logic.h"
+#include "reader/reader_res.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Win32 back end of the serial channel.
-#include "device/IntPort.h"
+#include "device/core/IntPort.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "ui/win/RadioListBox.h"
+#include "ui/controls/RadioListBox.h"
 
-#include "app/win/KelvoApp.h"
+#include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 
 int CRadioListBox::AddItem(const std::wstring& text, UINT bitmapId, int indent)

@@ -1,5 +1,5 @@
 // termios back end of the serial channel (native build and tests).
-#include "device/IntPort.h"
+#include "device/core/IntPort.h"
 
 #include "app/core/platform.h"
 

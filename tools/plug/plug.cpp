@@ -1,4 +1,4 @@
-#include "win/support/plug.h"
+#include "tools/plug/plug.h"
 
 #include <windows.h>
 #include <dbt.h>

@@ -1,4 +1,4 @@
-#include "ui/reader/reader_logic.h"
+#include "reader/reader_logic.h"
 
 #include <windows.h>
 #include <shlwapi.h>
