@@ -329,6 +329,24 @@ TEST_F(ManualPageTest, ListsTheDocumentsAndRemembersTheReader)
     EXPECT_EQ(290, r.bottom);
 }
 
+TEST_F(ManualPageTest, FreeAreaDragsTheTopLevelWindowAndKeysAreSwallowed)
+{
+    OpenPage();
+    RECT list{};
+    m_page.m_manualList.GetWindowRect(&list);
+    POINT below{list.left, list.bottom + 5};
+    ::ScreenToClient(m_page.m_hWnd, &below);
+    SendMessageW(m_page.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(below.x, below.y));
+    EXPECT_EQ(m_host.m_captionPresses, 1) << "a press on the page is one on the top-level window's caption";
+
+    MSG m{m_page.m_manualList.m_hWnd, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(m_page.PreTranslateMessage(&m));
+    m.wParam = VK_ESCAPE;
+    EXPECT_TRUE(m_page.PreTranslateMessage(&m));
+    m.wParam = VK_DOWN;
+    EXPECT_FALSE(m_page.PreTranslateMessage(&m));
+}
+
 TEST_F(ManualPageTest, LowerCaseReaderAndLaterReaderWins)
 {
     MakeManualFolder(nullptr);

@@ -63,6 +63,11 @@ LRESULT CHostDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     if (msg == WM_COMMAND && HIWORD(wParam) == LBN_SELCHANGE)
         ++m_selChanges;
+    if (msg == WM_NCLBUTTONDOWN && wParam == HTCAPTION) {
+        // Counted, not acted on: the move loop would wait for the mouse.
+        ++m_captionPresses;
+        return 0;
+    }
     return CDialog::WindowProc(msg, wParam, lParam);
 }
 

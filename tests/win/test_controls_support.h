@@ -27,6 +27,7 @@ public:
 
     std::vector<std::pair<WPARAM, LPARAM>> m_clicks;  // WM_CLRBUTTON_CLICK received
     int m_selChanges = 0;                             // LBN_SELCHANGE of any list box
+    int m_captionPresses = 0;                         // WM_NCLBUTTONDOWN on HTCAPTION (not acted on)
     int m_failed = 0;
     int m_done = 0;
     int m_lastWorker = -1;

@@ -40,13 +40,6 @@ BOOL CMannualPage::OnInitDialog()
     return TRUE;
 }
 
-BOOL CMannualPage::PreTranslateMessage(MSG* msg)
-{
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
-        return TRUE;
-    return CDialog::PreTranslateMessage(msg);
-}
-
 void CMannualPage::FillList()
 {
     if (!m_manualList.m_hWnd)
@@ -125,12 +118,6 @@ LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return 0;
-    case WM_LBUTTONDOWN: {
-        // A press on the free page drags the main window.
-        DWORD pos = ::GetMessagePos();
-        ::SendMessageW(GetParent(), WM_NCLBUTTONDOWN, HTCAPTION, static_cast<LPARAM>(pos));
-        return 0;
-    }
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_MANUAL_LIST && hdr->code == NM_DBLCLK) {
@@ -144,5 +131,5 @@ LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return CDialog::WindowProc(msg, wParam, lParam);
+    return CPage::WindowProc(msg, wParam, lParam);
 }

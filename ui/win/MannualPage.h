@@ -3,18 +3,17 @@
 // a double click opens one with the program associated with its type, or,
 // when there is none, with the reader program shipped in the same folder.
 #include "framework/Controls.h"
-#include "framework/Dialog.h"
+#include "ui/controls/Page.h"
 
 #include <string>
 
-class CMannualPage : public CDialog {
+class CMannualPage : public CPage {
 public:
     enum : UINT { IDD = 131, IDC_MANUAL_LIST = 1027 };
 
-    explicit CMannualPage(CWnd* parent = nullptr) : CDialog(IDD, parent) {}
+    explicit CMannualPage(CWnd* parent = nullptr) : CPage(IDD, parent) {}
 
     BOOL OnInitDialog() override;
-    BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // Opens the document shown as `name` ("manual\" + name).

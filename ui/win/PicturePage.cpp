@@ -21,7 +21,7 @@ const Product kProducts[] = {
 } // namespace
 
 CPicturePage::CPicturePage(CWnd* parent, const IPageBackground* background)
-    : CDialog(IDD, parent), m_pBackground(background)
+    : CPage(IDD, parent), m_pBackground(background)
 {
     for (const Product& p : kProducts) {
         m_modelNames.emplace_back(p.name);
@@ -41,13 +41,6 @@ BOOL CPicturePage::OnInitDialog()
         m_cursorRight = ::LoadCursorW(nullptr, IDC_ARROW);
     SetTimer(kTimerId, kPeriodMs);
     return TRUE;
-}
-
-BOOL CPicturePage::PreTranslateMessage(MSG* msg)
-{
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
-        return TRUE;
-    return CDialog::PreTranslateMessage(msg);
 }
 
 COLORREF CPicturePage::Background() const
@@ -91,7 +84,7 @@ LRESULT CPicturePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return CDialog::WindowProc(msg, wParam, lParam);
+    return CPage::WindowProc(msg, wParam, lParam);
 }
 
 void CPicturePage::OnTimer()

@@ -3,7 +3,7 @@
 // picture with its model name under it, advancing every two seconds; over the
 // page the show pauses, the cursor points left or right by the half under it,
 // and a click steps one picture back or forward.
-#include "framework/Dialog.h"
+#include "ui/controls/Page.h"
 
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ protected:
     ~IPageBackground() = default;
 };
 
-class CPicturePage : public CDialog {
+class CPicturePage : public CPage {
 public:
     enum : UINT { IDD = 141 };
     enum : UINT { kTimerId = 1, kPeriodMs = 2000 };
@@ -33,7 +33,6 @@ public:
     int PictureCount() const { return static_cast<int>(m_pictureIds.size()); }
 
     BOOL OnInitDialog() override;
-    BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     std::vector<std::wstring> m_modelNames;

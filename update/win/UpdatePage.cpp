@@ -115,13 +115,6 @@ BOOL CUpdatePage::OnInitDialog()
     return TRUE;
 }
 
-BOOL CUpdatePage::PreTranslateMessage(MSG* msg)
-{
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
-        return TRUE;
-    return CDialog::PreTranslateMessage(msg);
-}
-
 LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -146,12 +139,8 @@ LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
-    case WM_LBUTTONDOWN:
-        // The page's free area drags the main window too.
-        ::SendMessageW(::GetAncestor(m_hWnd, GA_ROOT), WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-        return 0;
     }
-    return CDialog::WindowProc(msg, wParam, lParam);
+    return CPage::WindowProc(msg, wParam, lParam);
 }
 
 void CUpdatePage::OnSize(int cx, int cy)

@@ -3,7 +3,7 @@
 // "update\" or the newer ones on the server; a ticked and confirmed row starts
 // a worker that downloads it if needed and writes it into the tool.
 #include "framework/Controls.h"
-#include "framework/Dialog.h"
+#include "ui/controls/Page.h"
 #include "ui/win/PageHosts.h"
 #include "ui/controls/ProListCtrl.h"
 #include "update/core/Catalogue.h"
@@ -11,15 +11,14 @@
 
 #include <string>
 
-class CUpdatePage : public CDialog, public IUpdateListOwner, public kelvo::ICataloguePage {
+class CUpdatePage : public CPage, public IUpdateListOwner, public kelvo::ICataloguePage {
 public:
     enum : UINT { IDD = 129, IDC_LIST = 1003, IDC_LOCAL = 1010, IDC_ONLINE = 1002 };
 
-    CUpdatePage() : CDialog(IDD) {}
+    CUpdatePage() : CPage(IDD) {}
     void SetHost(IMainWindow* host) { m_pHost = host; }
 
     BOOL OnInitDialog() override;
-    BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void OnSize(int cx, int cy);
