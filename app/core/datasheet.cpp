@@ -1,6 +1,7 @@
 #include "app/core/datasheet.h"
 
 #include "app/core/globals.h"
+#include "app/core/textutil.h"
 #include "app/core/platform.h"
 
 #include <cstring>
@@ -57,10 +58,7 @@ void CDataSheet::Close()
 
 std::wstring CDataSheet::DerivedName(const std::wstring& name)
 {
-    std::wstring upper = name;
-    for (wchar_t& c : upper)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
+    std::wstring upper = kelvo::AsciiUpper(name);
     if (upper.size() < 4 || upper.compare(upper.size() - 4, 4, L".CBF") != 0)
         return std::wstring();
     upper.resize(upper.size() - 3); // keeps the dot: "EN_TEXT."

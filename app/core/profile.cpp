@@ -3,6 +3,7 @@
 #include "app/core/profile.h"
 
 #include "app/core/codepage.h"
+#include "app/core/textutil.h"
 #include "app/core/platform.h"
 
 #include <climits>
@@ -34,17 +35,8 @@ const size_t kMaxLineChars = 4096;
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring Trim(const std::wstring& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
+using kelvo::IsBlank;
+std::wstring Trim(const std::wstring& s) { return kelvo::TrimBlanks(s); }
 
 // One line as the grammar sees it.
 struct Line {

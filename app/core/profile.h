@@ -6,6 +6,12 @@
 #include <memory>
 #include <string>
 
+namespace kelvo {
+// The program's settings file, by its bare name: it resolves against the
+// working directory, the installation folder when started from its shortcut.
+inline constexpr wchar_t kSettingsFile[] = L"Kelvo.cfg";
+} // namespace kelvo
+
 class CProfile {
 public:
     static std::wstring GetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,

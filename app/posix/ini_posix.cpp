@@ -1,6 +1,7 @@
 // The platform's standard INI reading rules, for the native build: the same
 // answers GetPrivateProfileStringW gives on Windows.
 #include "app/core/codepage.h"
+#include "app/core/textutil.h"
 #include "app/core/platform.h"
 #include "app/core/profile.h"
 
@@ -10,17 +11,7 @@
 namespace kelvo {
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring Trim(const std::wstring& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
+std::wstring Trim(const std::wstring& s) { return TrimBlanks(s); }
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {

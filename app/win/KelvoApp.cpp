@@ -37,7 +37,7 @@ BOOL CKelvoApp::InitInstance()
     AfxEnableControlContainer();
 
     const std::wstring folder = kelvo::ModuleFolder();
-    kelvo::ApplyLanguageIndex(CProfile::GetInt(folder + L"Kelvo.cfg", L"Setting", L"Language", 0));
+    kelvo::ApplyLanguageIndex(CProfile::GetInt(folder + kelvo::kSettingsFile, L"Setting", L"Language", 0));
 
     const std::wstring table = folder + L"language\\" + g_strLanguageCode + L"_TEXT.cbf";
     if (::GetFileAttributesW(table.c_str()) == INVALID_FILE_ATTRIBUTES) {

@@ -1,5 +1,7 @@
 // Identification of the scan tool over the USB serial ports.
 #include "app/core/codepage.h"
+#include "device/core/Frames.h"
+#include "app/core/textutil.h"
 #include "app/core/texts.h"
 #include "device/core/DeviceHost.h"
 #include "device/core/IntPort.h"
@@ -8,7 +10,7 @@
 
 bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name)
 {
-    if (n <= 8)
+    if (n <= kelvo::frames::kIdentityPrefixLength)
         return false;
     // A zero-terminated string within the reply; the buffer holds 2048 bytes.
     int len = 0;
@@ -16,11 +18,8 @@ bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name)
         ++len;
     std::string text(reinterpret_cast<const char*>(reply), static_cast<size_t>(len));
     std::wstring wide = kelvo::ToWide(0, text);
-    std::wstring model = wide.size() > 8 ? wide.substr(8, 260) : std::wstring();
-    for (auto& c : model)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    *name = model;
+    const size_t from = kelvo::frames::kIdentityPrefixLength;
+    *name = kelvo::AsciiUpper(wide.size() > from ? wide.substr(from, 260) : std::wstring());
     return true;
 }
 
@@ -41,7 +40,8 @@ void EnableButtons(IDeviceHost& host)
 
 void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<int>& ports)
 {
-    const uint8_t identify[3] = {0x46, 0x58, static_cast<uint8_t>(variant ? 0xCA : 0xC9)};
+    const uint8_t identify[3] = {kelvo::frames::kMark0, kelvo::frames::kMark1,
+                                 variant ? kelvo::frames::kIdentifyVariant : kelvo::frames::kIdentify};
     uint8_t reply[CIntPort::kMaxRead];
     for (int port : ports) {
         CIntPort channel;
@@ -49,7 +49,7 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<
             continue;
         int n = channel.Transact(identify, 3, 100, reply);
         std::wstring name;
-        if (n > 8 && ParseIdentification(reply, n, &name)) {
+        if (n > kelvo::frames::kIdentityPrefixLength && ParseIdentification(reply, n, &name)) {
             host.SetDeviceName(name);
             if (!name.empty())
                 host.SetStatusText(GetText(62) + L" --- " + name);

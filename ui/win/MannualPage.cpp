@@ -1,6 +1,7 @@
 #include "ui/win/MannualPage.h"
 
 #include "app/core/codepage.h"
+#include "app/core/textutil.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
@@ -12,16 +13,7 @@
 
 namespace {
 
-bool EndsWithExe(const std::wstring& name)
-{
-    static const wchar_t kExe[] = L".exe";
-    if (name.size() < 4)
-        return false;
-    for (size_t i = 0; i < 4; ++i)
-        if (std::towlower(name[name.size() - 4 + i]) != kExe[i])
-            return false;
-    return true;
-}
+bool EndsWithExe(const std::wstring& name) { return kelvo::EndsWithAsciiNoCase(name, L".exe"); }
 
 std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wstring& b)
 {

@@ -13,6 +13,6 @@ void CPrintPage::ClearReportBox()
 
 void CSettingPage::LoadSettings()
 {
-    m_nLanguage = CProfile::GetInt(L"Kelvo.cfg", L"Setting", L"Language", 0);
-    m_nSkin = CProfile::GetInt(L"Kelvo.cfg", L"Setting", L"Skin", 0);
+    m_nLanguage = CProfile::GetInt(kelvo::kSettingsFile, L"Setting", L"Language", 0);
+    m_nSkin = CProfile::GetInt(kelvo::kSettingsFile, L"Setting", L"Skin", 0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The update catalogue on the server: fetching it for the identified model
 // and listing the newer packages in the current language.
+#include "app/core/profile.h"
 #include "update/core/Http.h"
 #include "update/core/PackageRows.h"
 
@@ -30,7 +31,7 @@ struct CatalogueRequest {
     std::wstring language;   // g_strLanguageCode
     std::wstring base;       // DownloadLink
     std::wstring catalogueFile = L"update\\version.sv";
-    std::wstring settingsFile = L"Kelvo.cfg";
+    std::wstring settingsFile = kSettingsFile;
 };
 
 enum class CatalogueOutcome {

@@ -1,5 +1,7 @@
 #include "update/core/PackageRows.h"
 
+#include "app/core/textutil.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -15,13 +17,7 @@ std::wstring Format(const wchar_t* format, double value)
     return buf;
 }
 
-std::wstring Upper(std::wstring s)
-{
-    for (wchar_t& c : s)
-        if (c >= L'a' && c <= L'z')
-            c = wchar_t(c - L'a' + L'A');
-    return s;
-}
+std::wstring Upper(const std::wstring& s) { return AsciiUpper(s); }
 
 std::wstring Replace(std::wstring s, wchar_t from, wchar_t to)
 {

@@ -1,6 +1,7 @@
 #include "update/core/Transfer.h"
 
 #include "app/core/platform.h"
+#include "device/core/Frames.h"
 #include "update/core/Package.h"
 
 #include <cstdio>
@@ -29,15 +30,17 @@ int BlockPercent(uint32_t k, uint32_t length, int mode)
 
 void MakeStartCommand(bool mainImage, uint8_t out[9])
 {
-    static const uint8_t kMain[9] = {0x46, 0x58, 0xC0, 0x01, 0x02, 0x03, 0x04, 0x05, 0xFF};
-    static const uint8_t kSecond[9] = {0x46, 0x58, 0xC0, 0x05, 0x04, 0x03, 0x02, 0x01, 0xFF};
+    using namespace frames;
+    static const uint8_t kMain[9] = {kMark0, kMark1, kStart, 0x01, 0x02, 0x03, 0x04, 0x05, kEndByte};
+    static const uint8_t kSecond[9] = {kMark0, kMark1, kStart, 0x05, 0x04, 0x03, 0x02, 0x01, kEndByte};
     std::memcpy(out, mainImage ? kMain : kSecond, 9);
 }
 
 void MakeEraseCommand(bool mainImage, bool qb230e, uint8_t out[9])
 {
-    static const uint8_t kMain[9] = {0x46, 0x58, 0xC2, 0x00, 0x40, 0x00, 0x08, 0xF2, 0xFF};
-    static const uint8_t kSecond[9] = {0x46, 0x58, 0xC2, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF};
+    using namespace frames;
+    static const uint8_t kMain[9] = {kMark0, kMark1, kErase, 0x00, 0x40, 0x00, 0x08, 0xF2, kEndByte};
+    static const uint8_t kSecond[9] = {kMark0, kMark1, kErase, 0x00, 0x00, 0x00, 0x00, 0x00, kEndByte};
     std::memcpy(out, mainImage ? kMain : kSecond, 9);
     if (mainImage && qb230e)
         out[7] = 0x32;
@@ -46,14 +49,14 @@ void MakeEraseCommand(bool mainImage, bool qb230e, uint8_t out[9])
 void MakeBlockHeader(uint32_t address, uint32_t dataLength, uint8_t out[10])
 {
     uint32_t frame = dataLength + 6;
-    out[0] = 0x46;
-    out[1] = 0x58;
-    out[2] = 0xC1;
+    out[0] = frames::kMark0;
+    out[1] = frames::kMark1;
+    out[2] = frames::kBlockHeader;
     for (int i = 0; i < 4; ++i)
         out[3 + i] = uint8_t(address >> (8 * i));
     out[7] = uint8_t(frame);
     out[8] = uint8_t(frame >> 8);
-    out[9] = 0xFF;
+    out[9] = frames::kEndByte;
 }
 
 void MakeBlockData(const uint8_t* block, uint32_t length, uint32_t index, uint8_t* out)
@@ -114,16 +117,17 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
     };
 
     // Only a tool that calls itself "zendrix-..." is ever written to.
-    static const uint8_t kIdentify[3] = {0x46, 0x58, 0xC9};
+    static const uint8_t kIdentify[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
     uint8_t reply[kReplySize];
     int n = port->Transact(kIdentify, 3, kIdentifyTimeoutMs, reply);
-    if (n <= 8 || std::memcmp(reply, "zendrix-", 8) != 0)
+    if (n <= frames::kIdentityPrefixLength ||
+        std::memcmp(reply, frames::kIdentityPrefix, frames::kIdentityPrefixLength) != 0)
         return fail();
 
-    if (!Command(*port, startCommand, 9, kCommandTimeoutMs, 0x81))
+    if (!Command(*port, startCommand, 9, kCommandTimeoutMs, frames::kStartDone))
         return fail();
     Report(sink, row, mode == kProgressSecondHalf ? 50 : 0, kTextErasing);
-    if (!Command(*port, eraseCommand, 9, kEraseTimeoutMs, 0x83))
+    if (!Command(*port, eraseCommand, 9, kEraseTimeoutMs, frames::kEraseDone))
         return fail();
 
     std::vector<uint8_t> data(kBlockSize + 6);
@@ -135,18 +139,18 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
         Report(sink, row, BlockPercent(k, length, mode), kTextWriting);
         uint8_t header[10];
         MakeBlockHeader(blockAddress, l, header);
-        if (!Command(*port, header, 10, kCommandTimeoutMs, 0x82))
+        if (!Command(*port, header, 10, kCommandTimeoutMs, frames::kBlockHeaderDone))
             return fail();
         MakeBlockData(image + size_t(k) * kBlockSize, l, k, data.data());
-        if (!Command(*port, data.data(), int(l + 6), kCommandTimeoutMs, 0x84))
+        if (!Command(*port, data.data(), int(l + 6), kCommandTimeoutMs, frames::kBlockDataDone))
             return fail();
         ++k;
         blockAddress += kBlockSize;
         remaining -= l;
     }
 
-    static const uint8_t kEnd[4] = {0x46, 0x58, 0xC3, 0xFF};
-    if (!Command(*port, kEnd, 4, kCommandTimeoutMs, 0x85))
+    static const uint8_t kEnd[4] = {frames::kMark0, frames::kMark1, frames::kEnd, frames::kEndByte};
+    if (!Command(*port, kEnd, 4, kCommandTimeoutMs, frames::kEndDone))
         return fail();
     port->Close();
     return 0;

@@ -111,7 +111,7 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnOnline.SetFont(g_pFont24);
 
     m_strDownloadLink =
-        kelvo::ReadIniString(kelvo::ModuleFolder() + L"Kelvo.cfg", L"Setting", L"DownloadLink", kDefaultDownloadLink, 255);
+        kelvo::ReadIniString(kelvo::ModuleFolder() + kelvo::kSettingsFile, L"Setting", L"DownloadLink", kDefaultDownloadLink, 255);
     return TRUE;
 }
 
@@ -293,7 +293,7 @@ void CUpdatePage::OnUpdateDone(int worker)
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
     m_nMode = 0;
-    CProfile::SetString(L"Kelvo.cfg", L"Update", model, version);
+    CProfile::SetString(kelvo::kSettingsFile, L"Update", model, version);
     if (m_runs.Busy())
         return;
     m_btnLocal.EnableWindow(TRUE);
