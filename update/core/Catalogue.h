@@ -23,6 +23,9 @@ public:
     virtual void EnableLocalButton() = 0;
 };
 
+// The maker's update server, where the settings file names none.
+inline constexpr wchar_t kDefaultDownloadLink[] = L"http://update.zendrix-tools.com/Update/";
+
 // The catalogue is read into a buffer of this size; a bigger one is refused.
 constexpr uint32_t kCatalogueLimit = 81920;
 

@@ -24,8 +24,6 @@ const Column kColumns[7] = {
     {9, LVCFMT_CENTER, 95},  {10, LVCFMT_CENTER, 75}, {24, LVCFMT_LEFT, 250},
 };
 
-const wchar_t kDefaultDownloadLink[] = L"http://update.zendrix-tools.com/Update/";
-
 // Reports of a worker thread become messages sent to the list window, so each
 // is handled on the user-interface thread before the worker goes on.
 class ListWorkerHost : public kelvo::IWorkerHost {
@@ -111,7 +109,7 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnOnline.SetFont(g_pFont24);
 
     m_strDownloadLink =
-        kelvo::ReadIniString(kelvo::ModuleFolder() + kelvo::kSettingsFile, L"Setting", L"DownloadLink", kDefaultDownloadLink, 255);
+        kelvo::ReadIniString(kelvo::ModuleFolder() + kelvo::kSettingsFile, L"Setting", L"DownloadLink", kelvo::kDefaultDownloadLink, 255);
     return TRUE;
 }
 

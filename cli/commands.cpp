@@ -1,0 +1,632 @@
+#include "cli/commands.h"
+
+#include "app/core/platform.h"
+#include "app/core/profile.h"
+#include "app/core/textutil.h"
+#include "cli/curl_http.h"
+#include "cli/english_texts.h"
+#include "cli/sysfs.h"
+#include "device/core/DeviceHost.h"
+#include "device/core/DeviceState.h"
+#include "device/core/Frames.h"
+#include "device/core/IntPort.h"
+#include "update/core/Catalogue.h"
+#include "update/core/Download.h"
+#include "update/core/Package.h"
+#include "update/core/PackageRows.h"
+#include "update/core/Transfer.h"
+#include "update/core/UpdateSink.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelvo::cli {
+namespace {
+
+// The port number the channel knows the tool's device by.
+constexpr int kToolPort = 1;
+
+const char kUsage[] =
+    "usage: kelvo [OPTIONS] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  detect              find the QB345 and print its model and port\n"
+    "  flash PACKAGE       check a firmware package and write it into the tool\n"
+    "  updates             list the newer firmware packages on the update server\n"
+    "  download N          fetch package N of that list\n"
+    "  capture [FILE]      receive the tool's report stream, byte for byte\n"
+    "\n"
+    "Options for every command:\n"
+    "  --port DEVICE       the tool's serial device (default: found by its USB ids)\n"
+    "  --lock-dir DIR      where serial lock files go (default /run/lock or /var/lock)\n"
+    "  --help              help for a command: kelvo COMMAND --help\n";
+
+struct CommandHelp {
+    const char* name;
+    const char* text;
+};
+const CommandHelp kHelp[] = {
+    {"detect", "usage: kelvo detect [--port DEVICE]\n"
+               "Finds the QB345 (USB 0483:5740) and its ttyACM device, identifies it and prints\n"
+               "the model and the device. Exit code 0 when found, 1 when not.\n"},
+    {"flash", "usage: kelvo flash PACKAGE [--port DEVICE] [--record SETTINGS]\n"
+              "Checks PACKAGE as Kelvo does (nothing is sent to the tool when it is not a valid\n"
+              "package), then writes it into the tool with progress. --record writes the\n"
+              "package's version into the [Update] section of a Kelvo settings file on success.\n"},
+    {"updates", "usage: kelvo updates [--server URL] [--lang XX] [--model MODEL] [--settings FILE]\n"
+                "Fetches the model's catalogue (the model the tool reports, or --model) and lists\n"
+                "the packages newer than the version recorded in FILE (none: every package) whose\n"
+                "language set holds XX (default EN).\n"},
+    {"download", "usage: kelvo download N [--server URL] [--lang XX] [--model MODEL] [--settings FILE] [--dir DIR]\n"
+                 "Fetches package N of the list `kelvo updates` prints into DIR (default: here),\n"
+                 "complete or not at all, and prints its path.\n"},
+    {"capture", "usage: kelvo capture [FILE] [--seconds N] [--port DEVICE]\n"
+                "Receives the report stream of the tool until interrupted (or for N seconds),\n"
+                "byte for byte, into FILE (complete when the command ends; never half-written) or\n"
+                "to standard output.\n"},
+};
+
+const char* HelpOf(const std::string& command)
+{
+    for (const auto& h : kHelp)
+        if (command == h.name)
+            return h.text;
+    return nullptr;
+}
+
+void Say(const std::string& text) { std::fprintf(stderr, "kelvo: %s\n", text.c_str()); }
+
+// Messages the core shows as boxes become lines on standard error; the last
+// one tells the exit code.
+struct Messages {
+    std::wstring last;
+    Messages()
+    {
+        SetUpdateTextSource([](int n) { return EnglishText(n); });
+        SetMessageSink([this](const std::wstring& text, unsigned flags) {
+            last = text;
+            Say(WideToUtf8(text));
+            return (flags & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+        });
+    }
+    ~Messages()
+    {
+        SetMessageSink(nullptr);
+        SetUpdateTextSource(nullptr);
+    }
+    bool Was(int textNumber) const { return !last.empty() && last == EnglishText(textNumber); }
+};
+
+// Progress of a row: a bar on a terminal, a line per step elsewhere.
+class ProgressSink : public IUpdateSink {
+public:
+    ProgressSink() : m_tty(::isatty(STDERR_FILENO) == 1) {}
+    ~ProgressSink() override { Finish(); }
+
+    void Progress(int, int percent) override { m_percent = percent; }
+    void Status(int, const std::wstring& text) override
+    {
+        m_last = text;
+        const std::string line = WideToUtf8(text);
+        if (m_tty) {
+            const int filled = m_percent * 30 / 100;
+            std::fprintf(stderr, "\r[%-30s] %s\033[K", std::string(size_t(filled < 0 ? 0 : filled), '#').c_str(),
+                         line.c_str());
+            m_open = true;
+        } else if (m_percent / 10 != m_lastTenth || line.find('%') == std::string::npos) {
+            // Per block the text changes with every percent: a line per tenth is enough.
+            std::fprintf(stderr, "%s\n", line.c_str());
+            m_lastTenth = m_percent / 10;
+        }
+        std::fflush(stderr);
+    }
+    const std::wstring& Last() const { return m_last; }
+    void Finish()
+    {
+        if (m_open)
+            std::fputc('\n', stderr);
+        m_open = false;
+    }
+
+private:
+    bool m_tty;
+    std::wstring m_last;
+    bool m_open = false;
+    int m_percent = 0;
+    int m_lastTenth = -1;
+};
+
+std::string DefaultLockDir()
+{
+    struct stat st;
+    if (::stat("/run/lock", &st) == 0 && S_ISDIR(st.st_mode))
+        return "/run/lock";
+    return "/var/lock";
+}
+
+// The tool's port, locked for this process and mapped for the channel.
+class ToolPort {
+public:
+    ~ToolPort() { CIntPort::UnmapPort(kToolPort); }
+
+    // Finds (or takes) the device, checks that it can be opened and locks it.
+    int Take(const Options& o)
+    {
+        if (!o.port.empty()) {
+            m_path = o.port;
+        } else {
+            const std::vector<std::string> ttys = FindToolTtys(o.sysfs);
+            if (ttys.empty()) {
+                Say("no QB345 found (USB 0483:5740); is it plugged in?");
+                return kExitNotFound;
+            }
+            m_path = o.devDir + "/" + ttys.front();
+        }
+        const std::string problem = PortAccessProblem(m_path);
+        if (!problem.empty()) {
+            Say(problem);
+            return errno == ENOENT ? kExitNotFound : kExitPortBusy;
+        }
+        long owner = 0;
+        switch (m_lock.Acquire(o.lockDir.empty() ? DefaultLockDir() : o.lockDir, m_path, &owner)) {
+        case PortLock::kHeld:
+            Say(m_path + " is in use by process " + std::to_string(owner));
+            return kExitPortBusy;
+        case PortLock::kNoLockDir:  // no lock directory to write: the exclusive open still guards the port
+        case PortLock::kLocked:
+            break;
+        }
+        CIntPort::MapPort(kToolPort, m_path);
+        return kExitOk;
+    }
+
+    // Identification on an open channel: the model name, or empty.
+    static std::wstring Identify(CIntPort& channel)
+    {
+        const uint8_t command[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
+        uint8_t reply[CIntPort::kMaxRead];
+        const int n = channel.Transact(command, 3, kIdentifyTimeoutMs, reply);
+        std::wstring model;
+        if (n > frames::kIdentityPrefixLength &&
+            std::memcmp(reply, frames::kIdentityPrefix, frames::kIdentityPrefixLength) == 0 &&
+            ParseIdentification(reply, n, &model))
+            return model;
+        return std::wstring();
+    }
+
+    // Opens the port, identifies the tool and closes it again.
+    int IdentifyOnce(std::wstring* model)
+    {
+        CIntPort channel;
+        if (!channel.Open(kToolPort)) {
+            Say("cannot open " + m_path + " (held by another program?)");
+            return kExitPortBusy;
+        }
+        *model = Identify(channel);
+        channel.Close();
+        if (model->empty()) {
+            Say("no QB345 answers on " + m_path);
+            return kExitNotFound;
+        }
+        return kExitOk;
+    }
+
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    PortLock m_lock;
+};
+
+int Detect(const Options& o)
+{
+    ToolPort port;
+    if (int rc = port.Take(o))
+        return rc;
+    std::wstring model;
+    if (int rc = port.IdentifyOnce(&model))
+        return rc;
+    std::printf("%s %s\n", WideToUtf8(model).c_str(), port.Path().c_str());
+    return kExitOk;
+}
+
+std::string BaseName(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The version a package's file name gives ("QB345_V2.34_EN-FR_20191023.bin"), for `model`.
+bool PackageVersion(const std::string& path, uint32_t size, const std::wstring& model, std::wstring* version)
+{
+    const std::wstring name = Utf8ToWide(BaseName(path));
+    const size_t first = name.find(L'_'), second = first == std::wstring::npos ? first : name.find(L'_', first + 1);
+    if (second == std::wstring::npos || name.size() < second + 3)
+        return false;
+    PackageRow row;
+    if (!LocalPackageRow(name, size, model, name.substr(second + 1, 2), 0, &row))
+        return false;
+    *version = row.version;
+    return true;
+}
+
+int Flash(const Options& o)
+{
+    if (o.args.size() != 2) {
+        std::fputs(HelpOf("flash"), stderr);
+        return kExitUsage;
+    }
+    Messages messages;
+    const std::string& path = o.args[1];
+    // The package is checked before anything goes to the tool.
+    std::vector<uint8_t> bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        uint8_t chunk[65536];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && bytes.size() <= size_t(kMaxPackageBytes))
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        const bool failed = std::ferror(f) != 0;
+        std::fclose(f);
+        if (failed || bytes.size() > size_t(kMaxPackageBytes)) {
+            ShowUpdateMessage(kTextFileUnreadable);
+            return kExitUnreadable;
+        }
+    } else {
+        ShowUpdateMessage(kTextFileUnreadable);
+        return kExitUnreadable;
+    }
+    ScramblePackage(bytes.data(), bytes.size());
+    PackageLayout layout;
+    if (!CheckPackage(bytes.data(), bytes.size(), &layout)) {
+        ShowUpdateMessage(kTextInvalidPackage);
+        return kExitBadPackage;
+    }
+
+    ToolPort port;
+    if (int rc = port.Take(o))
+        return rc;
+    std::wstring model;
+    if (int rc = port.IdentifyOnce(&model))
+        return rc;
+    std::wstring version;
+    if (!o.record.empty() && !PackageVersion(path, uint32_t(bytes.size()), model, &version)) {
+        Say("the file name " + BaseName(path) + " does not name a " + WideToUtf8(model) +
+            " package with its version; nothing written");
+        return kExitUsage;
+    }
+
+    g_nDevicePort = kToolPort;
+    int result;
+    {
+        ProgressSink sink;
+        result = FlashPackageFile(sink, Utf8ToWide(path), 0);
+    }
+    g_nDevicePort = -1;
+    if (result != 0)
+        return messages.Was(kTextPortUnavailable) ? kExitPortBusy : kExitTransferFailed;
+    if (!o.record.empty() && !CProfile::SetString(Utf8ToWide(o.record), L"Update", model, version))
+        return kExitUnreadable;
+    return kExitOk;
+}
+
+// The catalogue's rows for the model, as Kelvo's server list shows them.
+struct RowCollector : ICataloguePage {
+    std::vector<PackageRow> rows;
+    int ItemCount() override { return int(rows.size()); }
+    void AddRow(const PackageRow& row) override { rows.push_back(row); }
+    void EnableLocalButton() override {}
+};
+
+int FetchRows(const Options& o, IHttpClient& http, std::wstring* base, std::vector<PackageRow>* rows)
+{
+    std::wstring model = Utf8ToWide(o.model);
+    if (model.empty()) {
+        ToolPort port;
+        if (int rc = port.Take(o))
+            return rc;
+        if (int rc = port.IdentifyOnce(&model))
+            return rc;
+    }
+    char folder[] = "/tmp/kelvo-XXXXXX";
+    if (!::mkdtemp(folder)) {
+        Say(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+        return kExitUnreadable;
+    }
+    CatalogueRequest request;
+    request.model = AsciiUpper(model);
+    request.language = AsciiUpper(Utf8ToWide(o.language));
+    *base = Utf8ToWide(o.server.empty() ? WideToUtf8(kDefaultDownloadLink) : o.server);
+    if (!base->empty() && base->back() != L'/')
+        *base += L'/';
+    request.base = *base;
+    request.catalogueFile = Utf8ToWide(std::string(folder) + "/version.sv");
+    request.settingsFile = Utf8ToWide(o.settings);
+    RowCollector page;
+    const CatalogueOutcome outcome = FetchCatalogue(page, http, request);
+    ::unlink((std::string(folder) + "/version.sv").c_str());
+    ::rmdir(folder);
+    switch (outcome) {
+    case CatalogueOutcome::kNetworkFailure:
+        return kExitNetwork;
+    case CatalogueOutcome::kNoModel:
+        Say("the server lists no firmware for " + WideToUtf8(request.model));
+        return kExitNotFound;
+    case CatalogueOutcome::kNothingNewer:
+    case CatalogueOutcome::kListed:
+        break;
+    }
+    *rows = page.rows;
+    return kExitOk;
+}
+
+int Updates(const Options& o)
+{
+    Messages messages;
+    auto http = NewCurlClient();
+    std::wstring base;
+    std::vector<PackageRow> rows;
+    if (int rc = FetchRows(o, *http, &base, &rows))
+        return rc;
+    for (const PackageRow& r : rows)
+        std::printf("%s  %s  %s  %s  %s  %s\n", WideToUtf8(r.number).c_str(), WideToUtf8(r.model).c_str(),
+                    WideToUtf8(r.version).c_str(), WideToUtf8(r.languages).c_str(), WideToUtf8(r.release).c_str(),
+                    WideToUtf8(r.size).c_str());
+    return kExitOk;
+}
+
+int Download(const Options& o)
+{
+    char* end = nullptr;
+    const long n = o.args.size() == 2 ? std::strtol(o.args[1].c_str(), &end, 10) : 0;
+    if (o.args.size() != 2 || !end || *end || n < 1) {
+        std::fputs(HelpOf("download"), stderr);
+        return kExitUsage;
+    }
+    Messages messages;
+    auto http = NewCurlClient();
+    std::wstring base;
+    std::vector<PackageRow> rows;
+    if (int rc = FetchRows(o, *http, &base, &rows))
+        return rc;
+    if (size_t(n) > rows.size()) {
+        Say("there is no package " + std::to_string(n) + " (the list has " + std::to_string(rows.size()) + ")");
+        return kExitNotFound;
+    }
+    const PackageRow& row = rows[size_t(n) - 1];
+    const std::string path = o.dir + "/" + WideToUtf8(PackageFileName(row));
+    auto session = http->OpenSession();
+    int result;
+    {
+        ProgressSink sink;
+        result = session ? DownloadFile(*session, PackageDownloadAddress(base, row), Utf8ToWide(path), sink, 0)
+                         : kDownloadNoAddress;
+        // A transfer broken off mid-way ends without a final status of its own.
+        if (result != kDownloadDone && sink.Last() != EnglishText(kTextDownloadIncomplete))
+            sink.Status(0, EnglishText(kTextDownloadIncomplete));
+    }
+    if (result != kDownloadDone)
+        return result == kDownloadNoFile ? kExitUnreadable : kExitDownloadFailed;
+    std::printf("%s\n", path.c_str());
+    return kExitOk;
+}
+
+volatile std::sig_atomic_t g_stopCapture = 0;
+void OnStopSignal(int) { g_stopCapture = 1; }
+
+bool WriteAll(int fd, const uint8_t* data, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        data += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+int Capture(const Options& o)
+{
+    if (o.args.size() > 2) {
+        std::fputs(HelpOf("capture"), stderr);
+        return kExitUsage;
+    }
+    const std::string file = o.args.size() == 2 ? o.args[1] : std::string();
+    ToolPort port;
+    if (int rc = port.Take(o))
+        return rc;
+    CIntPort channel;
+    if (!channel.Open(kToolPort)) {
+        Say("cannot open " + port.Path() + " (held by another program?)");
+        return kExitPortBusy;
+    }
+    if (ToolPort::Identify(channel).empty()) {
+        Say("no QB345 answers on " + port.Path());
+        return kExitNotFound;
+    }
+
+    // The file is written beside its place and takes its name at the end, so
+    // it is never seen half-written.
+    const std::string part = file.empty() ? std::string() : file + ".part";
+    int fd = STDOUT_FILENO;
+    if (!file.empty()) {
+        fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            Say(part + ": " + std::strerror(errno));
+            return kExitUnreadable;
+        }
+    }
+    g_stopCapture = 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    struct sigaction oldInt {}, oldTerm {}, oldHup {}, oldPipe {};
+    ::sigaction(SIGINT, &sa, &oldInt);
+    ::sigaction(SIGTERM, &sa, &oldTerm);
+    ::sigaction(SIGHUP, &sa, &oldHup);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &oldPipe);
+
+    const uint32_t start = TickCount();
+    uint8_t buffer[CIntPort::kMaxRead];
+    int rc = kExitOk;
+    uint64_t total = 0;
+    while (!g_stopCapture) {
+        if (o.seconds >= 0 && double(TickCount() - start) >= o.seconds * 1000.0)
+            break;
+        const int n = channel.Read(buffer);
+        if (n < 0) {
+            Say("the tool went away from " + port.Path());
+            break;  // what arrived is kept
+        }
+        if (n == 0) {
+            SleepMs(5);
+            continue;
+        }
+        if (!WriteAll(fd, buffer, size_t(n))) {
+            if (!file.empty()) {
+                Say(part + ": " + std::strerror(errno));
+                rc = kExitUnreadable;
+            }
+            break;  // a closed pipe on standard output simply ends the capture
+        }
+        total += uint64_t(n);
+    }
+    channel.Close();
+    ::sigaction(SIGINT, &oldInt, nullptr);
+    ::sigaction(SIGTERM, &oldTerm, nullptr);
+    ::sigaction(SIGHUP, &oldHup, nullptr);
+    ::sigaction(SIGPIPE, &oldPipe, nullptr);
+    if (!file.empty()) {
+        if (rc == kExitOk && (::fsync(fd) != 0 || ::close(fd) != 0)) {
+            Say(part + ": " + std::strerror(errno));
+            rc = kExitUnreadable;
+        } else if (rc != kExitOk) {
+            ::close(fd);
+        }
+        if (rc == kExitOk && ::rename(part.c_str(), file.c_str()) != 0) {
+            Say(file + ": " + std::strerror(errno));
+            rc = kExitUnreadable;
+        }
+        if (rc != kExitOk)
+            ::unlink(part.c_str());
+    }
+    std::fprintf(stderr, "kelvo: %llu bytes received\n", static_cast<unsigned long long>(total));
+    return rc;
+}
+
+} // namespace
+
+bool ParseOptions(int argc, char** argv, Options* out, std::string* error)
+{
+    struct Valued {
+        const char* name;
+        std::string Options::*field;
+    };
+    static const Valued kValued[] = {
+        {"--port", &Options::port},         {"--sysfs", &Options::sysfs},     {"--dev", &Options::devDir},
+        {"--lock-dir", &Options::lockDir},  {"--server", &Options::server},   {"--lang", &Options::language},
+        {"--model", &Options::model},       {"--settings", &Options::settings}, {"--record", &Options::record},
+        {"--dir", &Options::dir},           {"--codes", &Options::codes},     {"--list", &Options::list},
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            out->help = true;
+            continue;
+        }
+        if (arg == "--") {
+            for (++i; i < argc; ++i)
+                out->args.emplace_back(argv[i]);
+            break;
+        }
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            out->args.push_back(arg);
+            continue;
+        }
+        std::string value;
+        const auto eq = arg.find('=');
+        const bool inlineValue = eq != std::string::npos;
+        const std::string name = inlineValue ? arg.substr(0, eq) : arg;
+        auto take = [&]() {
+            if (inlineValue) {
+                value = arg.substr(eq + 1);
+                return true;
+            }
+            if (i + 1 >= argc)
+                return false;
+            value = argv[++i];
+            return true;
+        };
+        bool known = false;
+        for (const Valued& v : kValued) {
+            if (name == v.name) {
+                if (!take()) {
+                    *error = name + " needs a value";
+                    return false;
+                }
+                out->*(v.field) = value;
+                known = true;
+            }
+        }
+        if (name == "--seconds") {
+            char* end = nullptr;
+            if (!take() || (out->seconds = std::strtod(value.c_str(), &end), !end || *end || out->seconds < 0)) {
+                *error = "--seconds needs a number of seconds";
+                return false;
+            }
+            known = true;
+        }
+        if (!known) {
+            *error = "unknown option " + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+int Run(int argc, char** argv)
+{
+    Options o;
+    std::string error;
+    if (!ParseOptions(argc, argv, &o, &error)) {
+        Say(error);
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (o.args.empty()) {
+        std::fputs(kUsage, o.help ? stdout : stderr);
+        return o.help ? kExitOk : kExitUsage;
+    }
+    const std::string& command = o.args[0];
+    const char* help = HelpOf(command);
+    if (!help) {
+        Say("unknown command " + command);
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (o.help) {
+        std::fputs(help, stdout);
+        return kExitOk;
+    }
+    if (command == "detect")
+        return Detect(o);
+    if (command == "flash")
+        return Flash(o);
+    if (command == "updates")
+        return Updates(o);
+    if (command == "download")
+        return Download(o);
+    return Capture(o);
+}
+
+} // namespace kelvo::cli

@@ -1,0 +1,314 @@
+// The kelvo command line, run as a program against the simulated QB345 on a
+// pty and the local update server: exit codes, standard output, messages.
+#include "cli/sysfs.h"
+#include "native/support/temp_dir.h"
+#include "tools/qbsim/qbsim.h"
+#include "update/core/Package.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using kelvo::test::FileExists;
+using kelvo::test::ReadFileBytes;
+using kelvo::test::TempDir;
+using kelvo::test::WriteFileBytes;
+
+namespace {
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    // Starts kelvo with `args`; its standard output and error go to files.
+    pid_t Spawn(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), KELVO_CLI_PATH);
+        args.push_back("--lock-dir");
+        args.push_back(m_dir.path());
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            int out = ::open(m_dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int err = ::open(m_dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+    Result Wait(pid_t pid)
+    {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        Result r;
+        r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = ReadFileBytes(m_dir.file("out"));
+        r.err = ReadFileBytes(m_dir.file("err"));
+        return r;
+    }
+    Result Kelvo(std::vector<std::string> args) { return Wait(Spawn(std::move(args))); }
+
+    std::string StartTool(qbsim::Options options = {})
+    {
+        m_sim = std::make_unique<qbsim::Simulator>(std::move(options));
+        std::string path = m_sim->Start();
+        EXPECT_FALSE(path.empty());
+        return path;
+    }
+
+    std::string WritePackage(const std::string& name, const std::vector<uint8_t>& image)
+    {
+        const std::vector<uint8_t> bytes = kelvo::BuildPackage(kelvo::kPackageMain, image);
+        WriteFileBytes(m_dir.file(name), std::string(bytes.begin(), bytes.end()));
+        return m_dir.file(name);
+    }
+
+    static std::vector<uint8_t> Noise(size_t n, unsigned seed)
+    {
+        std::mt19937 rng(seed);
+        std::vector<uint8_t> v(n);
+        for (auto& b : v)
+            b = uint8_t(rng());
+        return v;
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<qbsim::Simulator> m_sim;
+};
+
+void MakeDirs(const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); }
+
+TEST_F(CliTest, DetectFindsTheToolByItsUsbIdsAndIdentifiesIt)
+{
+    const std::string pty = StartTool();
+    // A sysfs tree with the tool (interface 1.0 holds ttyACM1) and another CDC device.
+    const std::string devices = m_dir.file("sys/bus/usb/devices");
+    MakeDirs(devices + "/1-2:1.0/tty/ttyACM1");
+    MakeDirs(devices + "/1-2");
+    MakeDirs(devices + "/1-3");
+    MakeDirs(devices + "/1-3:1.0/tty/ttyACM0");
+    WriteFileBytes(devices + "/1-2/idVendor", "0483\n");
+    WriteFileBytes(devices + "/1-2/idProduct", "5740\n");
+    WriteFileBytes(devices + "/1-3/idVendor", "2341\n");
+    WriteFileBytes(devices + "/1-3/idProduct", "0043\n");
+    MakeDirs(m_dir.file("dev"));
+    ASSERT_EQ(::symlink(pty.c_str(), m_dir.file("dev/ttyACM1").c_str()), 0);
+
+    Result r = Kelvo({"detect", "--sysfs", m_dir.file("sys"), "--dev", m_dir.file("dev")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "QB345 " + m_dir.file("dev/ttyACM1") + "\n");
+    EXPECT_FALSE(FileExists(m_dir.file("LCK..ttyACM1"))) << "the lock goes with the program";
+
+    // No tool on the bus, or a device that does not answer: not found.
+    r = Kelvo({"detect", "--sysfs", m_dir.file("nothing")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("no QB345 found"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
+{
+    const std::string pty = StartTool();
+    const std::string lock = m_dir.file(kelvo::cli::LockFileName(pty));
+    WriteFileBytes(lock, "     " + std::to_string(::getppid()) + "\n");
+    Result r = Kelvo({"detect", "--port", pty});
+    EXPECT_EQ(r.exit, 5);
+    EXPECT_NE(r.err.find("in use by process " + std::to_string(::getppid())), std::string::npos) << r.err;
+    EXPECT_TRUE(m_sim->Frames().empty()) << "nothing is sent to a port another program holds";
+
+    WriteFileBytes(lock, "   9999999\n");  // no such process
+    r = Kelvo({"detect", "--port", pty});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_FALSE(FileExists(lock));
+}
+
+TEST_F(CliTest, FlashWritesThePackageAndRecordsItsVersion)
+{
+    qbsim::Options o;
+    const std::vector<uint8_t> image = Noise(5 * 2048 + 77, 7);
+    const std::string pty = StartTool(o);
+    const std::string package = WritePackage("QB345_V2.34_EN-FR_20191023.bin", image);
+    const std::string settings = m_dir.file("Kelvo.cfg");
+    WriteFileBytes(settings, "[Setting]\r\nLanguage = 0\r\n[Update]\r\nQB345E= V3.00\r\nQB345= V1.04\r\n");
+
+    Result r = Kelvo({"flash", package, "--port", pty, "--record", settings});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_EQ(m_sim->Images().size(), 1u);
+    EXPECT_EQ(m_sim->Images()[0], image);
+    EXPECT_NE(r.err.find("Update complete"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n50% / Writing...\n"), std::string::npos) << "plain progress lines off a terminal: " << r.err;
+    EXPECT_EQ(ReadFileBytes(settings), "[Setting]\r\nLanguage = 0\r\n[Update]\r\nQB345E= V3.00\r\nQB345= V2.34\r\n");
+}
+
+TEST_F(CliTest, ABadPackageIsRefusedBeforeAnythingIsSent)
+{
+    const std::string pty = StartTool();
+    std::string bytes = ReadFileBytes(WritePackage("QB345_V2.34_EN_20191023.bin", Noise(4096, 1)));
+    bytes[bytes.size() / 2] ^= 0x01;
+    WriteFileBytes(m_dir.file("bad.bin"), bytes);
+
+    Result r = Kelvo({"flash", m_dir.file("bad.bin"), "--port", pty});
+    EXPECT_EQ(r.exit, 4);
+    EXPECT_NE(r.err.find("This file is not a valid firmware package."), std::string::npos) << r.err;
+    r = Kelvo({"flash", m_dir.file("missing.bin"), "--port", pty});
+    EXPECT_EQ(r.exit, 3);
+    EXPECT_NE(r.err.find("The firmware file cannot be read."), std::string::npos) << r.err;
+    EXPECT_TRUE(m_sim->Frames().empty());
+
+    // A version that the name does not give cannot be recorded: nothing is written.
+    r = Kelvo({"flash", WritePackage("firmware.bin", Noise(100, 2)), "--port", pty, "--record", m_dir.file("c.cfg")});
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_TRUE(m_sim->Images().empty());
+}
+
+TEST_F(CliTest, ToolFaultsEndInTheTransferFailure)
+{
+    const std::string package = WritePackage("QB345_V2.34_EN_20191023.bin", Noise(4 * 2048, 3));
+    struct Case {
+        const char* what;
+        qbsim::Options options;
+    };
+    std::vector<Case> cases(3);
+    cases[0].what = "refused erase";
+    cases[0].options.refuse[0xC2] = 0xE2;
+    cases[1].what = "wrong status at start";
+    cases[1].options.wrongStatus[0xC0] = 0x83;
+    cases[2].what = "unplugged at a block";
+    cases[2].options.unplugAtBlock = 2;
+    for (auto& c : cases) {
+        const std::string pty = StartTool(c.options);
+        Result r = Kelvo({"flash", package, "--port", pty});
+        EXPECT_EQ(r.exit, 6) << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find("The update failed."), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_TRUE(m_sim->Images().empty()) << c.what;
+    }
+}
+
+// The local update server with the demo content (QB345 2.34 in three sets).
+class CliServerTest : public CliTest {
+protected:
+    void StartServer(const std::string& faults = "")
+    {
+        const std::string root = m_dir.file("server");
+        const std::string portFile = m_dir.file("server.port");
+        ::unlink(portFile.c_str());
+        if (!FileExists(root + "/QB345/Zendrix.bin")) {
+            ASSERT_EQ(std::system((std::string(KELVO_SOURCE_ROOT) + "/tools/updserver/make-demo-content '" + root +
+                                   "' " + KELVO_PKGBUILD_PATH + " >/dev/null")
+                                      .c_str()),
+                      0);
+        }
+        StopServer();
+        m_server = ::fork();
+        if (m_server == 0) {
+            std::string cmd = "exec python3 " + std::string(KELVO_SOURCE_ROOT) +
+                              "/tools/updserver/kelvo-updserver --port 0 --port-file '" + portFile + "' --log '" +
+                              m_dir.file("server.log") + "' " + faults + " '" + root + "' >/dev/null";
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 200 && ReadFileBytes(portFile).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::string port = ReadFileBytes(portFile);
+        while (!port.empty() && (port.back() == '\n' || port.back() == '\r'))
+            port.pop_back();
+        m_url = "http://127.0.0.1:" + port + "/Update/";
+    }
+    void StopServer()
+    {
+        if (m_server > 0) {
+            ::kill(m_server, SIGTERM);
+            ::waitpid(m_server, nullptr, 0);
+        }
+        m_server = -1;
+    }
+    void TearDown() override { StopServer(); }
+
+    pid_t m_server = -1;
+    std::string m_url;
+};
+
+TEST_F(CliServerTest, UpdatesListsTheNewerPackagesAndDownloadFetchesOne)
+{
+    StartServer();
+    const std::string settings = m_dir.file("Kelvo.cfg");
+    WriteFileBytes(settings, "[Update]\r\nQB345= V1.04\r\n");
+    Result r = Kelvo({"updates", "--model", "qb345", "--server", m_url, "--settings", settings, "--lang", "ru"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 31), "001  QB345  V2.34  EN/RU  2019/") << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+
+    r = Kelvo({"download", "2", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::string path = m_dir.file("QB345_V2.34_EN-PT-SE-NL-HU_20191023.bin");
+    EXPECT_EQ(r.out, path + "\n");
+    EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(m_dir.file("server/QB345/QB345_V2.34_EN-PT-SE-NL-HU.bin")));
+    EXPECT_NE(r.err.find("Download complete"), std::string::npos) << r.err;
+
+    WriteFileBytes(settings, "[Update]\r\nQB345= V2.34\r\n");
+    r = Kelvo({"updates", "--model", "QB345", "--server", m_url, "--settings", settings});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("No newer firmware is available on the server."), std::string::npos) << r.err;
+}
+
+TEST_F(CliServerTest, ACutDownloadKeepsNothingAndAServerThatIsGoneIsNoConnection)
+{
+    StartServer("--close-after 5000 --only _EN-RU");
+    Result r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 8) << r.err;
+    EXPECT_NE(r.err.find("Download incomplete"), std::string::npos) << r.err;
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
+
+    StopServer();
+    r = Kelvo({"updates", "--model", "QB345", "--server", m_url});
+    EXPECT_EQ(r.exit, 7) << r.err;
+    EXPECT_NE(r.err.find("Cannot connect to the update server."), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, CaptureKeepsTheWholeReportAndEndsCleanlyOnASignal)
+{
+    const std::vector<uint8_t> report = Noise(10u << 20, 11);
+    WriteFileBytes(m_dir.file("report.src"), std::string(report.begin(), report.end()));
+    qbsim::Options o;
+    o.reportFile = m_dir.file("report.src");
+    o.reportChunk = 16384;
+    o.reportPaceMs = 1;
+    o.reportDelayMs = 100;
+    const std::string pty = StartTool(o);
+
+    const std::string file = m_dir.file("report.bin");
+    pid_t pid = Spawn({"capture", file, "--port", pty});
+    struct stat st {};
+    for (int i = 0; i < 1200; ++i) {
+        if (::stat((file + ".part").c_str(), &st) == 0 && size_t(st.st_size) >= report.size())
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(FileExists(file)) << "the file takes its name only at the end";
+    ::kill(pid, SIGINT);
+    Result r = Wait(pid);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(ReadFileBytes(file) == std::string(report.begin(), report.end())) << "byte for byte";
+    EXPECT_FALSE(FileExists(file + ".part"));
+}
+
+} // namespace
