@@ -53,6 +53,8 @@ void CSearchDtcPage::LoadDtcFile(int languageIndex)
     // A list that redraws after every insertion takes tens of seconds for the
     // whole file; filled without redrawing it takes a blink.
     m_codeList.SendMessage(WM_SETREDRAW, FALSE);
+    m_codeList.DeleteAllItems();
+    m_lastRow = -1;
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     LoadFile(languageIndex, [&](int32_t row, const std::wstring& code, const std::wstring& description) {
