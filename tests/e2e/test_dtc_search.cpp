@@ -8,6 +8,9 @@
 
 #include <commctrl.h>
 
+#include <cctype>
+#include <memory>
+
 using namespace kelvo::e2e;
 
 namespace {
