@@ -32,6 +32,8 @@ public:
         if (!m_main)
             return *why = "no main window", false;
         ::Sleep(500);
+        if (FindDescendant(m_main, kIdCodeBox))
+            return *why = "the page exists before its tab was clicked", false;
         RECT client;
         ::GetClientRect(m_main, &client);
         const int d = (client.right - 100) / 5;
