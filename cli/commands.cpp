@@ -10,6 +10,7 @@
 #include "device/core/DeviceState.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
+#include "dtc/core/DtcTable.h"
 #include "update/core/Catalogue.h"
 #include "update/core/Download.h"
 #include "update/core/Package.h"
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,7 @@ const char kUsage[] =
     "  flash PACKAGE       check a firmware package and write it into the tool\n"
     "  updates             list the newer firmware packages on the update server\n"
     "  download N          fetch package N of that list\n"
+    "  code TEXT           resolve a full or partial trouble code (--list PREFIX: every match)\n"
     "  capture [FILE]      receive the tool's report stream, byte for byte\n"
     "\n"
     "Options for every command:\n"
@@ -66,6 +69,12 @@ const CommandHelp kHelp[] = {
     {"download", "usage: kelvo download N [--server URL] [--lang XX] [--model MODEL] [--settings FILE] [--dir DIR]\n"
                  "Fetches package N of the list `kelvo updates` prints into DIR (default: here),\n"
                  "complete or not at all, and prints its path.\n"},
+    {"code", "usage: kelvo code TEXT [--codes FILE]\n"
+             "       kelvo code --list PREFIX [--codes FILE]\n"
+             "Resolves a full or partial trouble code (\"p01\" gives P0100) as Kelvo's codes page\n"
+             "does and prints the code and its description; --list prints every code that\n"
+             "starts with PREFIX. FILE defaults to the code file installed with kelvo\n"
+             "(share/kelvo/dtc/en_OBDII.txt beside its bin folder). Exit code 1 when none.\n"},
     {"capture", "usage: kelvo capture [FILE] [--seconds N] [--port DEVICE]\n"
                 "Receives the report stream of the tool until interrupted (or for N seconds),\n"
                 "byte for byte, into FILE (complete when the command ends; never half-written) or\n"
@@ -416,6 +425,78 @@ int Download(const Options& o)
     return kExitOk;
 }
 
+// The installed code file: share/kelvo/dtc beside the program's bin folder,
+// or a dtc folder beside the program.
+std::string DefaultCodeFile()
+{
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0)
+        return "dtc/en_OBDII.txt";
+    std::string dir(exe, size_t(n));
+    dir = dir.substr(0, dir.rfind('/'));
+    const std::string share = dir.substr(0, dir.rfind('/')) + "/share/kelvo/dtc/en_OBDII.txt";
+    struct stat st;
+    return ::stat(share.c_str(), &st) == 0 ? share : dir + "/dtc/en_OBDII.txt";
+}
+
+int Code(const Options& o)
+{
+    const bool listing = !o.list.empty();
+    if (listing ? o.args.size() != 1 : o.args.size() != 2) {
+        std::fputs(HelpOf("code"), stderr);
+        return kExitUsage;
+    }
+    const std::string file = o.codes.empty() ? DefaultCodeFile() : o.codes;
+    std::string bytes;
+    if (FILE* f = std::fopen(file.c_str(), "rb")) {
+        char chunk[65536];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            bytes.append(chunk, n);
+        const bool failed = std::ferror(f) != 0;
+        std::fclose(f);
+        if (failed) {
+            Say(file + ": cannot be read");
+            return kExitUnreadable;
+        }
+    } else {
+        Say(file + ": " + std::strerror(errno));
+        return kExitUnreadable;
+    }
+    CDtcTable table;
+    table.LoadBytes(bytes);
+    // The file's descriptions are ISO 8859-1: each byte the character of that value.
+    auto line = [&](const std::wstring& code) {
+        std::wstring description;
+        table.FindDtc(code, &description);
+        std::printf("%s %s\n", WideToUtf8(code).c_str(), WideToUtf8(description).c_str());
+    };
+    if (listing) {
+        const std::wstring prefix = AsciiUpper(Utf8ToWide(o.list));
+        int count = 0;
+        std::set<std::wstring> shown;  // a code stored twice is listed once, with its later line
+        for (const std::wstring& code : table.m_codes) {
+            if (code.compare(0, prefix.size(), prefix) == 0 && table.FindDtc(code) && shown.insert(code).second) {
+                line(code);
+                ++count;
+            }
+        }
+        if (count == 0) {
+            Say("no trouble code starts with " + WideToUtf8(prefix));
+            return kExitNotFound;
+        }
+        return kExitOk;
+    }
+    const DtcSearch search = SearchDtc(table, Utf8ToWide(o.args[1]));
+    if (!search.found) {
+        Say("no trouble code " + WideToUtf8(search.text.empty() ? Utf8ToWide(o.args[1]) : search.text));
+        return kExitNotFound;
+    }
+    line(search.code);
+    return kExitOk;
+}
+
 volatile std::sig_atomic_t g_stopCapture = 0;
 void OnStopSignal(int) { g_stopCapture = 1; }
 
@@ -626,6 +707,8 @@ int Run(int argc, char** argv)
         return Updates(o);
     if (command == "download")
         return Download(o);
+    if (command == "code")
+        return Code(o);
     return Capture(o);
 }
 

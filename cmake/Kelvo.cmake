@@ -7,6 +7,8 @@
 set(KELVO_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 get_filename_component(KELVO_ROOT ${KELVO_ROOT} ABSOLUTE)
 set(KELVO_DIST ${KELVO_ROOT}/dist/Kelvo CACHE PATH "installation folder laid out by the Windows build")
+# Debian's scantool data, which the trouble-code file is made from at build time.
+set(KELVO_DTC_SOURCE /usr/share/scantool/codes.dat CACHE FILEPATH "code datafile dtc/en_OBDII.txt is made from")
 
 if(KELVO_WIN)
     add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)

@@ -311,4 +311,28 @@ TEST_F(CliTest, CaptureKeepsTheWholeReportAndEndsCleanlyOnASignal)
     EXPECT_FALSE(FileExists(file + ".part"));
 }
 
+TEST_F(CliTest, CodeResolvesPartialCodesAndListsAPrefix)
+{
+    Result r = Kelvo({"code", "p01"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "P0100 Mass or Volume Air Flow Circuit Malfunction\n");
+    r = Kelvo({"code", "--list", "p010"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 10) << r.out;
+    EXPECT_EQ(r.out.substr(0, 6), "P0100 ");
+    r = Kelvo({"code", "Q123"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(r.out.empty());
+
+    // Descriptions are ISO 8859-1 bytes and come out as UTF-8.
+    WriteFileBytes(m_dir.file("codes.txt"), "P0001 Caf\xE9 r\xE9gulateur\r\nP0001 Later line wins\r\n");
+    r = Kelvo({"code", "P0001", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0001 Later line wins\n");
+    WriteFileBytes(m_dir.file("codes.txt"), "P0002 Caf\xE9\r\n");
+    r = Kelvo({"code", "--list", "P", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0002 Caf\xC3\xA9\n");
+    r = Kelvo({"code", "P0002", "--codes", m_dir.file("missing.txt")});
+    EXPECT_EQ(r.exit, 3);
+}
+
 } // namespace

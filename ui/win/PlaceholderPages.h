@@ -1,5 +1,5 @@
 #pragma once
-// Pages whose own windows come later (report, trouble codes, settings): each
+// Pages whose own windows come later (report, settings): each
 // is an empty child page on its tab, behind the interface the main window uses.
 #include "framework/afx.h"
 #include "ui/win/PageHosts.h"
@@ -9,12 +9,6 @@ public:
     CPrintPage() : CDialog(200) {}
     void ConnectReportReader() override {}
     void ClearReportBox() override;
-};
-
-class CSearchDtcPage : public CDialog, public IDtcPage {
-public:
-    CSearchDtcPage() : CDialog(130) {}
-    void LoadDtcFile(int) override {}
 };
 
 class CSettingPage : public CDialog, public ISettingsPage {

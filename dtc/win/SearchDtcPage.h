@@ -1,0 +1,38 @@
+#pragma once
+// CSearchDtcPage: the trouble-code page (template 130). Every code of the
+// table in a two-column list, and an editable drop-down box: typing searches
+// as the user types, codes typed in full are kept in the settings file and
+// offered again in the drop-down list.
+#include "dtc/core/DtcHistory.h"
+#include "dtc/core/DtcTable.h"
+#include "framework/Controls.h"
+#include "ui/controls/Page.h"
+#include "ui/win/PageHosts.h"
+
+class CSearchDtcPage : public CPage, public IDtcPage, public CDtcTable {
+public:
+    enum : UINT { IDD = 130, IDC_CODE_LIST = 1001, IDC_CODE_BOX = 1030 };
+
+    explicit CSearchDtcPage(CWnd* parent = nullptr) : CPage(IDD, parent) {}
+
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // Fills the table and appends one list row per entry.
+    void LoadDtcFile(int languageIndex) override;
+
+    void OnEditChangeCode();
+    void OnSelChangeHistory();
+    // Selects row r (clearing the page's own last selection) and scrolls it
+    // to the top of the list when enough rows follow it.
+    void SelectRow(int32_t r);
+
+    CListCtrl m_codeList;
+    CComboBox m_codeBox;
+    kelvo::DtcHistory m_history;
+    int32_t m_lastRow = -1;
+
+private:
+    void OnSize(int cx, int cy);
+    bool m_writingBack = false;  // the search's own change of the box text
+};
