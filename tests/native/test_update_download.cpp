@@ -281,3 +281,24 @@ TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
     EXPECT_TRUE(page.rows.empty());
     EXPECT_TRUE(messages.empty());
 }
+
+TEST_F(UpdateCatalogue, ModelsSharingAPrefixKeepTheirOwnRecordedVersions)
+{
+    const std::string cfg = "[Update]\r\nQB230E= V3.00\r\nQB230= V1.00\r\n\r\n[DTC]\r\nHistoryNum= 0\r\n";
+    test::WriteFileBytes(dir.file("Kelvo.cfg"), cfg);
+    request.model = L"QB230";
+    server.files[L"http://127.0.0.1/Update/QB230/Zendrix.bin"].body =
+        "[Version]\r\nNum = 1\r\nVersion01 = One\r\n[One]\r\nNum = 1\r\nVehicleName01 = QB230\r\n"
+        "VehicleVers01 = 2.34\r\nReleaseTime01 = 2019/10/23\r\nLanguageBin = EN\r\n";
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230"), L"V1.00");
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kListed) << "2.34 is newer than QB230's V1.00";
+
+    ASSERT_TRUE(RecordInstalledVersion(request.settingsFile, L"QB230", L"V2.34"));
+    EXPECT_EQ(test::ReadFileBytes(dir.file("Kelvo.cfg")),
+              "[Update]\r\nQB230E= V3.00\r\nQB230= V2.34\r\n\r\n[DTC]\r\nHistoryNum= 0\r\n");
+    // A model not yet recorded gets a line of its own, even behind a longer name.
+    ASSERT_TRUE(RecordInstalledVersion(request.settingsFile, L"QB23", L"V1.50"));
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB23"), L"V1.50");
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230E"), L"V3.00");
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230"), L"V2.34");
+}

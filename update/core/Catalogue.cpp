@@ -127,7 +127,7 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
     RemoveFile(request.catalogueFile);
 
     if (found) {
-        std::wstring installed = CProfile::GetString(request.settingsFile, L"Update", model, L"");
+        std::wstring installed = InstalledVersion(request.settingsFile, model);
         std::vector<PackageRow> rows =
             NewerPackageRows(entry, model, installed, request.language, request.base, page.ItemCount(),
                              [&](const std::wstring& address) { return GetRemoteFileSize(http, address); });

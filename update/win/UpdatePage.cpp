@@ -304,7 +304,7 @@ void CUpdatePage::OnUpdateDone(int worker)
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
     m_nMode = 0;
-    CProfile::SetString(L"Kelvo.cfg", L"Update", model, version);
+    kelvo::RecordInstalledVersion(L"Kelvo.cfg", model, version);
     if (m_runs.Busy())
         return;
     m_btnLocal.EnableWindow(TRUE);
