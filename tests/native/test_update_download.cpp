@@ -51,6 +51,8 @@ private:
 
 struct Server : IHttpClient, IHttpSession {
     std::map<std::wstring, Resource> files;
+    std::map<std::wstring, int> errors;  // addresses answered with an HTTP error status
+    int lastStatus = 0;
     bool offline = false;
     std::vector<std::wstring> opened;
     bool IsOffline() override { return offline; }
@@ -58,6 +60,7 @@ struct Server : IHttpClient, IHttpSession {
     std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override
     {
         opened.push_back(a);
+        lastStatus = errors.count(a) ? errors[a] : files.count(a) ? 200 : 0;
         auto it = files.find(a);
         if (it == files.end())
             return nullptr;
@@ -66,6 +69,7 @@ struct Server : IHttpClient, IHttpSession {
     struct SessionRef : IHttpSession {
         explicit SessionRef(Server& s) : s(s) {}
         std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override { return s.Open(a); }
+        int LastStatus() const override { return s.lastStatus; }
         Server& s;
     };
 };
@@ -145,7 +149,11 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
     EXPECT_FALSE(FileExists(path));
 
+    row.statuses.clear();
+    server.errors[url + L"x"] = 404;
     EXPECT_EQ(DownloadFile(server, url + L"x", path, row, 0), kDownloadNoAddress);
+    EXPECT_EQ(row.statuses, std::vector<std::wstring>{L"#26"}) << "a package the server does not have";
+    EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(DownloadFile(server, url, Utf8ToWide(dir.file("no/such/dir/p.bin")), row, 0), kDownloadNoFile);
 
     // A second try downloads again and succeeds.
@@ -271,6 +279,16 @@ TEST_F(UpdateCatalogue, OversizedShortOrMissingCataloguesAreRefused)
     EXPECT_EQ(messages.size(), 5u);
     for (const auto& m : messages)
         EXPECT_EQ(m, L"#70");
+}
+
+TEST_F(UpdateCatalogue, CatalogueTheServerDoesNotHaveIsNothingNewer)
+{
+    server.files.erase(catalogueUrl);
+    server.errors[catalogueUrl] = 404;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNothingNewer);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#78"});
+    EXPECT_EQ(page.enabled, 1);
+    EXPECT_FALSE(FileExists(request.catalogueFile));
 }
 
 TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
