@@ -23,6 +23,11 @@ enum : int { kIdOk = 1, kIdYes = 6, kIdNo = 7 };
 // Shows a message box with the caption "Kelvo"; returns the button pressed.
 int ShowMessage(const std::wstring& text, unsigned flags = kMbOk);
 
+// The window that owns every message box, whichever thread shows it (the main
+// window: a worker's box is then modal to the program too); null restores the
+// thread's active window. Ignored by the native build.
+void SetMessageOwner(void* window);
+
 // Replaces the message box (tests). An empty function restores the default.
 using MessageSink = std::function<int(const std::wstring& text, unsigned flags)>;
 void SetMessageSink(MessageSink sink);

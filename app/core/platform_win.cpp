@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace kelvo {
 
 namespace {
@@ -12,15 +14,20 @@ MessageSink& Sink()
     static MessageSink sink;
     return sink;
 }
+std::atomic<HWND> g_messageOwner{nullptr};
 } // namespace
+
+void SetMessageOwner(void* window) { g_messageOwner = static_cast<HWND>(window); }
 
 int ShowMessage(const std::wstring& text, unsigned flags)
 {
     if (Sink())
         return Sink()(text, flags);
-    // Modal to the application: owned by its active window, as the framework's
-    // message box is.
-    HWND owner = GetActiveWindow();
+    // Modal to the application: owned by the main window, also on a worker
+    // thread, whose own active window is none.
+    HWND owner = g_messageOwner.load();
+    if (!owner || !::IsWindow(owner))
+        owner = GetActiveWindow();
     return MessageBoxW(owner, text.c_str(), L"Kelvo", flags | MB_TASKMODAL * (owner == nullptr));
 }
 

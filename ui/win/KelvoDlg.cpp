@@ -3,6 +3,7 @@
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "app/win/KelvoApp.h"
+#include "device/IntPort.h"
 #include "ui/core/TabLayout.h"
 
 #include <windowsx.h>
@@ -30,6 +31,7 @@ CKelvoDlg::CKelvoDlg() : CDialog(102)
 
 CKelvoDlg::~CKelvoDlg()
 {
+    kelvo::SetMessageOwner(nullptr);
     delete[] m_pSysButtons;
 }
 
@@ -42,6 +44,9 @@ BOOL CKelvoDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     m_link = GetDlgItem(1026);
+    // Message boxes of every thread (the update worker's too) are modal to
+    // this window.
+    kelvo::SetMessageOwner(m_hWnd);
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -450,10 +455,10 @@ void CKelvoDlg::ScanForDevice()
             g_reportPort = -1;
             g_reportStop = 1;
         }
-        m_updatePage.m_list.DeleteAllItems();
-        m_updatePage.m_nMode = 0;
-        m_updatePage.m_btnLocal.EnableWindow(TRUE);
-        m_updatePage.m_btnOnline.EnableWindow(TRUE);
+        // A transfer still writing gives up at once and frees the port; the
+        // page keeps its rows until the last worker has reported its end.
+        kelvo::NoteToolRemoved();
+        m_updatePage.OnToolRemoved();
         m_bDevicePresent = FALSE;
         m_strDeviceName.clear();
         SetDlgItemText(1029, GetText(58));
