@@ -507,4 +507,61 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
     EXPECT_EQ(0, m_update.m_list.GetItemCount());
 }
 
+// ---------------------------------------------------------------- modal loop
+
+// A page that takes Enter, as the report page's text box needs to.
+class EnterTakingPage : public CDialog {
+public:
+    EnterTakingPage() : CDialog(CMannualPage::IDD) {}
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            ++m_taken;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    int m_taken = 0;
+};
+
+// A modal dialog that swallows Enter, as the main window does, and hosts the page.
+class SwallowingHost : public CDialog {
+public:
+    SwallowingHost() : CDialog(kHostTemplate) {}
+    BOOL OnInitDialog() override
+    {
+        m_page.Create(CMannualPage::IDD, this);
+        // Enter for a control of the page (not one of ours), then the end.
+        ::PostMessageW(::GetDlgItem(m_page.m_hWnd, 1027), WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageW(m_hWnd, WM_APP, 0, 0);
+        return TRUE;
+    }
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            ++m_swallowed;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_APP) {
+            EndDialog(IDOK);
+            return 0;
+        }
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+    EnterTakingPage m_page;
+    int m_swallowed = 0;
+};
+
+TEST(ModalLoop, APageTakesAKeyBeforeTheDialogAboveIt)
+{
+    SwallowingHost host;
+    EXPECT_EQ(IDOK, host.DoModal());
+    EXPECT_EQ(1, host.m_page.m_taken) << "offered to the page holding the control";
+    EXPECT_EQ(0, host.m_swallowed) << "taken there, so never seen by the dialog";
+}
+
 } // namespace
