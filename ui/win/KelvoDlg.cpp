@@ -5,6 +5,7 @@
 #include "app/win/KelvoApp.h"
 #include "device/IntPort.h"
 #include "ui/core/TabLayout.h"
+#include "ui/core/VersionFile.h"
 
 #include <windowsx.h>
 #include <gdiplus.h>
@@ -12,7 +13,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -106,16 +106,7 @@ BOOL CKelvoDlg::OnInitDialog()
     }
 
     // First non-empty line of version.txt (relative: the installation folder).
-    std::ifstream version("version.txt");
-    std::string line;
-    while (std::getline(version, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-            line.pop_back();
-        if (!line.empty()) {
-            m_strVersion.assign(line.begin(), line.end());
-            break;
-        }
-    }
+    m_strVersion = kelvo::ReadVersionFile(L"version.txt");
 
     // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
     // came before them.
