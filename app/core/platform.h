@@ -42,7 +42,8 @@ FILE* OpenFile(const std::wstring& path, const char* mode);
 bool FileExists(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
 // Puts `from` in place of `to` in one step: `to` then holds either its old or
-// the new content, never a mix.
+// the new content, never a mix, and keeps its attributes (and on Windows its
+// ACLs and streams).
 bool ReplaceWith(const std::wstring& from, const std::wstring& to);
 
 // Folder of the running program with a trailing separator (GetModuleFileNameW
