@@ -165,7 +165,8 @@ TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucce
     // The failure leaves the local list shown: its own button stays disabled, the other is usable.
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
     EXPECT_FALSE(::IsWindowEnabled(kelvo.LocalButton()));
-    EXPECT_FALSE(kelvo.Checked(0)) << "the worker's end clears the row's check box";
+    // The worker's end follows its failure: wait for it rather than race it.
+    EXPECT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 5000)) << "the worker's end clears the row's check box";
     EXPECT_FALSE(Recorded(inst)) << "a failed transfer records no version";
     EXPECT_NE(hung.ReadLog().find("46 58 C1 00 50 00 08"), std::string::npos) << "block 2 was announced";
     Screenshot(kelvo.Main(), L"fault-tool-silent-page");
