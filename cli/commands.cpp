@@ -319,7 +319,7 @@ int Flash(const Options& o)
     g_nDevicePort = -1;
     if (result != 0)
         return messages.Was(kTextPortUnavailable) ? kExitPortBusy : kExitTransferFailed;
-    if (!o.record.empty() && !CProfile::SetString(Utf8ToWide(o.record), L"Update", model, version))
+    if (!o.record.empty() && !RecordInstalledVersion(Utf8ToWide(o.record), model, version))
         return kExitUnreadable;
     return kExitOk;
 }

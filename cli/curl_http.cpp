@@ -132,14 +132,20 @@ public:
     std::unique_ptr<IHttpRequest> Open(const std::wstring& address) override
     {
         auto request = std::make_unique<CurlRequest>();
+        m_lastStatus = 0;
         if (!request->Start(WideToUtf8(address)))
             return nullptr;
+        m_lastStatus = int(request->Status());
         // A server that does not have the file has no file to give: the
         // address cannot be opened, rather than an error page read as data.
         if (request->Status() >= 400)
             return nullptr;
         return request;
     }
+    int LastStatus() const override { return m_lastStatus; }
+
+private:
+    int m_lastStatus = 0;
 };
 
 class CurlClient : public IHttpClient {

@@ -61,7 +61,9 @@ INT_PTR CDialog::DoModal()
         }
         if (got == -1)
             break;
-        if (PreTranslateMessage(&msg))
+        // The target and its parents first (a page's text box may want Enter),
+        // this dialog last; a message for no window goes to this dialog alone.
+        if (msg.hwnd ? WalkPreTranslate(&msg) : PreTranslateMessage(&msg))
             continue;
         if (m_hWnd && ::IsDialogMessageW(m_hWnd, &msg))
             continue;

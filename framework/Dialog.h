@@ -1,6 +1,7 @@
 #pragma once
 // CDialog: a dialog from a template in the program's resources, either modal
-// (DoModal runs its own message loop and calls PreTranslateMessage) or a
+// (DoModal runs its own message loop and offers each message to the
+// PreTranslateMessage of its target and the target's parents) or a
 // modeless child page (Create).
 #include "framework/Wnd.h"
 
@@ -18,7 +19,7 @@ public:
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
     // Return TRUE when the message was handled and must not be dispatched.
-    virtual BOOL PreTranslateMessage(MSG* msg);
+    BOOL PreTranslateMessage(MSG* msg) override;
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

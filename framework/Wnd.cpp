@@ -191,3 +191,16 @@ void CWnd::CenterWindow() const
     int y = area.top + (area.bottom - area.top - h) / 2;
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+BOOL CWnd::WalkPreTranslate(MSG* msg)
+{
+    for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
+        if (CWnd* w = FromHandlePermanent(h))
+            if (w->PreTranslateMessage(msg))
+                return TRUE;
+        // A top-level window ends the walk: GetParent of a popup is its owner.
+        if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD))
+            break;
+    }
+    return FALSE;
+}

@@ -38,6 +38,13 @@ public:
     // (WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*). Return true when
     // handled, with the answer in *result.
     virtual bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // Offered each message of a modal loop before it is dispatched, by the
+    // target window and then each of its parents up to the top-level one
+    // (see CDialog::DoModal). Return TRUE when it was taken: nobody further
+    // up sees it and it is not dispatched.
+    virtual BOOL PreTranslateMessage(MSG* msg) { return FALSE; }
+    // That walk: from msg->hwnd up to its top-level window; TRUE when one took it.
+    static BOOL WalkPreTranslate(MSG* msg);
     // Called when the window is gone (after WM_NCDESTROY).
     virtual void PostNcDestroy() {}
 

@@ -23,6 +23,11 @@ enum : int { kIdOk = 1, kIdYes = 6, kIdNo = 7 };
 // Shows a message box with the caption "Kelvo"; returns the button pressed.
 int ShowMessage(const std::wstring& text, unsigned flags = kMbOk);
 
+// The window that owns every message box, whichever thread shows it (the main
+// window: a worker's box is then modal to the program too); null restores the
+// thread's active window. Ignored by the native build.
+void SetMessageOwner(void* window);
+
 // Replaces the message box (tests). An empty function restores the default.
 using MessageSink = std::function<int(const std::wstring& text, unsigned flags)>;
 void SetMessageSink(MessageSink sink);
@@ -37,7 +42,8 @@ FILE* OpenFile(const std::wstring& path, const char* mode);
 bool FileExists(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
 // Puts `from` in place of `to` in one step: `to` then holds either its old or
-// the new content, never a mix.
+// the new content, never a mix, and keeps its attributes (and on Windows its
+// ACLs and streams).
 bool ReplaceWith(const std::wstring& from, const std::wstring& to);
 
 // Folder of the running program with a trailing separator (GetModuleFileNameW

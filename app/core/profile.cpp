@@ -71,9 +71,13 @@ Line Parse(const std::string& bytes)
     return line;
 }
 
-bool Matches(const Line& line, const std::wstring& key)
+bool Matches(const Line& line, const std::wstring& key, CProfile::KeyMatch match)
 {
-    return line.keyLine && line.keyPart.find(key) != std::wstring::npos;
+    if (!line.keyLine)
+        return false;
+    if (match == CProfile::KeyMatch::kExact)
+        return Trim(line.keyPart) == key;
+    return line.keyPart.find(key) != std::wstring::npos;
 }
 
 std::string Ansi(const std::wstring& s) { return kelvo::FromWide(0, s); }
@@ -85,7 +89,7 @@ bool WritableText(const std::wstring& s) { return s.find_first_of(std::wstring(L
 // The new content of the file: the key set to the value in the first section
 // of that name, every other byte as it was.
 std::string Rewrite(CProfile::CTextFile& text, const std::wstring& section, const std::wstring& key,
-                    const std::wstring& value)
+                    const std::wstring& value, CProfile::KeyMatch match)
 {
     const std::string newValue = Ansi(value);
     std::string out;
@@ -105,7 +109,7 @@ std::string Rewrite(CProfile::CTextFile& text, const std::wstring& section, cons
             out += Ansi(key) + " = " + newValue + "\r\n";
             out += raw;
             done = true;
-        } else if (Matches(line, key)) {
+        } else if (Matches(line, key, match)) {
             // Keep the bytes in front of "=" exactly as they were.
             out.append(raw, 0, raw.find('='));
             out += "= " + newValue + "\r\n";
@@ -228,7 +232,7 @@ std::string CProfile::CTextFile::Tail() const
 }
 
 std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& def)
+                                 const std::wstring& def, KeyMatch match)
 {
     CTextFile text;
     if (!text.Load(file))
@@ -242,7 +246,7 @@ std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& s
         }
         if (line.header)
             return def;
-        if (Matches(line, key))
+        if (Matches(line, key, match))
             return line.value;
     }
     return def;
@@ -276,7 +280,7 @@ int CProfile::GetInt(const std::wstring& file, const std::wstring& section, cons
 }
 
 bool CProfile::SetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                         const std::wstring& value)
+                         const std::wstring& value, KeyMatch match)
 {
     if (!WritableText(section) || !WritableText(key) || !WritableText(value)) {
         kelvo::ShowMessage(L"Write Error", kelvo::kMbOk);
@@ -294,7 +298,7 @@ bool CProfile::SetString(const std::wstring& file, const std::wstring& section, 
     }
     // The new content goes into a file beside the old one, which it then
     // replaces: a failure on the way leaves the old content whole.
-    if (!ReplaceContent(file, Rewrite(text, section, key, value))) {
+    if (!ReplaceContent(file, Rewrite(text, section, key, value, match))) {
         kelvo::ShowMessage(L"Write Error", kelvo::kMbOk);
         return false;
     }

@@ -4,6 +4,7 @@
 #include "app/core/datasheet.h"
 #include "app/core/globals.h"
 
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -14,12 +15,18 @@ struct CachedText {
     std::string text;
 };
 
-// Oldest first. Process-wide and unguarded: texts are fetched from the
-// user-interface thread only.
+// Oldest first. Process-wide: the update worker formats its status texts
+// while the user-interface thread paints, so every use holds CacheLock().
 std::vector<CachedText>& Cache()
 {
     static std::vector<CachedText> cache;
     return cache;
+}
+
+std::mutex& CacheLock()
+{
+    static std::mutex lock;
+    return lock;
 }
 
 constexpr size_t kCacheLimit = 21;
@@ -45,6 +52,9 @@ CBinary TextId(int number)
 
 std::string GetTextBytes(const CBinary& id)
 {
+    // Held across the miss too: the table is read with CBinary values, whose
+    // last-error word is process-wide. Texts are small; a miss is short.
+    std::lock_guard<std::mutex> lock(CacheLock());
     for (const CachedText& entry : Cache())
         if (entry.id == id)
             return entry.text;
@@ -65,7 +75,9 @@ std::string GetTextBytes(const CBinary& id)
     std::vector<CachedText>& cache = Cache();
     if (cache.size() >= kCacheLimit)
         cache.erase(cache.begin());
-    cache.push_back(CachedText{id, text});
+    // A copy of its own: the caller's id shares its buffer (and the buffer's
+    // unguarded count) with copies on the caller's thread.
+    cache.push_back(CachedText{CBinary(id.GetData(), id.GetLength()), text});
     return text;
 }
 
@@ -74,4 +86,8 @@ std::wstring GetText(const CBinary& id)
     return kelvo::ToWide(static_cast<unsigned>(g_nTextCodePage), GetTextBytes(id));
 }
 
-void ClearTextCache() { Cache().clear(); }
+void ClearTextCache()
+{
+    std::lock_guard<std::mutex> lock(CacheLock());
+    Cache().clear();
+}

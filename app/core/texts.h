@@ -11,7 +11,8 @@ CBinary TextId(int number);
 // The text in the current language (g_strLanguageCode), converted with
 // g_nTextCodePage; empty when absent or when the table cannot be read.
 std::wstring GetText(const CBinary& id);
-// The same before conversion, through the process-wide cache.
+// The same before conversion, through the process-wide cache (safe between
+// threads).
 std::string GetTextBytes(const CBinary& id);
 
 // Empties the text cache. The program never does (a new language takes effect

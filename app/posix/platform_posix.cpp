@@ -74,6 +74,7 @@ int ShowMessage(const std::wstring& text, unsigned flags)
 }
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+void SetMessageOwner(void*) {}
 
 uint32_t TickCount()
 {

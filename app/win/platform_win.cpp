@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace kelvo {
 
 namespace {
@@ -12,15 +14,20 @@ MessageSink& Sink()
     static MessageSink sink;
     return sink;
 }
+std::atomic<HWND> g_messageOwner{nullptr};
 } // namespace
+
+void SetMessageOwner(void* window) { g_messageOwner = static_cast<HWND>(window); }
 
 int ShowMessage(const std::wstring& text, unsigned flags)
 {
     if (Sink())
         return Sink()(text, flags);
-    // Modal to the application: owned by its active window, as the framework's
-    // message box is.
-    HWND owner = GetActiveWindow();
+    // Modal to the application: owned by the main window, also on a worker
+    // thread, whose own active window is none.
+    HWND owner = g_messageOwner.load();
+    if (!owner || !::IsWindow(owner))
+        owner = GetActiveWindow();
     return MessageBoxW(owner, text.c_str(), L"Kelvo", flags | MB_TASKMODAL * (owner == nullptr));
 }
 
@@ -38,9 +45,43 @@ FILE* OpenFile(const std::wstring& path, const char* mode)
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
 
+namespace {
+std::wstring FullPath(const std::wstring& path)
+{
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buf, nullptr);
+    return n > 0 && n < MAX_PATH * 2 ? std::wstring(buf, n) : path;
+}
+} // namespace
+
 bool ReplaceWith(const std::wstring& from, const std::wstring& to)
 {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const std::wstring target = FullPath(to), source = FullPath(from);
+    const DWORD before = GetFileAttributesW(target.c_str());
+    // ReplaceFileW keeps what the file system holds about `to` (attributes,
+    // ACLs, streams) and works while another program has it open with delete
+    // sharing. Where it cannot be used (no `to` yet, a file system without
+    // it; on ERROR_UNABLE_TO_MOVE_REPLACEMENT `to` is gone and `from` is
+    // whole), a rename puts `from` in place.
+    bool replaced = ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                 nullptr) != 0;
+    if (!replaced) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_SHARING_VIOLATION ||
+            error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            return false;
+        replaced = MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    // The attributes the user gave the file stay, also where the replacement
+    // did not carry them over (the rename; some implementations of ReplaceFileW).
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (replaced && before != INVALID_FILE_ATTRIBUTES) {
+        const DWORD now = GetFileAttributesW(target.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != (before & kept))
+            SetFileAttributesW(target.c_str(), (before & kept) ? (before & kept) : FILE_ATTRIBUTE_NORMAL);
+    }
+    return replaced;
 }
 
 std::string WideToUtf8(const std::wstring& w)

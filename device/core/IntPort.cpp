@@ -5,10 +5,13 @@
 #include "app/core/platform.h"
 #include "device/core/DeviceState.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 int g_nDevicePort = -1;
 
@@ -28,11 +31,20 @@ std::set<int>& Held()
     static std::set<int> s;
     return s;
 }
+std::map<int, std::thread::id>& Reserved()
+{
+    static std::map<int, std::thread::id> m;
+    return m;
+}
+std::atomic<unsigned> g_toolRemovals{0};
 } // namespace
 
 bool ClaimPort(int port)
 {
     std::lock_guard<std::mutex> lock(HeldMutex());
+    auto r = Reserved().find(port);
+    if (r != Reserved().end() && r->second != std::this_thread::get_id())
+        return false;
     return Held().insert(port).second;
 }
 
@@ -41,6 +53,27 @@ void ReleasePort(int port)
     std::lock_guard<std::mutex> lock(HeldMutex());
     Held().erase(port);
 }
+
+bool ReservePort(int port)
+{
+    std::lock_guard<std::mutex> lock(HeldMutex());
+    auto r = Reserved().find(port);
+    if (r != Reserved().end())
+        return r->second == std::this_thread::get_id();
+    Reserved()[port] = std::this_thread::get_id();
+    return true;
+}
+
+void UnreservePort(int port)
+{
+    std::lock_guard<std::mutex> lock(HeldMutex());
+    auto r = Reserved().find(port);
+    if (r != Reserved().end() && r->second == std::this_thread::get_id())
+        Reserved().erase(r);
+}
+
+void NoteToolRemoved() { ++g_toolRemovals; }
+unsigned ToolRemovals() { return g_toolRemovals.load(); }
 
 } // namespace kelvo
 
@@ -64,8 +97,12 @@ int CIntPort::Open(int port)
     }
     m_nPort = port;
     m_bOpen = 1;
+    m_bFailed = false;
+    m_removalsAtOpen = kelvo::ToolRemovals();
     return 1;
 }
+
+bool CIntPort::Gone() const { return m_bFailed || (m_bOpen && kelvo::ToolRemovals() != m_removalsAtOpen); }
 
 int CIntPort::Close()
 {
@@ -86,8 +123,10 @@ int CIntPort::Write(const uint8_t* data, int count)
         return -1;
     unsigned long error = 0;
     int n = SysWrite(data, count, &error);
-    if (n < 0)
+    if (n < 0) {
+        m_bFailed = true;
         Diagnostic("WriteFile failed, error = %d", error);
+    }
     return n;
 }
 
@@ -98,14 +137,17 @@ int CIntPort::Read(uint8_t* buffer)
     unsigned long error = 0;
     int queued = SysQueued(&error);
     if (queued < 0) {
+        m_bFailed = true;
         Diagnostic("ClearCommError failed, error = %d", error);
         return -1;
     }
     if (queued == 0)
         return 0;
     int n = SysRead(buffer, queued < kMaxRead ? queued : kMaxRead, &error);
-    if (n < 0)
+    if (n < 0) {
+        m_bFailed = true;
         Diagnostic("ReadFile failed, error = %d", error);
+    }
     return n;
 }
 
@@ -117,6 +159,8 @@ int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, u
         if (m_bOpen && m_hPort)
             SysPurgeInput();
         if (Write(command, length) <= 0) {
+            if (m_bGiveUpWhenGone && Gone())
+                return -1;
             kelvo::SleepMs(100);
             continue;
         }
@@ -124,6 +168,8 @@ int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, u
         do {
             // Polls at least once, even with a time-out of 0.
             last = Read(reply);
+            if (m_bGiveUpWhenGone && Gone())
+                return -1;
             if (last > 0) {
                 if (last > 2 && (reply[2] & 0xF0) == 0xE0)
                     return -1;  // the tool refused the command

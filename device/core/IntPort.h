@@ -22,6 +22,13 @@ public:
 
     bool IsOpen() const { return m_bOpen != 0; }
 
+    // For a channel that writes firmware: once the port is gone (a read or a
+    // write of it fails, or the tool has been reported absent since Open),
+    // Transact gives up at once with -1 instead of polling out its time-out,
+    // so that the port is freed while the tool is still being plugged back in.
+    void SetGiveUpWhenGone(bool giveUp) { m_bGiveUpWhenGone = giveUp; }
+    bool Gone() const;
+
     // Diagnostics go to this window (WM_USER + 123) when one is set; Open clears it.
     void SetOwner(void* ownerWindow) { m_hOwner = ownerWindow; }
 
@@ -47,6 +54,9 @@ private:
     intptr_t m_hPort = 0;  // HANDLE on Windows, fd + 1 on POSIX; 0 none
     int m_bOpen = 0;
     int m_nPort = -1;      // the port this object holds in the process-wide set
+    bool m_bGiveUpWhenGone = false;
+    bool m_bFailed = false;        // a read or write of the port failed
+    unsigned m_removalsAtOpen = 0; // ToolRemovals() when opened
 };
 
 namespace kelvo {
@@ -54,4 +64,17 @@ namespace kelvo {
 // opened by another, whatever the driver allows.
 bool ClaimPort(int port);
 void ReleasePort(int port);
+
+// A thread that writes a package keeps its port from every other thread for
+// the whole package, the pause between two images included: while reserved,
+// only channels of the reserving thread can claim the port. False when
+// another thread holds the reservation. Unreserving a port this thread does
+// not hold does nothing.
+bool ReservePort(int port);
+void UnreservePort(int port);
+
+// The main window counts every scan that finds the tool absent; a channel
+// opened before such a scan knows its tool has been pulled out.
+void NoteToolRemoved();
+unsigned ToolRemovals();
 } // namespace kelvo

@@ -39,7 +39,114 @@ void ExpectMessage(KelvoWithTool& kelvo, const std::wstring& text, const wchar_t
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000));
 }
 
+const wchar_t kTransferFailed[] = L"The update failed. Keep the scan tool connected and try again.";
+
+// Waits for the failure message of a transfer and checks that it is modal to
+// the program: owned by the main window, which it disables. Left open.
+HWND WaitFailure(KelvoWithTool& kelvo, const wchar_t* shot)
+{
+    HWND box = kelvo.WaitMessage(30000);
+    if (!box) {
+        ADD_FAILURE() << "no message box; expected: " << Narrow(kTransferFailed);
+        return nullptr;
+    }
+    EXPECT_NE(ChildTexts(box).find(kTransferFailed), std::wstring::npos) << Narrow(ChildTexts(box));
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), kelvo.Main()) << "owned by the main window";
+    EXPECT_FALSE(::IsWindowEnabled(kelvo.Main())) << "the main window waits for the answer";
+    Screenshot(box, shot);
+    return box;
+}
+
+void Answer(HWND box)
+{
+    if (!box)
+        return;
+    PressButton(box, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 5000));
+}
+
+// Pulls `old` out (Kelvo sees it go), then plugs `next` in on the same port
+// and waits for its identification.
+bool Replug(KelvoWithTool& kelvo, CSimulatedTool& old, CSimulatedTool& next, int com,
+            const std::vector<std::string>& options = {})
+{
+    old.Unplug(false);
+    kelvo.TellDeviceChange();
+    if (!WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") == std::wstring::npos; }, 10000))
+        return false;
+    ::Sleep(1200);  // device changes within a second of each other count once
+    if (!PlugTool(next, com, options))
+        return false;
+    kelvo.TellDeviceChange();
+    return WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") != std::wstring::npos; }, 10000);
+}
+
 } // namespace
+
+TEST(UpdateFaults, RefusalWrongStatusAndUnplugEachEndInTheFailureAndTheNextTrySucceeds)
+{
+    const int com = 17;
+    Installation inst;
+    ScratchFolder scratch("faults");
+    const std::string image = scratch.Unix() + "/main.img";
+    ASSERT_FALSE(MakeLocalPackage(inst, image, 3 * 2048).empty());
+
+    // The tool refuses the erase.
+    CSimulatedTool refusing;
+    ASSERT_TRUE(PlugTool(refusing, com, {"--refuse", "C2"}));
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
+    TickAndConfirm(kelvo);
+    Answer(WaitFailure(kelvo, L"fault-refused-erase"));
+    EXPECT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 5000)) << "the row is unchecked";
+    EXPECT_FALSE(Recorded(inst));
+
+    // The tool answers Start with a wrong status.
+    CSimulatedTool wrong;
+    ASSERT_TRUE(Replug(kelvo, refusing, wrong, com, {"--wrong-status", "C0"}));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
+    TickAndConfirm(kelvo);
+    Answer(WaitFailure(kelvo, L"fault-wrong-status-start"));
+    EXPECT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 5000));
+    EXPECT_FALSE(Recorded(inst));
+
+    // The tool is pulled out at block 1, and Windows reports it gone.
+    CSimulatedTool pulled;
+    ASSERT_TRUE(Replug(kelvo, wrong, pulled, com, {"--unplug-at-block", "1"}));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
+    TickAndConfirm(kelvo);
+    ASSERT_TRUE(WaitFor([&] { return pulled.ReadLog().find("unplugged at block 1") != std::string::npos; }, 20000));
+    pulled.Unplug(false);
+    kelvo.TellDeviceChange();
+    HWND box = WaitFailure(kelvo, L"fault-unplugged");
+    EXPECT_EQ(kelvo.Rows(), 1) << "the row stays while its worker ends";
+    // Plugged back in before the message is answered: the failed transfer has
+    // given its port up, so the tool is identified at once.
+    ::Sleep(1200);
+    CSimulatedTool back;
+    ASSERT_TRUE(PlugTool(back, com));
+    kelvo.TellDeviceChange();
+    EXPECT_TRUE(WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") != std::wstring::npos; }, 10000))
+        << Narrow(StatusText(kelvo.Main()));
+    Answer(box);
+    // The last worker has ended: the page takes the state the unplug asked for.
+    EXPECT_TRUE(WaitFor([&] { return kelvo.Rows() == 0; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) && ::IsWindowEnabled(kelvo.OnlineButton()); },
+                        5000));
+    EXPECT_FALSE(Recorded(inst));
+
+    // The next try succeeds.
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
+    EXPECT_FALSE(kelvo.Checked(0));
+    TickAndConfirm(kelvo);
+    const std::string expected = ReadWholeFile(WindowsPathOf(image));
+    EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(back.ImagePath(0)) == expected; }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return Recorded(inst); }, 10000)) << inst.ReadFile(L"Kelvo.cfg");
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
 
 TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucceeds)
 {
@@ -58,7 +165,8 @@ TEST(UpdateFaults, ToolSilentAtABlockShowsTheFailureAndAFreshTryAfterReplugSucce
     // The failure leaves the local list shown: its own button stays disabled, the other is usable.
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
     EXPECT_FALSE(::IsWindowEnabled(kelvo.LocalButton()));
-    EXPECT_FALSE(kelvo.Checked(0)) << "the worker's end clears the row's check box";
+    // The worker's end follows its failure: wait for it rather than race it.
+    EXPECT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 5000)) << "the worker's end clears the row's check box";
     EXPECT_FALSE(Recorded(inst)) << "a failed transfer records no version";
     EXPECT_NE(hung.ReadLog().find("46 58 C1 00 50 00 08"), std::string::npos) << "block 2 was announced";
     Screenshot(kelvo.Main(), L"fault-tool-silent-page");

@@ -51,6 +51,8 @@ private:
 
 struct Server : IHttpClient, IHttpSession {
     std::map<std::wstring, Resource> files;
+    std::map<std::wstring, int> errors;  // addresses answered with an HTTP error status
+    int lastStatus = 0;
     bool offline = false;
     std::vector<std::wstring> opened;
     bool IsOffline() override { return offline; }
@@ -58,6 +60,7 @@ struct Server : IHttpClient, IHttpSession {
     std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override
     {
         opened.push_back(a);
+        lastStatus = errors.count(a) ? errors[a] : files.count(a) ? 200 : 0;
         auto it = files.find(a);
         if (it == files.end())
             return nullptr;
@@ -66,6 +69,7 @@ struct Server : IHttpClient, IHttpSession {
     struct SessionRef : IHttpSession {
         explicit SessionRef(Server& s) : s(s) {}
         std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override { return s.Open(a); }
+        int LastStatus() const override { return s.lastStatus; }
         Server& s;
     };
 };
@@ -145,7 +149,11 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
     EXPECT_FALSE(FileExists(path));
 
+    row.statuses.clear();
+    server.errors[url + L"x"] = 404;
     EXPECT_EQ(DownloadFile(server, url + L"x", path, row, 0), kDownloadNoAddress);
+    EXPECT_EQ(row.statuses, std::vector<std::wstring>{L"#26"}) << "a package the server does not have";
+    EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(DownloadFile(server, url, Utf8ToWide(dir.file("no/such/dir/p.bin")), row, 0), kDownloadNoFile);
 
     // A second try downloads again and succeeds.
@@ -273,6 +281,16 @@ TEST_F(UpdateCatalogue, OversizedShortOrMissingCataloguesAreRefused)
         EXPECT_EQ(m, L"#70");
 }
 
+TEST_F(UpdateCatalogue, CatalogueTheServerDoesNotHaveIsNothingNewer)
+{
+    server.files.erase(catalogueUrl);
+    server.errors[catalogueUrl] = 404;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNothingNewer);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#78"});
+    EXPECT_EQ(page.enabled, 1);
+    EXPECT_FALSE(FileExists(request.catalogueFile));
+}
+
 TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
 {
     request.model = L"";
@@ -280,4 +298,25 @@ TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
     EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNoModel);
     EXPECT_TRUE(page.rows.empty());
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(UpdateCatalogue, ModelsSharingAPrefixKeepTheirOwnRecordedVersions)
+{
+    const std::string cfg = "[Update]\r\nQB230E= V3.00\r\nQB230= V1.00\r\n\r\n[DTC]\r\nHistoryNum= 0\r\n";
+    test::WriteFileBytes(dir.file("Kelvo.cfg"), cfg);
+    request.model = L"QB230";
+    server.files[L"http://127.0.0.1/Update/QB230/Zendrix.bin"].body =
+        "[Version]\r\nNum = 1\r\nVersion01 = One\r\n[One]\r\nNum = 1\r\nVehicleName01 = QB230\r\n"
+        "VehicleVers01 = 2.34\r\nReleaseTime01 = 2019/10/23\r\nLanguageBin = EN\r\n";
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230"), L"V1.00");
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kListed) << "2.34 is newer than QB230's V1.00";
+
+    ASSERT_TRUE(RecordInstalledVersion(request.settingsFile, L"QB230", L"V2.34"));
+    EXPECT_EQ(test::ReadFileBytes(dir.file("Kelvo.cfg")),
+              "[Update]\r\nQB230E= V3.00\r\nQB230= V2.34\r\n\r\n[DTC]\r\nHistoryNum= 0\r\n");
+    // A model not yet recorded gets a line of its own, even behind a longer name.
+    ASSERT_TRUE(RecordInstalledVersion(request.settingsFile, L"QB23", L"V1.50"));
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB23"), L"V1.50");
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230E"), L"V3.00");
+    EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230"), L"V2.34");
 }

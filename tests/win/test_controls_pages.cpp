@@ -6,10 +6,12 @@
 #include "app/core/platform.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PicturePage.h"
+#include "update/win/UpdatePage.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -445,6 +447,139 @@ TEST_F(ManualPageNoAssociationTest, WithoutAReaderTheFailureIsShown)
     ASSERT_GE(text.size(), suffix.size());
     EXPECT_EQ(suffix, text.substr(text.size() - suffix.size())) << "text 61, then the error number";
     EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
+}
+
+// ---------------------------------------------------------------- CUpdatePage
+
+// The main window as the update page sees it: presence and model are the
+// test's; the identification changes nothing.
+class FakeMainWindow : public IMainWindow {
+public:
+    COLORREF BackgroundColour() const override { return RGB(255, 255, 255); }
+    void SetSkinColour(int) override {}
+    BOOL IsDevicePresent() const override { return m_present; }
+    void SetUpdateBusy(BOOL busy) override { m_busy.push_back(busy); }
+    void Identify(int, int) override { ++m_identifications; }
+    std::wstring DeviceName() const override { return m_name; }
+
+    BOOL m_present = FALSE;
+    std::wstring m_name;
+    std::vector<BOOL> m_busy;
+    int m_identifications = 0;
+};
+
+class UpdatePageTest : public ManualPageTest {
+protected:
+    void SetUp() override
+    {
+        ManualPageTest::SetUp();
+        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
+            m_messages.emplace_back(text, flags);
+            if (m_onQuestion && (flags & 0xF) == kelvo::kMbYesNo)
+                m_onQuestion();
+            return (flags & 0xF) == kelvo::kMbYesNo ? kelvo::kIdYes : kelvo::kIdOk;
+        });
+        m_update.SetHost(&m_main);
+        ASSERT_TRUE(m_update.Create(CUpdatePage::IDD, &m_host));
+        m_update.MoveWindow(0, 0, 700, 300);
+        m_update.ShowWindow(SW_SHOW);
+    }
+    void Click(int id) { m_update.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+    FakeMainWindow m_main;
+    CUpdatePage m_update;
+    std::function<void()> m_onQuestion;
+};
+
+TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
+{
+    CreateDirectoryW(L"update", nullptr);
+    Click(CUpdatePage::IDC_LOCAL);
+    Click(CUpdatePage::IDC_ONLINE);
+    EXPECT_TRUE(m_messages.empty()) << "neither 79 nor 70";
+    EXPECT_EQ(0, m_main.m_identifications);
+    EXPECT_EQ(0, m_update.m_nMode);
+    EXPECT_TRUE(m_update.m_btnLocal.IsWindowEnabled());
+    EXPECT_TRUE(m_update.m_btnOnline.IsWindowEnabled()) << "both usable once the tool is plugged in";
+}
+
+TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
+{
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    m_update.m_nMode = 2;  // a local list is shown
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    row.local = true;
+    m_update.AddRow(row);
+    // The main window's handling of the unplug, while the box is open.
+    m_onQuestion = [this] { m_update.OnToolRemoved(); };
+    m_update.m_list.SetCheck(0, TRUE);
+    Pump(500);
+    ASSERT_EQ(1u, m_messages.size()) << "the confirmation, and no worker's message after it";
+    EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started";
+    EXPECT_EQ(0, m_update.m_list.GetItemCount());
+}
+
+// ---------------------------------------------------------------- modal loop
+
+// A page that takes Enter, as the report page's text box needs to.
+class EnterTakingPage : public CDialog {
+public:
+    EnterTakingPage() : CDialog(CMannualPage::IDD) {}
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            ++m_taken;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    int m_taken = 0;
+};
+
+// A modal dialog that swallows Enter, as the main window does, and hosts the page.
+class SwallowingHost : public CDialog {
+public:
+    SwallowingHost() : CDialog(kHostTemplate) {}
+    BOOL OnInitDialog() override
+    {
+        m_page.Create(CMannualPage::IDD, this);
+        // Enter for a control of the page (not one of ours), then the end.
+        ::PostMessageW(::GetDlgItem(m_page.m_hWnd, 1027), WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageW(m_hWnd, WM_APP, 0, 0);
+        return TRUE;
+    }
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            ++m_swallowed;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_APP) {
+            EndDialog(IDOK);
+            return 0;
+        }
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+    EnterTakingPage m_page;
+    int m_swallowed = 0;
+};
+
+TEST(ModalLoop, APageTakesAKeyBeforeTheDialogAboveIt)
+{
+    SwallowingHost host;
+    EXPECT_EQ(IDOK, host.DoModal());
+    EXPECT_EQ(1, host.m_page.m_taken) << "offered to the page holding the control";
+    EXPECT_EQ(0, host.m_swallowed) << "taken there, so never seen by the dialog";
 }
 
 } // namespace

@@ -12,6 +12,7 @@ namespace kelvo::test {
 
 constexpr UINT kHostTemplate = 9001;
 constexpr UINT kStripPng = 9101;  // frames red, green, blue, yellow
+constexpr UINT kBlueBitmap = 9102;  // 8 x 8, blue
 
 class CHostDialog : public CDialog, public IUpdateListOwner, public IPageBackground {
 public:

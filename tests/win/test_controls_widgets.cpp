@@ -96,18 +96,28 @@ TEST_F(ClrButtonTest, ClickPostsExactlyOneNotificationWithTheId)
     EXPECT_EQ(1u, m_host.m_clicks.size());
 }
 
-TEST_F(ClrButtonTest, PressMoveOffReleaseGivesNoNotification)
+TEST_F(ClrButtonTest, PressKeptWhileTheMouseIsAwayReleasedElsewhereForgotten)
 {
     m_button.SendMessage(WM_MOUSEMOVE, 0, Point(20, 13));
     m_button.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(20, 13));
     m_button.SendMessage(WM_MOUSELEAVE);
     EXPECT_EQ(0, m_button.m_state) << "normal again once the mouse is gone";
     EXPECT_TRUE(m_button.m_outside);
-    // Coming back and releasing over the button does not finish the old press.
+    // Coming back with the button still held and releasing over it is a click.
     m_button.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, Point(20, 13));
     m_button.SendMessage(WM_LBUTTONUP, 0, Point(20, 13));
     Pump(100);
-    EXPECT_TRUE(m_host.m_clicks.empty());
+    EXPECT_EQ(1u, m_host.m_clicks.size());
+
+    // Released while away (the release went elsewhere): coming back without
+    // the button held ends the press, so a later release alone is no click.
+    m_button.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(20, 13));
+    m_button.SendMessage(WM_MOUSELEAVE);
+    m_button.SendMessage(WM_MOUSEMOVE, 0, Point(20, 13));
+    EXPECT_FALSE(m_button.m_pressed);
+    m_button.SendMessage(WM_LBUTTONUP, 0, Point(20, 13));
+    Pump(100);
+    EXPECT_EQ(1u, m_host.m_clicks.size());
 }
 
 TEST_F(ClrButtonTest, RealMouseClickAndAbandonedPress)
@@ -502,6 +512,17 @@ TEST_F(RadioListTest, StripesCoverItemsAndTheEmptyRows)
         for (int y = 5; y < 30 && !anyDark; ++y)
             anyDark = GetRValue(PixelAt(m_box.m_hWnd, x, y)) < 128;
     EXPECT_TRUE(anyDark);
+}
+
+TEST_F(RadioListTest, BitmapOfAnEntryWithoutARadioStandsWhereOneWithARadioHasIt)
+{
+    const int item = m_box.AddItem(L"", kBlueBitmap);  // row 4, a white stripe
+    m_box.SetItemRadio(item, FALSE);
+    RepaintNow(m_box.m_hWnd);
+    const int y = 35 * 4 + 17;
+    // Indent 20, then the radio's 25 pixels (drawn or not) and 10 more.
+    EXPECT_EQ(RGB(0, 0, 255), PixelAt(m_box.m_hWnd, 20 + 35 + 2, y));
+    EXPECT_EQ(RGB(255, 255, 255), PixelAt(m_box.m_hWnd, 20 + 10 + 2, y));
 }
 
 TEST_F(RadioListTest, LongTextWidensTheHorizontalExtent)

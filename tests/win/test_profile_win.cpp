@@ -180,6 +180,19 @@ TEST_F(ProfileWin, FailedReplaceLeavesTheOldContentAndNoTemporaryFile)
     EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Kelvo.cfg"});
 }
 
+TEST_F(ProfileWin, RewriteKeepsTheFilesAttributes)
+{
+    Write(kInstalled);
+    ASSERT_TRUE(SetFileAttributesW(m_file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(CProfile::SetInt(m_file, L"Setting", L"Language", 3));
+    EXPECT_EQ(CProfile::GetInt(m_file, L"Setting", L"Language", 0), 3);
+    const DWORD attributes = GetFileAttributesW(m_file.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << "a hidden Kelvo.cfg stays hidden";
+    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Kelvo.cfg"});
+    EXPECT_TRUE(m_messages.empty());
+}
+
 // The Win32 reader gives the answers the portable reader is tested for.
 TEST_F(ProfileWin, IniReaderRules)
 {

@@ -449,17 +449,26 @@ TEST_F(WinInetUpdate, CutShortLeavesNoFileAndAHealthyServerThenDelivers)
     CheckCompleteReports(row, 2);
 }
 
-TEST_F(WinInetUpdate, NotFoundCannotBeOpened)
+TEST_F(WinInetUpdate, NotFoundIsAFailedDownloadAndNoCatalogue)
 {
     TestServer server({"--status", "404"});
     ASSERT_TRUE(server.Ok());
     RecordingRow row;
     EXPECT_EQ(Download(server.Package(L"EN-RU"), row), kDownloadNoAddress);
     ExpectNoFile();
-    EXPECT_TRUE(row.reports.empty());
+    EXPECT_EQ(row.LastStatus(), L"#26") << "the row shows the download's failure";
     EXPECT_EQ(server.Logged("GET /Update/QB345/QB345_V2.34_EN-RU.bin 404"), 1u) << server.Log();
     EXPECT_EQ(GetRemoteFileSize(*client, server.Package(L"EN-RU")), 0u);
-    ExpectCatalogueRefused(server.Base());
+
+    // The server was reached and has nothing for the model: nothing newer, not "cannot connect".
+    request.base = server.Base();
+    Page page;
+    messages.clear();
+    EXPECT_EQ(FetchCatalogue(page, *client, request), CatalogueOutcome::kNothingNewer);
+    EXPECT_TRUE(page.rows.empty());
+    EXPECT_EQ(page.enabled, 1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#78"});
+    EXPECT_FALSE(Exists(request.catalogueFile));
 }
 
 TEST_F(WinInetUpdate, NoServerListeningFailsEveryRequest)
@@ -472,7 +481,7 @@ TEST_F(WinInetUpdate, NoServerListeningFailsEveryRequest)
     EXPECT_EQ(Download(PackageAddress(base, kModel, L"2.34", L"EN-RU"), row), kDownloadNoAddress);
     EXPECT_LT(::GetTickCount() - start, 30000u);
     ExpectNoFile();
-    EXPECT_TRUE(row.reports.empty());
+    EXPECT_EQ(row.LastStatus(), L"#26") << "an unreachable server ends the row with an answer too";
     EXPECT_EQ(GetRemoteFileSize(*client, PackageAddress(base, kModel, L"2.34", L"EN-RU")), 0u);
     ExpectCatalogueRefused(base);
 }

@@ -39,7 +39,7 @@ LRESULT ClrButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_MOUSEMOVE:
-        OnMouseMove();
+        OnMouseMove((wParam & MK_LBUTTON) != 0);
         return 0;
     case WM_MOUSELEAVE:
         OnMouseLeave();
@@ -68,10 +68,14 @@ LRESULT ClrButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void ClrButton::OnMouseMove()
+void ClrButton::OnMouseMove(bool leftButtonDown)
 {
     if (!m_outside)
         return;
+    // A press kept while the mouse was away ends if the button was released
+    // meanwhile (that release went to another window).
+    if (!leftButtonDown)
+        m_pressed = 0;
     TRACKMOUSEEVENT tme{};
     tme.cbSize = sizeof(tme);
     tme.dwFlags = TME_LEAVE;
@@ -86,9 +90,7 @@ void ClrButton::OnMouseLeave()
 {
     m_outside = 1;
     m_state = 0;
-    // A press that leaves the button is abandoned: releasing it later, here or
-    // elsewhere, is not a click.
-    m_pressed = 0;
+    // The press is kept: coming back and releasing over the button is a click.
     Repaint();
 }
 

@@ -32,7 +32,7 @@ public:
     static const wchar_t kClassName[];
 
 private:
-    void OnMouseMove();
+    void OnMouseMove(bool leftButtonDown);
     void OnMouseLeave();
     void OnLButtonDown();
     void OnLButtonUp();

@@ -211,7 +211,8 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         if (bitmap) {
             BITMAP bm{};
             ::GetObjectW(bitmap, sizeof(bm), &bm);
-            int bx = next + 10;
+            // After the radio's place, drawn or not: the bitmaps of a list line up.
+            int bx = x + kRadioSize + 10;
             int h = bm.bmHeight < itemHeight ? bm.bmHeight : itemHeight;
             int by = item.top + (itemHeight - h) / 2;
             HDC mem = ::CreateCompatibleDC(dc);

@@ -3,7 +3,9 @@
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
+#include "device/core/IntPort.h"
 #include "ui/core/TabLayout.h"
+#include "ui/core/VersionFile.h"
 
 #include <windowsx.h>
 #include <gdiplus.h>
@@ -11,7 +13,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -30,6 +31,7 @@ CKelvoDlg::CKelvoDlg() : CDialog(102)
 
 CKelvoDlg::~CKelvoDlg()
 {
+    kelvo::SetMessageOwner(nullptr);
     delete[] m_pSysButtons;
 }
 
@@ -42,6 +44,9 @@ BOOL CKelvoDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     m_link = GetDlgItem(1026);
+    // Message boxes of every thread (the update worker's too) are modal to
+    // this window.
+    kelvo::SetMessageOwner(m_hWnd);
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -101,16 +106,7 @@ BOOL CKelvoDlg::OnInitDialog()
     }
 
     // First non-empty line of version.txt (relative: the installation folder).
-    std::ifstream version("version.txt");
-    std::string line;
-    while (std::getline(version, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-            line.pop_back();
-        if (!line.empty()) {
-            m_strVersion.assign(line.begin(), line.end());
-            break;
-        }
-    }
+    m_strVersion = kelvo::ReadVersionFile(L"version.txt");
 
     // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
     // came before them.
@@ -450,10 +446,10 @@ void CKelvoDlg::ScanForDevice()
             g_reportPort = -1;
             g_reportStop = 1;
         }
-        m_updatePage.m_list.DeleteAllItems();
-        m_updatePage.m_nMode = 0;
-        m_updatePage.m_btnLocal.EnableWindow(TRUE);
-        m_updatePage.m_btnOnline.EnableWindow(TRUE);
+        // A transfer still writing gives up at once and frees the port; the
+        // page keeps its rows until the last worker has reported its end.
+        kelvo::NoteToolRemoved();
+        m_updatePage.OnToolRemoved();
         m_bDevicePresent = FALSE;
         m_strDeviceName.clear();
         SetDlgItemText(1029, GetText(58));

@@ -64,30 +64,37 @@ uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address)
 
 namespace {
 
-// Fetches the whole catalogue, at most kCatalogueLimit bytes; false on any
-// failure, a catalogue too big for the buffer or one that ends short.
-bool ReadCatalogue(IHttpClient& http, const std::wstring& address, std::vector<uint8_t>& data)
+enum class CatalogueRead {
+    kRead,        // the whole catalogue arrived
+    kNoAnswer,    // offline, no session, no connection, no size, a read failed, too big or short
+    kNotOnServer, // the server answered with an error status: it has no catalogue for the model
+};
+
+// Fetches the whole catalogue, at most kCatalogueLimit bytes.
+CatalogueRead ReadCatalogue(IHttpClient& http, const std::wstring& address, std::vector<uint8_t>& data)
 {
     if (http.IsOffline())
-        return false;
+        return CatalogueRead::kNoAnswer;
     std::unique_ptr<IHttpSession> session = http.OpenSession();
     if (!session)
-        return false;
+        return CatalogueRead::kNoAnswer;
     std::unique_ptr<IHttpRequest> request = session->Open(address);
+    if (!request && session->LastStatus() >= 400)
+        return CatalogueRead::kNotOnServer;
     uint32_t size = 0;
     if (!request || !request->QuerySize(&size) || size == 0 || size > kCatalogueLimit)
-        return false;
+        return CatalogueRead::kNoAnswer;
     data.assign(size, 0);
     uint32_t total = 0;
     while (total < size) {
         int n = request->Read(data.data() + total, size - total);
         if (n < 0)
-            return false;
+            return CatalogueRead::kNoAnswer;
         if (n == 0)
             break;
         total += uint32_t(n);
     }
-    return total == size;
+    return total == size ? CatalogueRead::kRead : CatalogueRead::kNoAnswer;
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& data)
@@ -113,8 +120,11 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
     std::vector<uint8_t> data;
     // An old catalogue must never stand in for the one just asked for.
     RemoveFile(request.catalogueFile);
-    if (!ReadCatalogue(http, request.base + model + L"/Zendrix.bin", data) ||
-        !WriteWholeFile(request.catalogueFile, data)) {
+    const CatalogueRead read = ReadCatalogue(http, request.base + model + L"/Zendrix.bin", data);
+    // A server that answers without a catalogue (404 for the model) was
+    // reached: nothing usable is read, which ends as "nothing newer" below.
+    if (read == CatalogueRead::kNoAnswer ||
+        (read == CatalogueRead::kRead && !WriteWholeFile(request.catalogueFile, data))) {
         RemoveFile(request.catalogueFile);
         ShowUpdateMessage(kTextNetworkFailure, kMbIconError);
         return CatalogueOutcome::kNetworkFailure;
@@ -123,11 +133,11 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
         return CatalogueOutcome::kNoModel;
 
     CatalogueEntry entry;
-    bool found = FindCatalogueEntry(request.catalogueFile, model, &entry);
+    bool found = read == CatalogueRead::kRead && FindCatalogueEntry(request.catalogueFile, model, &entry);
     RemoveFile(request.catalogueFile);
 
     if (found) {
-        std::wstring installed = CProfile::GetString(request.settingsFile, L"Update", model, L"");
+        std::wstring installed = InstalledVersion(request.settingsFile, model);
         std::vector<PackageRow> rows =
             NewerPackageRows(entry, model, installed, request.language, request.base, page.ItemCount(),
                              [&](const std::wstring& address) { return GetRemoteFileSize(http, address); });

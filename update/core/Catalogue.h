@@ -38,7 +38,7 @@ struct CatalogueRequest {
 };
 
 enum class CatalogueOutcome {
-    kNetworkFailure,  // message 70 shown
+    kNetworkFailure,  // message 70 shown: no server reached, or no whole catalogue arrived
     kNoModel,         // fetched, nothing searched
     kListed,          // rows added
     kNothingNewer,    // message 78 shown, local button enabled

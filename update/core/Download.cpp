@@ -16,8 +16,12 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
                  int row)
 {
     std::unique_ptr<IHttpRequest> request = session.Open(address);
-    if (!request)
+    if (!request) {
+        // A server without the package (or none at all) still ends the row
+        // with an answer.
+        sink.Status(row, UpdateText(kTextDownloadIncomplete));
         return kDownloadNoAddress;
+    }
 
     const std::wstring partial = PartialDownloadPath(path);
     FILE* f = OpenFile(partial, "wb");

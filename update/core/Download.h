@@ -25,6 +25,7 @@ std::wstring PartialDownloadPath(const std::wstring& path);
 // Downloads `address` to `path`. The bytes go to a temporary file beside it,
 // which takes the package's name only when exactly the announced size
 // arrived; otherwise it is removed, so a broken download never sits under the
-// package's name. Reports 25 or 26 as the row's final status.
+// package's name. Reports 25 or 26 as the row's final status (26 also when
+// the address cannot be opened).
 int DownloadFile(kelvo::IHttpSession& session, const std::wstring& address, const std::wstring& path,
                  kelvo::IUpdateSink& sink, int row);

@@ -21,6 +21,9 @@ public:
     virtual ~IHttpSession() = default;
     // Null when the address cannot be opened.
     virtual std::unique_ptr<IHttpRequest> Open(const std::wstring& address) = 0;
+    // The HTTP status the server answered the last Open with (404 when it has
+    // no such file); 0 when no server answered at all.
+    virtual int LastStatus() const { return 0; }
 };
 
 class IHttpClient {

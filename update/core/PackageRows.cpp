@@ -1,5 +1,6 @@
 #include "update/core/PackageRows.h"
 
+#include "app/core/profile.h"
 #include "app/core/textutil.h"
 
 #include <cstdio>
@@ -181,6 +182,16 @@ bool LocalPackageRow(const std::wstring& fileName, uint32_t size, const std::wst
     out->size = SizeText(size);
     out->local = true;
     return true;
+}
+
+std::wstring InstalledVersion(const std::wstring& settingsFile, const std::wstring& model)
+{
+    return CProfile::GetString(settingsFile, L"Update", model, L"", CProfile::KeyMatch::kExact);
+}
+
+bool RecordInstalledVersion(const std::wstring& settingsFile, const std::wstring& model, const std::wstring& version)
+{
+    return CProfile::SetString(settingsFile, L"Update", model, version, CProfile::KeyMatch::kExact);
 }
 
 std::wstring PackageFileName(const PackageRow& row)

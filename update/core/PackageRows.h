@@ -57,6 +57,13 @@ std::vector<PackageRow> NewerPackageRows(const CatalogueEntry& entry, const std:
 bool LocalPackageRow(const std::wstring& fileName, uint32_t size, const std::wstring& deviceModel,
                      const std::wstring& language, int row, PackageRow* out);
 
+// The version last written into a tool of `model`, and its record after a
+// successful transfer: section [Update] of the settings file, the model's own
+// key (QB230 never reads or rewrites the line of QB230E). Record returns
+// SetString's result.
+std::wstring InstalledVersion(const std::wstring& settingsFile, const std::wstring& model);
+bool RecordInstalledVersion(const std::wstring& settingsFile, const std::wstring& model, const std::wstring& version);
+
 // Names formed from a row: "QB345_V2.34_EN-FR_20191023.bin", its path in
 // "update\", and its address on the server below `base`.
 std::wstring PackageFileName(const PackageRow& row);

@@ -7,7 +7,12 @@ namespace kelvo {
 namespace {
 class IntPortChannel : public IToolChannel {
 public:
-    int Open(int port) override { return m_port.Open(port); }
+    int Open(int port) override
+    {
+        // A transfer gives up as soon as its tool is gone, freeing the port.
+        m_port.SetGiveUpWhenGone(true);
+        return m_port.Open(port);
+    }
     int Transact(const uint8_t* command, int length, uint32_t timeoutMs, uint8_t* reply) override
     {
         return m_port.Transact(command, length, timeoutMs, reply);

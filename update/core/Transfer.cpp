@@ -2,6 +2,7 @@
 
 #include "app/core/platform.h"
 #include "device/core/Frames.h"
+#include "device/core/IntPort.h"
 #include "update/core/Package.h"
 
 #include <cstdio>
@@ -88,6 +89,30 @@ void Report(IUpdateSink& sink, int row, int percent, int textNumber)
     sink.Status(row, PercentText(percent, textNumber));
 }
 
+// Ends a failed transfer: the port is closed and this thread's hold on it
+// given up before the message, which may stay open for long, so that the
+// identification finds the tool again meanwhile.
+int Fail(IToolChannel* port, int portNumber, int textNumber)
+{
+    if (port)
+        port->Close();
+    UnreservePort(portNumber);
+    ShowUpdateMessage(textNumber);
+    return -1;
+}
+
+// The package's hold on its port for the length of FlashPackageFile.
+class PortHold {
+public:
+    explicit PortHold(int port) : m_port(port) { ReservePort(port); }
+    ~PortHold() { UnreservePort(m_port); }
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
+
+private:
+    int m_port;
+};
+
 // One command whose reply must carry `status` in byte 2.
 bool Command(IToolChannel& port, const uint8_t* frame, int length, uint32_t timeoutMs, uint8_t status)
 {
@@ -106,15 +131,9 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
                   const ToolChannelFactory& channels)
 {
     std::unique_ptr<IToolChannel> port = MakeChannel(channels);
-    if (!port || port->Open(portNumber) != 1) {
-        ShowUpdateMessage(kTextPortUnavailable);
-        return -1;
-    }
-    auto fail = [&]() {
-        ShowUpdateMessage(kTextTransferFailed);
-        port->Close();
-        return -1;
-    };
+    if (!port || port->Open(portNumber) != 1)
+        return Fail(nullptr, portNumber, kTextPortUnavailable);
+    auto fail = [&]() { return Fail(port.get(), portNumber, kTextTransferFailed); };
 
     // Only a tool that calls itself "zendrix-..." is ever written to.
     static const uint8_t kIdentify[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
@@ -187,6 +206,11 @@ int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const
         return -1;
     }
 
+    // Between the two images of a type-3 package the port is closed for a
+    // second; the hold keeps the identification from taking it meanwhile.
+    PortHold hold(portNumber);
+    const unsigned removals = ToolRemovals();
+
     const bool mainFirst = layout.type != kPackageSecond;
     const bool qb230e = path.find(L"QB230E") != std::wstring::npos;
     uint8_t start[9], erase[9];
@@ -201,6 +225,10 @@ int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const
     SleepMs(kPauseBetweenImagesMs);
 
     if (layout.type == kPackageBoth) {
+        // Pulled out during the pause: the tool that may be back is not
+        // the one whose main image was just written.
+        if (ToolRemovals() != removals)
+            return Fail(nullptr, portNumber, kTextTransferFailed);
         MakeStartCommand(false, start);
         MakeEraseCommand(false, false, erase);
         if (TransferImage(buffer.data() + layout.secondOffset, layout.secondLength, portNumber, kSecondImageAddress,

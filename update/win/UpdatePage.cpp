@@ -152,24 +152,26 @@ void CUpdatePage::OnSize(int cx, int cy)
     m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
 }
 
-void CUpdatePage::IdentifyBeforeListing()
+bool CUpdatePage::IdentifyBeforeListing()
 {
     if (!m_pHost || !m_pHost->IsDevicePresent())
-        return;
+        return false;
     m_pHost->Identify(0, 0);
     ::Sleep(500);
     m_pHost->Identify(1, 1);
     ::Sleep(1000);
     if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return;
+        return true;
     // A tool that answers only a third request is listed like any other; one
     // that stays silent lists nothing for an empty model, with its message.
     m_pHost->Identify(1, 0);
+    return true;
 }
 
 void CUpdatePage::OnLocalList()
 {
-    IdentifyBeforeListing();
+    if (!IdentifyBeforeListing())
+        return;
     if (m_nMode == 2)
         return;
     m_nMode = 2;
@@ -193,7 +195,8 @@ void CUpdatePage::OnLocalList()
 
 void CUpdatePage::OnOnlineList()
 {
-    IdentifyBeforeListing();
+    if (!IdentifyBeforeListing())
+        return;
     if (m_nMode == 1)
         return;
     m_nMode = 1;
@@ -227,6 +230,13 @@ void CUpdatePage::AddLocalPackage(const std::wstring& fileName, uint32_t size)
         AddRow(row);
 }
 
+namespace {
+bool SameRow(const kelvo::PackageRow& a, const kelvo::PackageRow& b)
+{
+    return a.model == b.model && a.version == b.version && a.languages == b.languages && a.release == b.release;
+}
+} // namespace
+
 kelvo::PackageRow CUpdatePage::RowOf(int item) const
 {
     kelvo::PackageRow row;
@@ -247,11 +257,17 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
         return;
 
     const int item = nm->iItem;
-    if (kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) == IDNO) {
-        m_list.SetCheck(item, FALSE);
+    const int mode = m_nMode;
+    const kelvo::PackageRow row = RowOf(item);
+    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) != IDNO;
+    // The box is modal, not the world: an unplug or a new list while it was
+    // open leaves another row (or none) under this index.
+    const bool same = m_nMode == mode && item < m_list.GetItemCount() && SameRow(RowOf(item), row);
+    if (!yes || !same) {
+        if (item < m_list.GetItemCount())
+            m_list.SetCheck(item, FALSE);
         return;
     }
-    const kelvo::PackageRow row = RowOf(item);
     m_strPackageModel = row.model;
     m_strPackageVersion = row.version;
 
@@ -284,6 +300,26 @@ void CUpdatePage::OnUpdateFailed(int worker)
         m_btnOnline.EnableWindow(TRUE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(FALSE);
+    if (m_unplugPending)
+        TakeUnpluggedState();
+}
+
+void CUpdatePage::OnToolRemoved()
+{
+    if (m_runs.Busy()) {
+        m_unplugPending = true;
+        return;
+    }
+    TakeUnpluggedState();
+}
+
+void CUpdatePage::TakeUnpluggedState()
+{
+    m_unplugPending = false;
+    m_list.DeleteAllItems();
+    m_nMode = 0;
+    m_btnLocal.EnableWindow(TRUE);
+    m_btnOnline.EnableWindow(TRUE);
 }
 
 void CUpdatePage::OnUpdateDone(int worker)
@@ -291,11 +327,13 @@ void CUpdatePage::OnUpdateDone(int worker)
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
     m_nMode = 0;
-    CProfile::SetString(kelvo::kSettingsFile, L"Update", model, version);
+    kelvo::RecordInstalledVersion(kelvo::kSettingsFile, model, version);
     if (m_runs.Busy())
         return;
     m_btnLocal.EnableWindow(TRUE);
     m_btnOnline.EnableWindow(TRUE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(FALSE);
+    if (m_unplugPending)
+        TakeUnpluggedState();
 }

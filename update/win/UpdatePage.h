@@ -31,6 +31,11 @@ public:
     void OnUpdateFailed(int worker) override;
     void OnUpdateDone(int worker) override;
 
+    // The main window found the tool absent. With no worker running the page
+    // takes the unplugged state at once (no rows, mode 0, both buttons
+    // enabled); while one runs, its rows stay until the last worker has ended.
+    void OnToolRemoved();
+
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
     void AddRow(const kelvo::PackageRow& row) override;
@@ -45,9 +50,12 @@ public:
     int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
 
 private:
-    void IdentifyBeforeListing();
+    // False when no tool is present: the list handlers then do nothing.
+    bool IdentifyBeforeListing();
+    void TakeUnpluggedState();
     kelvo::PackageRow RowOf(int item) const;
 
     IMainWindow* m_pHost = nullptr;
     kelvo::UpdateRuns m_runs;
+    bool m_unplugPending = false;  // removed while a worker ran
 };

@@ -41,21 +41,25 @@ public:
     {
         static const wchar_t kHeaders[] = L"Accept: */*\r\n\r\n";
         const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+        m_status = 0;
         HINTERNET h = ::InternetOpenUrlW(m_h, address.c_str(), kHeaders, static_cast<DWORD>(wcslen(kHeaders)), flags, 0);
         if (!h)
             return nullptr;
         // A server error page is not the file asked for.
         DWORD status = 0, len = sizeof status, index = 0;
-        if (::HttpQueryInfoW(h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, &index) &&
-            status >= 400) {
+        if (::HttpQueryInfoW(h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, &index))
+            m_status = static_cast<int>(status);
+        if (m_status >= 400) {
             ::InternetCloseHandle(h);
             return nullptr;
         }
         return std::make_unique<Request>(h);
     }
+    int LastStatus() const override { return m_status; }
 
 private:
     HINTERNET m_h;
+    int m_status = 0;
 };
 
 class Client : public IHttpClient {
