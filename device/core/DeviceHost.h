@@ -12,10 +12,9 @@ class IDeviceHost {
 public:
     virtual std::wstring GetDeviceName() const = 0;
     virtual void SetDeviceName(const std::wstring& name) = 0;
-    virtual void SetStatusText(const std::wstring& text) = 0;  // control 1029
-    virtual int UpdateMode() const = 0;                        // the update page's m_nMode
-    virtual void EnableLocalButton(bool enable) = 0;           // button 1010
-    virtual void EnableOnlineButton(bool enable) = 0;          // button 1002
+    // An identification has ended: the tool answered on g_nDevicePort, or
+    // (g_nDevicePort -1) no port answered and the name is cleared.
+    virtual void OnIdentificationEnded() = 0;
 
 protected:
     ~IDeviceHost() = default;

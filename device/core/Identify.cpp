@@ -2,7 +2,6 @@
 #include "app/core/codepage.h"
 #include "device/core/Frames.h"
 #include "app/core/textutil.h"
-#include "app/core/texts.h"
 #include "device/core/DeviceHost.h"
 #include "device/core/IntPort.h"
 
@@ -30,14 +29,6 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant)
     IdentifyDevice(host, keep, variant, ports);
 }
 
-namespace {
-void EnableButtons(IDeviceHost& host)
-{
-    host.EnableLocalButton(host.UpdateMode() != 2);
-    host.EnableOnlineButton(host.UpdateMode() != 1);
-}
-} // namespace
-
 void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<int>& ports)
 {
     const uint8_t identify[3] = {kelvo::frames::kMark0, kelvo::frames::kMark1,
@@ -51,10 +42,8 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<
         std::wstring name;
         if (n > kelvo::frames::kIdentityPrefixLength && ParseIdentification(reply, n, &name)) {
             host.SetDeviceName(name);
-            if (!name.empty())
-                host.SetStatusText(GetText(62) + L" --- " + name);
             g_nDevicePort = port;
-            EnableButtons(host);
+            host.OnIdentificationEnded();
             channel.Close();
             return;
         }
@@ -64,5 +53,5 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<
         return;
     host.SetDeviceName(L"");
     g_nDevicePort = -1;
-    EnableButtons(host);
+    host.OnIdentificationEnded();
 }

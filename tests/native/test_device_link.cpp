@@ -1,6 +1,7 @@
 // The serial channel and the identification against the simulated QB345 on a pty.
 #include "app/core/platform.h"
 #include "device/core/DeviceHost.h"
+#include "support/fake_device_host.h"
 #include "device/core/IntPort.h"
 #include "tools/qbsim/qbsim.h"
 
@@ -31,18 +32,7 @@ struct Sim {
 
 uint32_t Elapsed(uint32_t start) { return kelvo::TickCount() - start; }
 
-class Host : public IDeviceHost {
-public:
-    std::wstring GetDeviceName() const override { return name; }
-    void SetDeviceName(const std::wstring& n) override { name = n; }
-    void SetStatusText(const std::wstring& t) override { status = t; }
-    int UpdateMode() const override { return mode; }
-    void EnableLocalButton(bool e) override { local = e; }
-    void EnableOnlineButton(bool e) override { online = e; }
-    std::wstring name, status;
-    int mode = 0;
-    bool local = false, online = false;
-};
+using Host = kelvo::test::FakeDeviceHost;
 
 const uint8_t kIdentify[3] = {0x46, 0x58, 0xC9};
 
@@ -161,9 +151,8 @@ TEST(Identification, ModelNameAndPortFromTheAnsweringPort)
     EXPECT_GE(Elapsed(start), 300u) << "the silent first port is given three attempts";
     EXPECT_EQ(host.name, L"QB345") << "upper case";
     EXPECT_EQ(g_nDevicePort, 43);
-    EXPECT_NE(host.status.find(L" --- QB345"), std::wstring::npos);
-    EXPECT_TRUE(host.local);
-    EXPECT_TRUE(host.online);
+    EXPECT_EQ(host.ended, 1) << "the host hears of the end once, with the port found";
+    EXPECT_EQ(host.endedPort, 43);
 }
 
 TEST(Identification, RepliesThatAreNoIdentification)
@@ -184,10 +173,8 @@ TEST(Identification, RepliesThatAreNoIdentification)
     IdentifyDevice(host, 0, 0, {});
     EXPECT_EQ(host.name, L"");
     EXPECT_EQ(g_nDevicePort, -1);
-    host.mode = 2;
-    IdentifyDevice(host, 0, 0, {});
-    EXPECT_FALSE(host.local) << "the button of the current mode stays disabled";
-    EXPECT_TRUE(host.online);
+    EXPECT_EQ(host.ended, 1) << "kept without an answer: no end to report; cleared: reported";
+    EXPECT_EQ(host.endedPort, -1);
 }
 
 TEST(Simulator, RefusesWrongFirmwareFrames)

@@ -468,6 +468,20 @@ public:
     int m_identifications = 0;
 };
 
+} // namespace
+
+// The update page's own state, for the tests only.
+class CUpdatePageTestPeer {
+public:
+    static int& Mode(CUpdatePage& p) { return p.m_nMode; }
+    static CProListCtrl& List(CUpdatePage& p) { return p.m_list; }
+    static bool LocalEnabled(CUpdatePage& p) { return p.m_btnLocal.IsWindowEnabled(); }
+    static bool OnlineEnabled(CUpdatePage& p) { return p.m_btnOnline.IsWindowEnabled(); }
+};
+
+namespace {
+using Peer = CUpdatePageTestPeer;
+
 class UpdatePageTest : public ManualPageTest {
 protected:
     void SetUp() override
@@ -498,16 +512,26 @@ TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
     Click(CUpdatePage::IDC_ONLINE);
     EXPECT_TRUE(m_messages.empty()) << "neither 79 nor 70";
     EXPECT_EQ(0, m_main.m_identifications);
-    EXPECT_EQ(0, m_update.m_nMode);
-    EXPECT_TRUE(m_update.m_btnLocal.IsWindowEnabled());
-    EXPECT_TRUE(m_update.m_btnOnline.IsWindowEnabled()) << "both usable once the tool is plugged in";
+    EXPECT_EQ(0, Peer::Mode(m_update));
+    EXPECT_TRUE(Peer::LocalEnabled(m_update));
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update)) << "both usable once the tool is plugged in";
+
+    // After an identification the button of the list shown stays disabled.
+    Peer::Mode(m_update) = 2;
+    m_update.OnIdentificationEnded();
+    EXPECT_FALSE(Peer::LocalEnabled(m_update));
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update));
+    Peer::Mode(m_update) = 1;
+    m_update.OnIdentificationEnded();
+    EXPECT_TRUE(Peer::LocalEnabled(m_update));
+    EXPECT_FALSE(Peer::OnlineEnabled(m_update));
 }
 
 TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
 {
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
-    m_update.m_nMode = 2;  // a local list is shown
+    Peer::Mode(m_update) = 2;  // a local list is shown
     kelvo::PackageRow row;
     row.number = L"001";
     row.model = L"QB345";
@@ -518,11 +542,11 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
     m_update.AddRow(row);
     // The main window's handling of the unplug, while the box is open.
     m_onQuestion = [this] { m_update.OnToolRemoved(); };
-    m_update.m_list.SetCheck(0, TRUE);
+    Peer::List(m_update).SetCheck(0, TRUE);
     Pump(500);
     ASSERT_EQ(1u, m_messages.size()) << "the confirmation, and no worker's message after it";
     EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started";
-    EXPECT_EQ(0, m_update.m_list.GetItemCount());
+    EXPECT_EQ(0, Peer::List(m_update).GetItemCount());
 }
 
 // ---------------------------------------------------------------- modal loop

@@ -2,6 +2,7 @@
 // pty COM port, the USB presence test and the serial port map (in a private
 // registry), and the identification over the ports the map lists.
 #include "device/core/DeviceHost.h"
+#include "support/fake_device_host.h"
 #include "device/core/IntPort.h"
 #include "tools/plug/plug.h"
 
@@ -22,18 +23,7 @@ const std::wstring kTool = L"VID_0483&PID_5740";
 
 DWORD Since(DWORD start) { return ::GetTickCount() - start; }
 
-class Host : public IDeviceHost {
-public:
-    std::wstring GetDeviceName() const override { return name; }
-    void SetDeviceName(const std::wstring& n) override { name = n; }
-    void SetStatusText(const std::wstring& t) override { status = t; }
-    int UpdateMode() const override { return mode; }
-    void EnableLocalButton(bool e) override { local = e; }
-    void EnableOnlineButton(bool e) override { online = e; }
-    std::wstring name, status;
-    int mode = 0;
-    bool local = false, online = false;
-};
+using Host = kelvo::test::FakeDeviceHost;
 
 // COM numbers of this program: far from the ones the end-to-end tests use.
 enum { kCom = 41, kComSilent = 43, kComTool = 44 };
@@ -198,7 +188,6 @@ TEST(WinIdentification, SkipsASilentPortAndIdentifiesTheTool)
     ASSERT_TRUE(silent.Plug("QB345", kComSilent, 0, {"--silent", "C9", "--silent", "CA"}, false, false));
     ASSERT_TRUE(tool.Plug("qb345", kComTool, 1, {}, false, false));
     Host host;
-    host.mode = 1;
     g_nDevicePort = -1;
     const DWORD start = ::GetTickCount();
     IdentifyDevice(host, 0, 0);
@@ -207,9 +196,8 @@ TEST(WinIdentification, SkipsASilentPortAndIdentifiesTheTool)
     EXPECT_LT(t, 2500u);
     EXPECT_EQ(g_nDevicePort, kComTool);
     EXPECT_EQ(host.name, L"QB345") << "upper case";
-    EXPECT_EQ(host.status.size() >= 10 ? host.status.substr(host.status.size() - 10) : host.status, L" --- QB345");
-    EXPECT_TRUE(host.local);
-    EXPECT_FALSE(host.online) << "the button of the current mode stays disabled";
+    EXPECT_EQ(host.ended, 1);
+    EXPECT_EQ(host.endedPort, kComTool);
 
     // The update variant is sent when asked for.
     IdentifyDevice(host, 0, 1);
@@ -244,11 +232,10 @@ TEST(WinIdentification, RepliesThatAreNoIdentification)
         CSimulatedTool tool;
         ASSERT_TRUE(tool.Plug("QB345", kComTool, 0, {"--reply", c.reply}, false, false));
         Host host;
-        host.status = L"unchanged";
         g_nDevicePort = -1;
         IdentifyDevice(host, 0, 0);
         EXPECT_EQ(g_nDevicePort, c.port) << c.reply;
         EXPECT_EQ(host.name, c.name) << c.reply;
-        EXPECT_EQ(host.status, L"unchanged") << "no name, no status text: " << c.reply;
+        EXPECT_EQ(host.endedPort, c.port) << c.reply;
     }
 }

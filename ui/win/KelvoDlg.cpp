@@ -6,6 +6,7 @@
 #include "device/core/IntPort.h"
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
+#include "resources/resource.h"
 
 #include <windowsx.h>
 #include <gdiplus.h>
@@ -16,17 +17,16 @@
 
 namespace {
 
-const int kTabImages[5] = {135, 209, 136, 137, 138};
+const int kTabImages[5] = {IDP_TAB_UPDATE, IDP_TAB_REPORT, IDP_TAB_DTC, IDP_TAB_MANUAL, IDP_TAB_SETTINGS};
 const int kTabCaptions[5] = {1, 16, 2, 3, 4};
-const UINT kClrButtonClick = WM_USER + 0x214;
 const int kCloseButtonId = 10087;
 const int kMinimizeButtonId = 10088;
 
 } // namespace
 
-CKelvoDlg::CKelvoDlg() : CDialog(102)
+CKelvoDlg::CKelvoDlg() : CDialog(IDD_KELVO_DIALOG)
 {
-    m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128));
+    m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KELVO));
 }
 
 CKelvoDlg::~CKelvoDlg()
@@ -43,7 +43,7 @@ void CKelvoDlg::SetSkinColour(int skinIndex)
 BOOL CKelvoDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_link = GetDlgItem(1026);
+    m_link = GetDlgItem(IDC_WEB_LINK);
     // Message boxes of every thread (the update worker's too) are modal to
     // this window.
     kelvo::SetMessageOwner(m_hWnd);
@@ -53,9 +53,9 @@ BOOL CKelvoDlg::OnInitDialog()
     CenterWindow();
 
     m_picturePage.SetBackgroundSource(this);
-    m_picturePage.Create(141, this);
+    m_picturePage.Create(CPicturePage::IDD, this);
     m_updatePage.SetHost(this);
-    m_updatePage.Create(129, this);
+    m_updatePage.Create(CUpdatePage::IDD, this);
 
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
@@ -66,18 +66,18 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.MoveWindow(c.left + 250, c.top + 220, (c.right - 10) - (c.left + 250), (c.bottom - 80) - (c.top + 220));
     m_picturePage.MoveWindow((c.left + 50) / 2, c.top + 225, 200, (c.bottom - 80) - (c.top + 225));
 
-    SetWindowText(GetText(0));
-    SetDlgItemText(1019, GetText(19));
-    SetDlgItemText(1029, GetText(58));
+    SetWindowText(GetText(IDS_TITLE));
+    SetDlgItemText(IDC_LABEL_BOTTOM, GetText(IDS_WEBSITE_LABEL));
+    ShowDeviceStatus();
 
-    ::SendMessageW(GetDlgItem(1029), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
-    ::SendMessageW(GetDlgItem(1019), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
+    ::SendMessageW(GetDlgItem(IDC_DEVICE_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
+    ::SendMessageW(GetDlgItem(IDC_LABEL_BOTTOM), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
     ::SendMessageW(m_link, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
 
     m_updatePage.ShowWindow(SW_SHOW);
     m_picturePage.ShowWindow(SW_SHOW);
 
-    const std::wstring url = GetText(60);
+    const std::wstring url = GetText(IDS_WEBSITE_ADDRESS);
     std::wstring linkText = L"<a href=\"" + url + L"\">" + url + L"</a>";
     ::SetWindowTextW(m_link, linkText.c_str());
     // Some link controls (Wine's, with some fonts) do not take attributes in
@@ -94,10 +94,10 @@ BOOL CKelvoDlg::OnInitDialog()
         m_pSysButtons = new ClrButton[2];
         RECT r0{c.right - 45, 0, c.right, 26};
         m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, r0, this, kCloseButtonId);
-        m_pSysButtons[0].m_stripId = 201;
+        m_pSysButtons[0].m_stripId = IDP_BUTTON_CLOSE;
         RECT r1{c.right - 76, 0, c.right - 45, 26};
         m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, r1, this, kMinimizeButtonId);
-        m_pSysButtons[1].m_stripId = 202;
+        m_pSysButtons[1].m_stripId = IDP_BUTTON_MINIMIZE;
         for (int i = 0; i < 2; ++i) {
             m_pSysButtons[i].ShowWindow(SW_SHOW);
             m_pSysButtons[i].UpdateWindow();
@@ -151,15 +151,15 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-        if (hdr->idFrom == 1026 && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
+        if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
             auto* link = reinterpret_cast<NMLINK*>(lParam);
-            const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(60);
+            const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(IDS_WEBSITE_ADDRESS);
             ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             return 0;
         }
         break;
     }
-    case kClrButtonClick:
+    case WM_CLRBUTTON_CLICK:
         if (wParam == kCloseButtonId)
             ConfirmClose();
         else if (wParam == kMinimizeButtonId)
@@ -196,13 +196,13 @@ void CKelvoDlg::OnSize(int cx, int cy)
         ::GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &sz);
         return static_cast<int>(sz.cx);
     };
-    const int w1 = width(GetText(19) + L" : " + GetText(60));
-    const int w2 = width(GetText(19));
+    const int w1 = width(GetText(IDS_WEBSITE_LABEL) + L" : " + GetText(IDS_WEBSITE_ADDRESS));
+    const int w2 = width(GetText(IDS_WEBSITE_LABEL));
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
 
-    ::MoveWindow(GetDlgItem(1029), 45, cy - 74, cx - 45, 41, TRUE);
-    ::MoveWindow(GetDlgItem(1019), 20, cy - 20, w2, 20, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_DEVICE_STATUS), 45, cy - 74, cx - 45, 41, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_LABEL_BOTTOM), 20, cy - 20, w2, 20, TRUE);
     ::MoveWindow(m_link, w2 + 40, cy - 20, w1, 18, TRUE);
     m_ptDeviceIcon = POINT{20, cy - 76};
 }
@@ -220,7 +220,7 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     ::DeleteObject(bg);
 
     if (HBITMAP banner = static_cast<HBITMAP>(
-            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(133), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
         BITMAP info{};
         ::GetObjectW(banner, sizeof info, &info);
         HDC src = ::CreateCompatibleDC(mem);
@@ -231,7 +231,7 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
         ::DeleteObject(banner);
     }
 
-    const std::wstring title = GetText(0) + L" " + m_strVersion;
+    const std::wstring title = GetText(IDS_TITLE) + L" " + m_strVersion;
     HFONT font = ::CreateFontW(16, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
     HGDIOBJ oldFont = ::SelectObject(mem, font);
@@ -308,9 +308,9 @@ void CKelvoDlg::OnPaint()
     for (int i = 0; i < 5; ++i)
         DrawTab(dc, i, kTabImages[i], GetText(kTabCaptions[i]), m_rcTab[i]);
     const RECT& r = (m_nCurPage >= 1 && m_nCurPage <= 4) ? m_rcTab[m_nCurPage] : m_rcTab[0];
-    DrawPng(dc, 211, r.left - 10, r.top - 10, (r.right - r.left) + 20, (r.bottom - r.top) + 18);
+    DrawPng(dc, IDP_TAB_FRAME, r.left - 10, r.top - 10, (r.right - r.left) + 20, (r.bottom - r.top) + 18);
     if (m_bShowStatus)
-        DrawPng(dc, m_bDevicePresent ? 139 : 140, m_ptDeviceIcon.x, m_ptDeviceIcon.y, 24, 24);
+        DrawPng(dc, m_bDevicePresent ? IDP_DEVICE_PRESENT : IDP_DEVICE_ABSENT, m_ptDeviceIcon.x, m_ptDeviceIcon.y, 24, 24);
     ::ReleaseDC(m_hWnd, dc);
 }
 
@@ -335,34 +335,20 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
         SelectPage(0);
         break;
     case 2:
-        if (!m_dtcPage.m_hWnd) {
-            m_dtcPage.Create(130, this);
-            PlacePage(m_dtcPage, 80);
+        if (CreatePageOnce(m_dtcPage, CSearchDtcPage::IDD, 80))
             m_dtcPage.LoadDtcFile(m_settingPage.LanguageIndex());
-        }
         SelectPage(2);
         break;
     case 3:
-        if (!m_manualPage.m_hWnd) {
-            m_manualPage.Create(131, this);
-            PlacePage(m_manualPage, 80);
-        }
+        CreatePageOnce(m_manualPage, CMannualPage::IDD, 80);
         SelectPage(3);
         break;
     case 4:
-        if (!m_settingPage.m_hWnd) {
-            m_settingPage.Create(132, this);
-            PlacePage(m_settingPage, 0);
-        }
+        CreatePageOnce(m_settingPage, m_settingPage.m_templateId, 0);
         SelectPage(4);
         break;
     case 1:
-        if (!m_printPage.m_hWnd) {
-            m_printPage.Create(200, this);
-            PlacePage(m_printPage, 80);
-            if (m_nCurPage != 1)
-                SelectPage(1);
-        }
+        CreatePageOnce(m_printPage, m_printPage.m_templateId, 80);
         SelectPage(1);
         break;
     default:
@@ -374,8 +360,8 @@ void CKelvoDlg::ShowStatusRow(BOOL show)
 {
     m_bShowStatus = show;
     const int cmd = show ? SW_SHOW : SW_HIDE;
-    ::ShowWindow(GetDlgItem(1029), cmd);
-    ::ShowWindow(GetDlgItem(1019), cmd);
+    ::ShowWindow(GetDlgItem(IDC_DEVICE_STATUS), cmd);
+    ::ShowWindow(GetDlgItem(IDC_LABEL_BOTTOM), cmd);
     ::ShowWindow(m_link, cmd);
 }
 
@@ -435,10 +421,7 @@ void CKelvoDlg::ScanForDevice()
     if (presence == ToolPresence::kPresent) {
         m_bDevicePresent = TRUE;
         IdentifyDevice(*this, keep, 0);
-        if (!m_strDeviceName.empty())
-            SetDlgItemText(1029, GetText(62) + L" --- " + m_strDeviceName);
-        else
-            SetDlgItemText(1029, GetText(62) + GetText(22));
+        ShowDeviceStatus();
         if (m_nCurPage == 1)
             m_printPage.ConnectReportReader();
     } else if (presence == ToolPresence::kAbsent) {
@@ -452,15 +435,42 @@ void CKelvoDlg::ScanForDevice()
         m_updatePage.OnToolRemoved();
         m_bDevicePresent = FALSE;
         m_strDeviceName.clear();
-        SetDlgItemText(1029, GetText(58));
+        ShowDeviceStatus();
     }
     RECT icon{m_ptDeviceIcon.x, m_ptDeviceIcon.y, m_ptDeviceIcon.x + 24, m_ptDeviceIcon.y + 24};
     ::InvalidateRect(m_hWnd, &icon, TRUE);
 }
 
+void CKelvoDlg::OnIdentificationEnded()
+{
+    // A tool that answered with its name shows at once (the update page's own
+    // identification before listing has no scan around it).
+    if (g_nDevicePort != -1 && !m_strDeviceName.empty())
+        ShowDeviceStatus();
+    m_updatePage.OnIdentificationEnded();
+}
+
+void CKelvoDlg::ShowDeviceStatus()
+{
+    std::wstring text = GetText(IDS_NO_TOOL);
+    if (m_bDevicePresent)
+        text = m_strDeviceName.empty() ? GetText(IDS_SCAN_TOOL) + GetText(IDS_NOT_IDENTIFIED)
+                                       : GetText(IDS_SCAN_TOOL) + L" --- " + m_strDeviceName;
+    SetDlgItemText(IDC_DEVICE_STATUS, text);
+}
+
+bool CKelvoDlg::CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin)
+{
+    if (page.m_hWnd)
+        return false;
+    page.Create(templateId, this);
+    PlacePage(page, bottomMargin);
+    return true;
+}
+
 void CKelvoDlg::ConfirmClose()
 {
-    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(81), MB_YESNO | MB_ICONQUESTION) == IDNO)
+    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) == IDNO)
         return;
     EndDialog(IDOK);
 }

@@ -34,10 +34,7 @@ public:
     // IDeviceHost
     std::wstring GetDeviceName() const override { return m_strDeviceName; }
     void SetDeviceName(const std::wstring& name) override { m_strDeviceName = name; }
-    void SetStatusText(const std::wstring& text) override { SetDlgItemText(1029, text); }
-    int UpdateMode() const override { return m_updatePage.m_nMode; }
-    void EnableLocalButton(bool enable) override { m_updatePage.m_btnLocal.EnableWindow(enable); }
-    void EnableOnlineButton(bool enable) override { m_updatePage.m_btnOnline.EnableWindow(enable); }
+    void OnIdentificationEnded() override;
 
     void SelectPage(int index);
     void ScanForDevice();
@@ -76,5 +73,9 @@ private:
     void DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r);
     void ShowStatusRow(BOOL show);
     void PlacePage(CDialog& page, int bottomMargin);
+    // Creates a page at the first click on its tab; true when it was created now.
+    bool CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin);
+    // The status row's text from the device state: the one place that sets it.
+    void ShowDeviceStatus();
     void DrawPng(HDC dc, UINT id, int x, int y, int w, int h);
 };

@@ -304,6 +304,12 @@ void CUpdatePage::OnUpdateFailed(int worker)
         TakeUnpluggedState();
 }
 
+void CUpdatePage::OnIdentificationEnded()
+{
+    m_btnLocal.EnableWindow(m_nMode != 2);
+    m_btnOnline.EnableWindow(m_nMode != 1);
+}
+
 void CUpdatePage::OnToolRemoved()
 {
     if (m_runs.Busy()) {

@@ -31,15 +31,21 @@ public:
     void OnUpdateFailed(int worker) override;
     void OnUpdateDone(int worker) override;
 
-    // The main window found the tool absent. With no worker running the page
-    // takes the unplugged state at once (no rows, mode 0, both buttons
-    // enabled); while one runs, its rows stay until the last worker has ended.
+    // The main window's entry points. An identification has ended (found or
+    // not): each list button is usable unless its own list is shown.
+    void OnIdentificationEnded();
+    // The tool is absent. With no worker running the page takes the unplugged
+    // state at once (no rows, mode 0, both buttons enabled); while one runs,
+    // its rows stay until the last worker has ended.
     void OnToolRemoved();
 
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
     void AddRow(const kelvo::PackageRow& row) override;
     void EnableLocalButton() override { m_btnLocal.EnableWindow(TRUE); }
+
+private:
+    friend class CUpdatePageTestPeer;  // the controls' tests look at the list and the mode
 
     std::wstring m_strDownloadLink;
     std::wstring m_strPackageModel;
@@ -49,7 +55,6 @@ public:
     CButton m_btnOnline;
     int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
 
-private:
     // False when no tool is present: the list handlers then do nothing.
     bool IdentifyBeforeListing();
     void TakeUnpluggedState();
