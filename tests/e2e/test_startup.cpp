@@ -1,6 +1,7 @@
 // Start-up of Kelvo.exe under Wine: the main window, one running copy, the
 // language check and the language index rules.
 #include "e2e/support/driver.h"
+#include "support/installed_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@ const DWORD kStartMs = 60000;  // generous: a loaded machine starts Wine program
 
 std::string ConfigWithLanguage(int language)
 {
-    return "[Update]\r\nQB345= V1.04\r\n\r\n[DTC]\r\nHistoryNum= 1\r\n\r\nHistoryNum01 = P0135\r\n[Setting]\r\n"
-           "Language = " + std::to_string(language) + "\r\nSkin = 2\r\nAutoUpdate = 0\r\n"
-           "DownloadLink = http://127.0.0.1:9/Update/\r\n";
+    return kelvo::test::InstalledSettings(language, "http://127.0.0.1:9/Update/");
 }
 
 void CloseMainWindow(KelvoProcess& kelvo, HWND main)

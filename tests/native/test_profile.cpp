@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/installed_settings.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <vector>
@@ -18,19 +20,7 @@ using kelvo::test::WriteFileBytes;
 
 namespace {
 
-const char kInstalled[] =
-    "[Update]\r\n"
-    "QB345= V1.04\r\n"
-    "\r\n"
-    "[DTC]\r\n"
-    "HistoryNum= 1\r\n"
-    "\r\n"
-    "HistoryNum01 = P0135\r\n"
-    "[Setting]\r\n"
-    "Language = 0\r\n"
-    "Skin = 2\r\n"
-    "AutoUpdate = 0\r\n"
-    "DownloadLink = http://www.example.com/Update/\r\n";
+const std::string kInstalled = kelvo::test::InstalledSettings(0, "http://www.example.com/Update/");
 
 std::wstring W(const std::string& s) { return kelvo::Utf8ToWide(s); }
 

@@ -5,6 +5,8 @@
 #include "update/core/Catalogue.h"
 #include "update/core/Download.h"
 
+#include "support/fake_catalogue_page.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -176,13 +178,7 @@ TEST_F(UpdateDownload, RemoteSize)
 
 namespace {
 
-struct Page : ICataloguePage {
-    std::vector<PackageRow> rows;
-    int enabled = 0;
-    int ItemCount() override { return int(rows.size()); }
-    void AddRow(const PackageRow& r) override { rows.push_back(r); }
-    void EnableLocalButton() override { ++enabled; }
-};
+using Page = kelvo::test::FakeCataloguePage;
 
 const char kCatalogue[] =
     "[Version]\r\nNum = 2\r\nVersion01 = First\r\nVersion02 = Second\r\n\r\n"

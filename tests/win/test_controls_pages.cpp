@@ -2,6 +2,7 @@
 // timer, hover pause and clicks, its paint; the manual folder's listing and
 // the fallback to the shipped reader when no program opens PDF files.
 #include "test_controls_support.h"
+#include "support/remove_tree_win.h"
 
 #include "app/core/platform.h"
 #include "ui/win/MannualPage.h"
@@ -184,25 +185,6 @@ std::wstring ReadWide(const std::wstring& path)
     return out;
 }
 
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring p = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                DeleteFileW(p.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
 
 // Runs a program of the prefix and waits for it.
 DWORD RunAndWait(std::wstring commandLine)

@@ -10,6 +10,8 @@
 #include "app/core/platform.h"
 #include "tools/plug/plug.h"
 
+#include "support/fake_catalogue_page.h"
+
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
@@ -268,13 +270,7 @@ std::vector<double> CheckCompleteReports(const RecordingRow& row, int rowNumber)
     return speeds;
 }
 
-struct Page : ICataloguePage {
-    std::vector<PackageRow> rows;
-    int enabled = 0;
-    int ItemCount() override { return int(rows.size()); }
-    void AddRow(const PackageRow& r) override { rows.push_back(r); }
-    void EnableLocalButton() override { ++enabled; }
-};
+using Page = kelvo::test::FakeCataloguePage;
 
 class WinInetUpdate : public ::testing::Test {
 protected:

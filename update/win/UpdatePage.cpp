@@ -53,7 +53,8 @@ struct WorkerStart {
     kelvo::WorkerJob job;
 };
 
-UINT FlashWorker(LPVOID param)
+// Downloads the package first when the job has an address, then writes it.
+UINT UpdateWorker(LPVOID param)
 {
     auto* start = static_cast<WorkerStart*>(param);
     HWND list = start->list;
@@ -61,20 +62,12 @@ UINT FlashWorker(LPVOID param)
     kelvo::WorkerJob job = start->job;
     delete start;
     ListWorkerHost host(list, worker);
-    kelvo::RunFlashWorker(host, job);
-    return 0;
-}
-
-UINT DownloadWorker(LPVOID param)
-{
-    auto* start = static_cast<WorkerStart*>(param);
-    HWND list = start->list;
-    const int worker = start->worker;
-    kelvo::WorkerJob job = start->job;
-    delete start;
-    ListWorkerHost host(list, worker);
-    auto http = kelvo::NewWinInetClient();
-    kelvo::RunDownloadWorker(host, *http, job);
+    if (job.address.empty()) {
+        kelvo::RunFlashWorker(host, job);
+    } else {
+        auto http = kelvo::NewWinInetClient();
+        kelvo::RunDownloadWorker(host, *http, job);
+    }
     return 0;
 }
 
@@ -275,14 +268,11 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     auto* start = new WorkerStart{m_list.m_hWnd, worker, {}};
     start->job.row = item;
     start->job.path = kelvo::PackagePath(row);
-    AFX_THREADPROC proc = FlashWorker;
-    if (m_nMode == 1 && !kelvo::FileExists(start->job.path)) {
+    if (m_nMode == 1 && !kelvo::FileExists(start->job.path))
         start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
-        proc = DownloadWorker;
-    }
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
-    if (!AfxBeginThread(proc, start)) {
+    if (!AfxBeginThread(UpdateWorker, start)) {
         delete start;
         OnUpdateFailed(worker);
     }

@@ -1,4 +1,5 @@
 #include "e2e/support/driver.h"
+#include "support/remove_tree_win.h"
 
 #include <gdiplus.h>
 #include <shellapi.h>
@@ -39,26 +40,7 @@ void CopyTree(const std::wstring& from, const std::wstring& to)
     ::FindClose(h);
 }
 
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring p = dir + L"\\" + name;
-            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                ::DeleteFileW(p.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
+using kelvo::test::RemoveTree;
 
 struct Gdiplus_ {
     Gdiplus_()
