@@ -1,5 +1,5 @@
 #pragma once
-// Pages whose own windows come later (report, trouble codes, settings): each
+// Pages whose own windows come later (report, trouble codes): each
 // is an empty child page on its tab, behind the interface the main window uses.
 #include "framework/afx.h"
 #include "ui/win/PageHosts.h"
@@ -15,18 +15,4 @@ class CSearchDtcPage : public CDialog, public IDtcPage {
 public:
     CSearchDtcPage() : CDialog(130) {}
     void LoadDtcFile(int) override {}
-};
-
-class CSettingPage : public CDialog, public ISettingsPage {
-public:
-    CSettingPage() : CDialog(132) {}
-    void ScanSkins() override {}
-    // Reads the saved language and skin, so the window shows the user's skin colour.
-    void LoadSettings() override;
-    int LanguageIndex() const override { return m_nLanguage; }
-    int SkinIndex() const override { return m_nSkin; }
-
-private:
-    int m_nLanguage = 0;
-    int m_nSkin = 0;
 };
