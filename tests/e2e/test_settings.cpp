@@ -124,38 +124,6 @@ struct SettingsPage {
     COLORREF ButtonFace() const { return Pixel(apply, 12, 55); }
 };
 
-// Kelvo started from `exe` with `cwd` as working directory.
-class Started {
-public:
-    Started(const std::wstring& exe, const std::wstring& cwd)
-    {
-        std::wstring cmd = L"\"" + exe + L"\"";
-        STARTUPINFOW si = {sizeof si};
-        if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &m_pi))
-            m_pi = {};
-    }
-    ~Started()
-    {
-        if (!m_pi.hProcess)
-            return;
-        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(m_pi.hProcess, 9);
-        ::CloseHandle(m_pi.hProcess);
-        ::CloseHandle(m_pi.hThread);
-    }
-    DWORD Pid() const { return m_pi.dwProcessId; }
-    DWORD WaitExit(DWORD ms)
-    {
-        DWORD code = STILL_ACTIVE;
-        if (WaitFor([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, ms))
-            ::GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_pi{};
-};
-
 HWND MainWindowOf(DWORD pid, DWORD ms)
 {
     HWND found = nullptr;
@@ -292,7 +260,7 @@ TEST(SettingsPage, ApplyStopsThisInstallationsDozazAndStartsExactlyOne)
     Installation inst;
     inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
     const std::wstring dozaz = inst.Path(L"Dozaz.exe");
-    Started ours(dozaz, inst.Folder());
+    StartedProgram ours(dozaz, inst.Folder());
     ASSERT_TRUE(WaitFor([&] { return ProcessesOf(L"Dozaz.exe", dozaz).size() == 1; }, 20000));
     // A program of the same name in another folder is not ours to stop (a
     // stand-in that keeps running: a second real Dozaz would end at once).
@@ -301,7 +269,7 @@ TEST(SettingsPage, ApplyStopsThisInstallationsDozazAndStartsExactlyOne)
     ASSERT_TRUE(PlaceProbe(otherDozaz));
     const std::wstring stay = otherDozaz + L".stay";
     ::CloseHandle(::CreateFileW(stay.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    Started theirs(otherDozaz, other.Windows(""));
+    StartedProgram theirs(otherDozaz, other.Windows(""));
     ASSERT_TRUE(WaitFor([&] { return ProcessesOf(L"Dozaz.exe", otherDozaz).size() == 1; }, 20000));
     const std::wstring path = dozaz;
     SetRunValue(REG_SZ, path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
@@ -392,7 +360,7 @@ TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStartOfItsOwnFolder
     ASSERT_TRUE(::CopyFileW(inst.Path(L"Kelvo.cfg").c_str(), elsewhere.Windows("Kelvo.cfg").c_str(), FALSE));
     ASSERT_TRUE(PlaceProbe(elsewhere.Windows("Dozaz.exe")));
     ASSERT_TRUE(PlaceProbe(elsewhere.Windows("AidletStart.exe")));
-    auto kelvo = std::make_unique<Started>(inst.Path(L"Kelvo.exe"), cwd);
+    auto kelvo = std::make_unique<StartedProgram>(inst.Path(L"Kelvo.exe"), cwd);
     HWND main = MainWindowOf(kelvo->Pid(), kStartMs);
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(WaitFor([&] { return ProcessesOf(L"Dozaz.exe", inst.Path(L"Dozaz.exe")).size() == 1; }, 20000))

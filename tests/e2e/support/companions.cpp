@@ -97,6 +97,35 @@ std::wstring ProbeRecord(const std::wstring& path)
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
+StartedProgram::StartedProgram(const std::wstring& exe, const std::wstring& cwd, const std::wstring& arguments)
+{
+    std::wstring cmd = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW si = {sizeof si};
+    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &m_pi))
+        m_pi = {};
+}
+
+StartedProgram::~StartedProgram()
+{
+    if (!m_pi.hProcess)
+        return;
+    if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(m_pi.hProcess, 9);
+        ::WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+    ::CloseHandle(m_pi.hProcess);
+    ::CloseHandle(m_pi.hThread);
+}
+
+DWORD StartedProgram::WaitExit(DWORD ms)
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_pi.hProcess &&
+        WaitFor([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, ms))
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
 HWND FindTopWindow(const std::wstring& title, const wchar_t* className)
 {
     struct Ctx {

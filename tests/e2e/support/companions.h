@@ -24,6 +24,23 @@ void DeleteRunValue();
 bool PlaceProbe(const std::wstring& path);
 std::wstring ProbeRecord(const std::wstring& path);
 
+// A program started with a working directory of the test's choice; killed at
+// destruction if it still runs.
+class StartedProgram {
+public:
+    StartedProgram(const std::wstring& exe, const std::wstring& cwd, const std::wstring& arguments = L"");
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+    bool Started() const { return m_pi.hProcess != nullptr; }
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    // Exit code, or STILL_ACTIVE when it has not ended within the time.
+    DWORD WaitExit(DWORD ms);
+
+private:
+    PROCESS_INFORMATION m_pi{};
+};
+
 // A visible top-level dialog of any process with this exact title, or null.
 HWND FindTopWindow(const std::wstring& title, const wchar_t* className = L"#32770");
 
