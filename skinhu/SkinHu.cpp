@@ -116,12 +116,9 @@ void Prepare(HWND h)
     }
 }
 
-void Hook(HWND h)
-{
-    DWORD_PTR data = 0;
-    if (!::GetWindowSubclass(h, SkinProc, kSubclassId, &data))
-        ::SetWindowSubclass(h, SkinProc, kSubclassId, 0);
-}
+// Installing the same subclass twice keeps one: the second call only
+// replaces its (unused) reference data.
+void Hook(HWND h) { ::SetWindowSubclass(h, SkinProc, kSubclassId, 0); }
 
 void DrawPushButton(const DRAWITEMSTRUCT* dis)
 {

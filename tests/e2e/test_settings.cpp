@@ -428,3 +428,24 @@ TEST(SettingsPage, ANewLanguageDuringATransferShowsText82AndDoesNotRestart)
         << "the transfer went on to its end";
     EXPECT_EQ(kelvo.Close(), 1u);
 }
+
+TEST(SettingsPage, WithoutSkinHuKelvoRunsUnskinnedAndThePageStillWorks)
+{
+    CleanSlate clean;
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
+    inst.Remove(L"SkinHu.dll");
+    KelvoProcess kelvo(inst);
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    ASSERT_NE(main, nullptr) << "a missing skin library does not stop the program";
+    SettingsPage page;
+    ASSERT_TRUE(page.Open(main));
+    EXPECT_FALSE(Near(page.Background(), kITuneDialog)) << "no skin: " << Hex(page.Background());
+    SettingsPage::ClickEntry(page.skins, 0);
+    EXPECT_EQ(SettingsPage::Selected(page.skins), 0);
+    page.Apply();
+    EXPECT_TRUE(WaitFor([&] { return Saved(inst, "Skin") == 0; }, 5000));
+    Screenshot(main, L"settings-unskinned");
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+}
