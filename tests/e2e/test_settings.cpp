@@ -348,23 +348,14 @@ TEST(SettingsPage, ARunValueTooLongForTheReadBufferIsPresentAndOneOfAnotherTypeI
     }
 }
 
-TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStartOfItsOwnFolder)
+TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStart)
 {
     CleanSlate clean;
     Installation inst;
-    inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 1));
-    // Started from elsewhere, with stand-ins for both companions in the
-    // working directory: the installation's own programs must run.
-    ScratchFolder elsewhere("cwd");
-    const std::wstring cwd = elsewhere.Windows("");
-    ASSERT_TRUE(::CopyFileW(inst.Path(L"Kelvo.cfg").c_str(), elsewhere.Windows("Kelvo.cfg").c_str(), FALSE));
-    ASSERT_TRUE(PlaceProbe(elsewhere.Windows("Dozaz.exe")));
-    ASSERT_TRUE(PlaceProbe(elsewhere.Windows("AidletStart.exe")));
-    auto kelvo = std::make_unique<StartedProgram>(inst.Path(L"Kelvo.exe"), cwd);
-    HWND main = MainWindowOf(kelvo->Pid(), kStartMs);
+    inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
+    auto kelvo = std::make_unique<KelvoProcess>(inst);
+    HWND main = kelvo->WaitMainWindow(kStartMs);
     ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return ProcessesOf(L"Dozaz.exe", inst.Path(L"Dozaz.exe")).size() == 1; }, 20000))
-        << "the installation's Dozaz";
     SettingsPage page;
     ASSERT_TRUE(page.Open(main));
     SettingsPage::ClickEntry(page.languages, 3);  // Deutsch
@@ -374,10 +365,8 @@ TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStartOfItsOwnFolder
     EXPECT_EQ(kelvo->WaitExit(20000), 1u) << "the program closes";
     HWND german = nullptr;
     EXPECT_TRUE(WaitFor([&] { return (german = FindTopWindow(L"Kelvo - OBD-II-Assistent")) != nullptr; }, kStartMs))
-        << "a new Kelvo in German";
+        << "a new Kelvo whose title is text 0 of the German table";
     EXPECT_EQ(Saved(inst, "Language"), 3);
-    EXPECT_EQ(ProbeRecord(elsewhere.Windows("Dozaz.exe")), L"") << "no program of the working directory ran";
-    EXPECT_EQ(ProbeRecord(elsewhere.Windows("AidletStart.exe")), L"");
     if (german) {
         ::Sleep(800);
         Screenshot(german, L"settings-restarted-de");
@@ -390,6 +379,45 @@ TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStartOfItsOwnFolder
             ::CloseHandle(p);
         }
     }
+}
+
+TEST(SettingsPage, CompanionsStartByFullPathWithTheProgramsFolderAsWorkingDirectory)
+{
+    CleanSlate clean;
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 1));
+    // Stand-ins record how they were started: the installation's own, and
+    // decoys of the same names in the working directory Kelvo is started in.
+    ASSERT_TRUE(PlaceProbe(inst.Path(L"Dozaz.exe")));
+    ASSERT_TRUE(PlaceProbe(inst.Path(L"AidletStart.exe")));
+    ScratchFolder elsewhere("cwd");
+    ASSERT_TRUE(::CopyFileW(inst.Path(L"Kelvo.cfg").c_str(), elsewhere.Windows("Kelvo.cfg").c_str(), FALSE));
+    ASSERT_TRUE(PlaceProbe(elsewhere.Windows("Dozaz.exe")));
+    ASSERT_TRUE(PlaceProbe(elsewhere.Windows("AidletStart.exe")));
+    const std::wstring folder = inst.Folder().substr(0, inst.Folder().size() - 1);
+    auto cwdOf = [](const std::wstring& record) { return record.substr(0, record.find(L'\n')); };
+
+    StartedProgram kelvo(inst.Path(L"Kelvo.exe"), elsewhere.Windows(""));
+    HWND main = MainWindowOf(kelvo.Pid(), kStartMs);
+    ASSERT_NE(main, nullptr);
+    std::wstring dozaz;
+    ASSERT_TRUE(WaitFor([&] { return !(dozaz = ProbeRecord(inst.Path(L"Dozaz.exe"))).empty(); }, 20000))
+        << "AutoUpdate = 1 starts the installation's Dozaz";
+    EXPECT_EQ(::lstrcmpiW(cwdOf(dozaz).c_str(), folder.c_str()), 0) << Narrow(dozaz);
+    EXPECT_NE(dozaz.find(inst.Path(L"Dozaz.exe")), std::wstring::npos) << Narrow(dozaz);
+
+    SettingsPage page;
+    ASSERT_TRUE(page.Open(main));
+    SettingsPage::ClickEntry(page.languages, 3);
+    page.Apply();
+    std::wstring restart;
+    ASSERT_TRUE(WaitFor([&] { return !(restart = ProbeRecord(inst.Path(L"AidletStart.exe"))).empty(); }, 20000));
+    EXPECT_EQ(::lstrcmpiW(cwdOf(restart).c_str(), folder.c_str()), 0) << Narrow(restart);
+    EXPECT_NE(restart.find(inst.Path(L"AidletStart.exe")), std::wstring::npos) << Narrow(restart);
+    EXPECT_EQ(restart.substr(restart.size() - 15), L" zendrix reboot") << Narrow(restart);
+    EXPECT_EQ(kelvo.WaitExit(20000), 1u);
+    EXPECT_EQ(ProbeRecord(elsewhere.Windows("Dozaz.exe")), L"") << "no program of the working directory ran";
+    EXPECT_EQ(ProbeRecord(elsewhere.Windows("AidletStart.exe")), L"");
 }
 
 TEST(SettingsPage, ANewLanguageDuringATransferShowsText82AndDoesNotRestart)
