@@ -8,10 +8,6 @@
 #include "app/win/SkinLibrary.h"
 #include "ui/controls/Drawing.h"
 
-#include <windowsx.h>
-
-#include <algorithm>
-
 namespace {
 
 const wchar_t kSkinPassword[] = L"Vox";
