@@ -208,6 +208,25 @@ bool CProfile::CTextFile::Load(const std::wstring& file)
     return true;
 }
 
+bool CProfile::CTextFile::Assign(const std::string& bytes)
+{
+    m_content.reset();
+    m_size = m_length = m_position = 0;
+    if (bytes.size() >= UINT32_MAX)
+        return false;
+    try {
+        m_content.reset(new char[bytes.size() + 1]);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::copy(bytes.begin(), bytes.end(), m_content.get());
+    m_content[bytes.size()] = '\0';
+    m_size = static_cast<uint32_t>(bytes.size());
+    while (m_length < m_size && m_content[m_length] != '\0')
+        ++m_length;
+    return true;
+}
+
 std::string CProfile::CTextFile::ReadLine()
 {
     if (!m_content || m_position >= m_length)
@@ -231,12 +250,12 @@ std::string CProfile::CTextFile::Tail() const
     return std::string(m_content.get() + m_length, m_size - m_length);
 }
 
-std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& def, KeyMatch match)
+namespace {
+
+// GetString's search on a loaded content.
+std::wstring Lookup(CProfile::CTextFile& text, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& def, CProfile::KeyMatch match)
 {
-    CTextFile text;
-    if (!text.Load(file))
-        return def;
     bool open = false;
     for (std::string raw = text.ReadLine(); !raw.empty(); raw = text.ReadLine()) {
         const Line line = Parse(raw);
@@ -252,12 +271,12 @@ std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& s
     return def;
 }
 
-int CProfile::GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def)
+// GetInt's reading of a value: leading white space, an optional sign, then
+// the digits up to the first other character; no digits gives 0.
+// Out-of-range values stop at the ends of the int range.
+int ParseInt(const std::wstring& value)
 {
-    const std::string s = Ansi(GetString(file, section, key, std::to_wstring(def)));
-    // Leading white space, an optional sign, then the digits up to the first
-    // other character; no digits gives 0. Out-of-range values stop at the
-    // ends of the int range.
+    const std::string s = Ansi(value);
     size_t i = 0;
     while (i < s.size() && IsBlank(static_cast<unsigned char>(s[i])))
         ++i;
@@ -277,6 +296,22 @@ int CProfile::GetInt(const std::wstring& file, const std::wstring& section, cons
     if (n < INT_MIN)
         return INT_MIN;
     return static_cast<int>(n);
+}
+
+} // namespace
+
+std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& def, KeyMatch match)
+{
+    CTextFile text;
+    if (!text.Load(file))
+        return def;
+    return Lookup(text, section, key, def, match);
+}
+
+int CProfile::GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def)
+{
+    return ParseInt(GetString(file, section, key, std::to_wstring(def)));
 }
 
 bool CProfile::SetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
@@ -309,3 +344,45 @@ bool CProfile::SetInt(const std::wstring& file, const std::wstring& section, con
 {
     return SetString(file, section, key, std::to_wstring(value));
 }
+
+namespace kelvo {
+
+std::wstring ProfileStringIn(const std::string& content, const std::wstring& section, const std::wstring& key,
+                             const std::wstring& def)
+{
+    CProfile::CTextFile text;
+    if (!text.Assign(content))
+        return def;
+    return Lookup(text, section, key, def, CProfile::KeyMatch::kSubstring);
+}
+
+int ProfileIntIn(const std::string& content, const std::wstring& section, const std::wstring& key, int def)
+{
+    return ParseInt(ProfileStringIn(content, section, key, std::to_wstring(def)));
+}
+
+std::vector<std::wstring> ProfileKeys(const std::wstring& file, const std::wstring& section)
+{
+    std::vector<std::wstring> keys;
+    CProfile::CTextFile text;
+    if (!text.Load(file))
+        return keys;
+    bool open = false;
+    for (std::string raw = text.ReadLine(); !raw.empty(); raw = text.ReadLine()) {
+        const Line line = Parse(raw);
+        if (!open) {
+            open = line.header && line.name == section;
+            continue;
+        }
+        if (line.header)
+            break;
+        if (line.keyLine) {
+            const std::wstring key = Trim(line.keyPart);
+            if (!key.empty())
+                keys.push_back(key);
+        }
+    }
+    return keys;
+}
+
+} // namespace kelvo

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 // The program's settings file, by its bare name: it resolves against the
@@ -38,6 +39,8 @@ public:
         // Reads the whole file; false when it cannot be opened or read, or
         // the memory cannot be had. Replaces any earlier content.
         bool Load(const std::wstring& file);
+        // The same from bytes already in memory.
+        bool Assign(const std::string& bytes);
         // The next line with its line end (at most two CR/LF bytes), in the
         // file's own bytes; empty at the end of the content.
         std::string ReadLine();
@@ -66,6 +69,15 @@ namespace kelvo {
 // directory, as CProfile takes it.
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                            const std::wstring& def, size_t maxChars = 255);
+
+// CProfile's reads on a content already in memory (a catalogue fetched from
+// the server and never written to disk).
+std::wstring ProfileStringIn(const std::string& content, const std::wstring& section, const std::wstring& key,
+                             const std::wstring& def);
+int ProfileIntIn(const std::string& content, const std::wstring& section, const std::wstring& key, int def);
+// The keys of a section's key lines (the text before "=", trimmed), in file
+// order; empty when the file or the section is missing.
+std::vector<std::wstring> ProfileKeys(const std::wstring& file, const std::wstring& section);
 
 // Steps of a settings-file rewrite, for tests that need one of them to fail
 // the way a full disk or a locked file would.

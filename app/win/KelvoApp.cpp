@@ -2,6 +2,7 @@
 
 #include "app/core/globals.h"
 #include "app/core/profile.h"
+#include "app/win/SkinLibrary.h"
 #include "ui/win/KelvoDlg.h"
 
 #include <commctrl.h>
@@ -44,6 +45,10 @@ BOOL CKelvoApp::InitInstance()
         ::MessageBoxW(nullptr, L"Language error", L"ERROR", MB_OK | MB_ICONERROR);
         return FALSE;
     }
+
+    // Before the main window, which attaches the saved skin; without the
+    // library the program runs unskinned.
+    kelvo::LoadSkinLibrary();
 
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);

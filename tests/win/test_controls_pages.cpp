@@ -441,6 +441,7 @@ public:
     void SetSkinColour(int) override {}
     BOOL IsDevicePresent() const override { return m_present; }
     void SetUpdateBusy(BOOL busy) override { m_busy.push_back(busy); }
+    BOOL IsUpdateBusy() const override { return !m_busy.empty() && m_busy.back(); }
     void Identify(int, int) override { ++m_identifications; }
     std::wstring DeviceName() const override { return m_name; }
 

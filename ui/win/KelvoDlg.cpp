@@ -57,6 +57,7 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.SetHost(this);
     m_updatePage.Create(CUpdatePage::IDD, this);
 
+    m_settingPage.SetHost(this);
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
     SetSkinColour(m_settingPage.SkinIndex());

@@ -2,6 +2,7 @@
 // CKelvoDlg: the main window (template 102). A borderless dialog with five
 // picture tabs, one page shown at a time below them, the device watch and the
 // status row at the bottom.
+#include "app/win/SettingPage.h"
 #include "framework/afx.h"
 #include "ui/controls/ClrButton.h"
 #include "ui/win/MannualPage.h"
@@ -28,6 +29,7 @@ public:
     void SetSkinColour(int skinIndex) override;
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
     void SetUpdateBusy(BOOL busy) override { m_bUpdateBusy = busy; }
+    BOOL IsUpdateBusy() const override { return m_bUpdateBusy; }
     void Identify(int keep, int variant) override { IdentifyDevice(*this, keep, variant); }
     std::wstring DeviceName() const override { return m_strDeviceName; }
 

@@ -40,6 +40,7 @@ public:
     virtual void SetSkinColour(int skinIndex) = 0;
     virtual BOOL IsDevicePresent() const = 0;
     virtual void SetUpdateBusy(BOOL busy) = 0;
+    virtual BOOL IsUpdateBusy() const = 0;
     // Runs the identification over the tool's ports (keep and variant flags).
     virtual void Identify(int keep, int variant) = 0;
     virtual std::wstring DeviceName() const = 0;

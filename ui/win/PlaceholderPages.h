@@ -1,5 +1,5 @@
 #pragma once
-// Pages whose own windows come later (report, settings): each
+// Pages whose own windows come later (report): each
 // is an empty child page on its tab, behind the interface the main window uses.
 #include "framework/afx.h"
 #include "ui/win/PageHosts.h"
@@ -9,18 +9,4 @@ public:
     CPrintPage() : CDialog(200) {}
     void ConnectReportReader() override {}
     void ClearReportBox() override;
-};
-
-class CSettingPage : public CDialog, public ISettingsPage {
-public:
-    CSettingPage() : CDialog(132) {}
-    void ScanSkins() override {}
-    // Reads the saved language and skin, so the window shows the user's skin colour.
-    void LoadSettings() override;
-    int LanguageIndex() const override { return m_nLanguage; }
-    int SkinIndex() const override { return m_nSkin; }
-
-private:
-    int m_nLanguage = 0;
-    int m_nSkin = 0;
 };

@@ -24,28 +24,49 @@ constexpr int kMaxCatalogueCount = 99;
 
 } // namespace
 
-bool FindCatalogueEntry(const std::wstring& file, const std::wstring& model, CatalogueEntry* entry)
+namespace {
+
+// The search over any reader of the catalogue's values.
+template <class GetString, class GetInt>
+bool FindEntry(GetString getString, GetInt getInt, const std::wstring& model, CatalogueEntry* entry)
 {
-    int n = CProfile::GetInt(file, L"Version", L"Num", 0);
+    int n = getInt(L"Version", L"Num");
     if (n > kMaxCatalogueCount)
         n = kMaxCatalogueCount;
     for (int i = 1; i <= n; ++i) {
-        std::wstring section = CProfile::GetString(file, L"Version", Key(L"Version%.2d", i), L"");
+        std::wstring section = getString(L"Version", Key(L"Version%.2d", i));
         if (section.empty())
             continue;
-        int m = CProfile::GetInt(file, section, L"Num", 0);
+        int m = getInt(section, L"Num");
         if (m > kMaxCatalogueCount)
             m = kMaxCatalogueCount;
         for (int j = 1; j <= m; ++j) {
-            if (CProfile::GetString(file, section, Key(L"VehicleName%.2d", j), L"") != model)
+            if (getString(section, Key(L"VehicleName%.2d", j)) != model)
                 continue;
-            entry->version = CProfile::GetString(file, section, Key(L"VehicleVers%.2d", j), L"");
-            entry->release = CProfile::GetString(file, section, Key(L"ReleaseTime%.2d", j), L"");
-            entry->sets = CProfile::GetString(file, section, L"LanguageBin", L"");
+            entry->version = getString(section, Key(L"VehicleVers%.2d", j));
+            entry->release = getString(section, Key(L"ReleaseTime%.2d", j));
+            entry->sets = getString(section, L"LanguageBin");
             return true;
         }
     }
     return false;
+}
+
+} // namespace
+
+bool FindCatalogueEntry(const std::wstring& file, const std::wstring& model, CatalogueEntry* entry)
+{
+    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return CProfile::GetString(file, s, k, L""); },
+                     [&](const std::wstring& s, const std::wstring& k) { return CProfile::GetInt(file, s, k, 0); },
+                     model, entry);
+}
+
+bool FindCatalogueEntryIn(const std::vector<uint8_t>& catalogue, const std::wstring& model, CatalogueEntry* entry)
+{
+    const std::string content(catalogue.begin(), catalogue.end());
+    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return ProfileStringIn(content, s, k, L""); },
+                     [&](const std::wstring& s, const std::wstring& k) { return ProfileIntIn(content, s, k, 0); },
+                     model, entry);
 }
 
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address)
@@ -108,6 +129,14 @@ bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& data)
 }
 
 } // namespace
+
+bool FetchCatalogueData(IHttpClient& http, const std::wstring& base, const std::wstring& model,
+                        std::vector<uint8_t>* data)
+{
+    if (model.empty() || !IsSafeCatalogueValue(model))
+        return false;
+    return ReadCatalogue(http, base + model + L"/Zendrix.bin", *data) == CatalogueRead::kRead;
+}
 
 CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const CatalogueRequest& request)
 {

@@ -7,12 +7,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 
 // Searches the catalogue file (CProfile format) for the first entry that
 // names `model`.
 bool FindCatalogueEntry(const std::wstring& catalogueFile, const std::wstring& model, CatalogueEntry* entry);
+// The same search in a catalogue held in memory.
+bool FindCatalogueEntryIn(const std::vector<uint8_t>& catalogue, const std::wstring& model, CatalogueEntry* entry);
 
 // What the catalogue check needs of the update page.
 class ICataloguePage {
@@ -46,6 +49,12 @@ enum class CatalogueOutcome {
 
 // The size the server announces for an address; 0 when unknown.
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address);
+
+// The catalogue of `model` below `base`, whole, into memory (the address
+// and size rules of FetchCatalogue); nothing is written and nothing shown.
+// False when it cannot be had.
+bool FetchCatalogueData(IHttpClient& http, const std::wstring& base, const std::wstring& model,
+                        std::vector<uint8_t>* data);
 
 CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const CatalogueRequest& request);
 

@@ -1,0 +1,25 @@
+#pragma once
+// The companion programs of the installation as the settings page drives
+// them: started by full path from the program's folder, this installation's
+// Dozaz stopped, and the logon value "Kelvo Dozaz" under the machine's Run key.
+#include <string>
+
+namespace kelvo {
+
+// ShellExecuteW "open" of `name` in the program's folder, with that folder as
+// working directory (so that a program asking for administrator rights gets
+// the system's prompt). False when it did not start.
+bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show);
+
+// Terminates every running Dozaz.exe of this installation (exit code 0) and
+// waits briefly for each to end; returns how many were stopped.
+int StopInstallationDozaz();
+
+// The Run value: present (a non-empty REG_SZ), written with the path of
+// Dozaz.exe in the program's folder when absent or empty, and deleted. The
+// Run key is opened, never created; failures are silent.
+bool DozazRunValuePresent();
+void RegisterDozazAtLogon();
+void UnregisterDozazAtLogon();
+
+} // namespace kelvo

@@ -1,0 +1,225 @@
+// Dozaz.exe: the tray program of the AutoUpdate setting. One copy per user
+// session; a tray icon whose menu opens Kelvo or ends Dozaz; at its start and
+// then every few hours it asks the update server whether a newer firmware
+// package exists for the models recorded in Kelvo.cfg, and says so in a tray
+// notification. It writes nothing, and a server out of reach is silence.
+#include "app/core/globals.h"
+#include "app/core/profile.h"
+#include "app/core/texts.h"
+#include "dozaz/core/UpdateCheck.h"
+#include "update/core/Catalogue.h"
+#include "update/win/WinInetClient.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kClass[] = L"KelvoDozaz";
+const wchar_t kMutex[] = L"Kelvo Dozaz";
+const UINT WM_TRAY = WM_APP + 1;
+const UINT WM_CHECK_DONE = WM_APP + 2;
+const UINT kIdOpenKelvo = 1;
+const UINT kIdExit = 2;
+const UINT kIconId = 1;
+// The last notification, in a hidden child of the window, so that it can be
+// read back (accessibility tools, tests).
+const int kIdLastNotice = 100;
+const UINT_PTR kCheckTimer = 1;
+const UINT kCheckEveryMs = 4u * 60u * 60u * 1000u;
+
+HWND g_window = nullptr;
+UINT g_taskbarCreated = 0;
+bool g_checking = false;
+
+struct CheckRequest {
+    std::wstring settingsFile;
+    std::wstring language;
+};
+
+void AddIcon()
+{
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = g_window;
+    nid.uID = kIconId;
+    nid.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    nid.uCallbackMessage = WM_TRAY;
+    nid.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    lstrcpynW(nid.szTip, L"Dozaz", ARRAYSIZE(nid.szTip));
+    ::Shell_NotifyIconW(NIM_ADD, &nid);
+}
+
+void RemoveIcon()
+{
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = g_window;
+    nid.uID = kIconId;
+    ::Shell_NotifyIconW(NIM_DELETE, &nid);
+}
+
+void Notify(const std::wstring& title, const std::wstring& text)
+{
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = g_window;
+    nid.uID = kIconId;
+    nid.uFlags = NIF_INFO;
+    lstrcpynW(nid.szInfoTitle, title.c_str(), ARRAYSIZE(nid.szInfoTitle));
+    lstrcpynW(nid.szInfo, text.c_str(), ARRAYSIZE(nid.szInfo));
+    nid.dwInfoFlags = NIIF_INFO;
+    ::Shell_NotifyIconW(NIM_MODIFY, &nid);
+    ::SetDlgItemTextW(g_window, kIdLastNotice, (title + L"\n" + text).c_str());
+}
+
+void OpenKelvo()
+{
+    // Through the shell, so that Kelvo's request for administrator rights is honoured.
+    const std::wstring folder = kelvo::ModuleFolder();
+    const std::wstring exe = folder + L"Kelvo.exe";
+    ::ShellExecuteW(nullptr, L"open", exe.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
+}
+
+DWORD WINAPI CheckThread(LPVOID param)
+{
+    std::unique_ptr<CheckRequest> request(static_cast<CheckRequest*>(param));
+    const std::wstring base = kelvo::ReadIniString(request->settingsFile, L"Setting", L"DownloadLink",
+                                                   kelvo::kDefaultDownloadLink, 255);
+    auto* found = new std::vector<kelvo::NewerPackage>;
+    if (std::unique_ptr<kelvo::IHttpClient> http = kelvo::NewWinInetClient())
+        *found = kelvo::FindNewerPackages(*http, request->settingsFile, base, request->language);
+    if (!::PostMessageW(g_window, WM_CHECK_DONE, 0, reinterpret_cast<LPARAM>(found)))
+        delete found;
+    return 0;
+}
+
+void StartCheck()
+{
+    if (g_checking)
+        return;
+    // The language may have changed in Kelvo since the last check.
+    auto* request = new CheckRequest;
+    request->settingsFile = kelvo::ModuleFolder() + kelvo::kSettingsFile;
+    const std::wstring before = g_strLanguageCode;
+    kelvo::ApplyLanguageIndex(CProfile::GetInt(request->settingsFile, L"Setting", L"Language", 0));
+    if (g_strLanguageCode != before)
+        ClearTextCache();
+    request->language = g_strLanguageCode;
+    HANDLE thread = ::CreateThread(nullptr, 0, CheckThread, request, 0, nullptr);
+    if (!thread) {
+        delete request;
+        return;
+    }
+    ::CloseHandle(thread);
+    g_checking = true;
+}
+
+void ShowMenu()
+{
+    HMENU menu = ::CreatePopupMenu();
+    ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, L"Open Kelvo");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kIdExit, L"Exit");
+    ::SetMenuDefaultItem(menu, kIdOpenKelvo, FALSE);
+    POINT p;
+    ::GetCursorPos(&p);
+    // The menu closes when the user clicks elsewhere only if we are in front.
+    ::SetForegroundWindow(g_window);
+    ::TrackPopupMenu(menu, TPM_RIGHTBUTTON, p.x, p.y, 0, g_window, nullptr);
+    ::PostMessageW(g_window, WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+}
+
+LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_CREATE:
+        ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 0, 0, h,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLastNotice)), nullptr, nullptr);
+        return 0;
+    case WM_TRAY:
+        switch (LOWORD(lp)) {
+        case WM_RBUTTONUP:
+        case WM_CONTEXTMENU:
+            ShowMenu();
+            break;
+        case WM_LBUTTONDBLCLK:
+            OpenKelvo();
+            break;
+        }
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wp) == kIdOpenKelvo)
+            OpenKelvo();
+        else if (LOWORD(wp) == kIdExit)
+            ::DestroyWindow(h);
+        return 0;
+    case WM_TIMER:
+        if (wp == kCheckTimer)
+            StartCheck();
+        return 0;
+    case WM_CHECK_DONE: {
+        std::unique_ptr<std::vector<kelvo::NewerPackage>> found(reinterpret_cast<std::vector<kelvo::NewerPackage>*>(lp));
+        g_checking = false;
+        if (found && !found->empty())
+            Notify(kelvo::NotificationTitle(), kelvo::NotificationText(*found));
+        return 0;
+    }
+    case WM_DESTROY:
+        ::KillTimer(h, kCheckTimer);
+        RemoveIcon();
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        // The shell was restarted: the icon must be added again.
+        if (msg == g_taskbarCreated && g_taskbarCreated != 0) {
+            AddIcon();
+            return 0;
+        }
+        return ::DefWindowProcW(h, msg, wp, lp);
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kMutex);
+    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (mutex)
+            ::CloseHandle(mutex);
+        return 0;
+    }
+
+    g_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kClass;
+    ::RegisterClassExW(&wc);
+    // A hidden top-level window: the tray icon's owner.
+    g_window = ::CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"Dozaz", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
+                                 nullptr);
+    if (!g_window) {
+        ::CloseHandle(mutex);
+        return 1;
+    }
+    AddIcon();
+    StartCheck();
+    ::SetTimer(g_window, kCheckTimer, kCheckEveryMs, nullptr);
+
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    ::CloseHandle(mutex);
+    return 0;
+}

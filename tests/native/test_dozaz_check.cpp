@@ -1,0 +1,113 @@
+// Dozaz's update check over a scripted server: each recorded model's
+// catalogue, the newer package in the current language, and silence when the
+// server gives nothing usable. Nothing is written.
+#include "app/core/platform.h"
+#include "dozaz/core/UpdateCheck.h"
+#include "native/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace kelvo;
+
+namespace {
+
+struct Body : IHttpRequest {
+    explicit Body(std::string b) : body(std::move(b)) {}
+    bool QuerySize(uint32_t* size) override
+    {
+        *size = uint32_t(body.size());
+        return true;
+    }
+    int Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        const size_t n = std::min<size_t>(capacity, body.size() - pos);
+        std::copy(body.begin() + long(pos), body.begin() + long(pos + n), buffer);
+        pos += n;
+        return int(n);
+    }
+    std::string body;
+    size_t pos = 0;
+};
+
+struct Server : IHttpClient, IHttpSession {
+    std::map<std::wstring, std::string> files;
+    std::vector<std::wstring> opened;
+    bool IsOffline() override { return false; }
+    std::unique_ptr<IHttpSession> OpenSession() override { return std::make_unique<Ref>(*this); }
+    std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override
+    {
+        opened.push_back(a);
+        auto it = files.find(a);
+        return it == files.end() ? nullptr : std::make_unique<Body>(it->second);
+    }
+    struct Ref : IHttpSession {
+        explicit Ref(Server& s) : s(s) {}
+        std::unique_ptr<IHttpRequest> Open(const std::wstring& a) override { return s.Open(a); }
+        Server& s;
+    };
+};
+
+const std::wstring kBase = L"http://127.0.0.1/Update/";
+
+std::string Catalogue(const std::string& model, const std::string& version, const std::string& sets)
+{
+    return "[Version]\r\nNum = 1\r\nVersion01 = Main\r\n[Main]\r\nNum = 1\r\nVehicleName01 = " + model +
+           "\r\nVehicleVers01 = " + version + "\r\nReleaseTime01 = 2019/10/23\r\nLanguageBin = " + sets + "\r\n";
+}
+
+class DozazCheck : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = Utf8ToWide(dir.file("Kelvo.cfg"));
+        test::WriteFileBytes(dir.file("Kelvo.cfg"),
+                             "[Update]\r\nQB345= V1.04\r\nQB230 = V3.00\r\n\r\n[DTC]\r\nHistoryNum= 1\r\n");
+    }
+    test::TempDir dir;
+    std::wstring settings;
+    Server server;
+};
+
+} // namespace
+
+TEST_F(DozazCheck, FindsTheNewerPackageOfEachRecordedModelInTheCurrentLanguage)
+{
+    server.files[kBase + L"QB345/Zendrix.bin"] = Catalogue("QB345", "2.34", "EN-FR-ES-DE-IT/EN-RU");
+    server.files[kBase + L"QB230/Zendrix.bin"] = Catalogue("QB230", "3.10", "EN-RU");
+    EXPECT_EQ(RecordedModels(settings), (std::vector<std::wstring>{L"QB345", L"QB230"}));
+
+    std::vector<NewerPackage> found = FindNewerPackages(server, settings, kBase, L"EN");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].model, L"QB345");
+    EXPECT_EQ(found[0].version, L"2.34");
+    EXPECT_EQ(found[1].model, L"QB230");
+    EXPECT_EQ(NotificationText(found), L"QB345 V2.34\nQB230 V3.10");
+
+    found = FindNewerPackages(server, settings, kBase, L"DE");
+    ASSERT_EQ(found.size(), 1u) << "QB230 has no German package";
+    EXPECT_EQ(found[0].model, L"QB345");
+    EXPECT_EQ(server.opened.size(), 4u) << "only the catalogues: no package size is asked for";
+}
+
+TEST_F(DozazCheck, NothingNewerAndAServerWithoutAnswersAreSilence)
+{
+    server.files[kBase + L"QB345/Zendrix.bin"] = Catalogue("QB345", "1.04", "EN-FR");
+    server.files[kBase + L"QB230/Zendrix.bin"] = "not a catalogue";
+    EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty());
+    Server none;
+    EXPECT_TRUE(FindNewerPackages(none, settings, kBase, L"EN").empty());
+    server.files[kBase + L"QB345/Zendrix.bin"] = std::string(81921, ' ');
+    EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty()) << "over the catalogue limit";
+    EXPECT_EQ(test::ReadFileBytes(dir.file("Kelvo.cfg")).find("version.sv"), std::string::npos);
+    EXPECT_FALSE(FileExists(Utf8ToWide(dir.file("update"))));
+}
+
+TEST_F(DozazCheck, AModelNameUnfitForAnAddressIsNotAsked)
+{
+    test::WriteFileBytes(dir.file("Kelvo.cfg"), "[Update]\r\n../x = V1\r\nQB345= V1.04\r\n");
+    server.files[kBase + L"QB345/Zendrix.bin"] = Catalogue("QB345", "2.34", "EN");
+    EXPECT_EQ(FindNewerPackages(server, settings, kBase, L"EN").size(), 1u);
+    EXPECT_EQ(server.opened, (std::vector<std::wstring>{kBase + L"QB345/Zendrix.bin"}));
+}

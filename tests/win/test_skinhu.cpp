@@ -1,0 +1,226 @@
+// SkinHu.dll in a real dialog: the controls of dialogs that exist and of those
+// created later answer with the skin file's colours; a wrong password, a
+// damaged or a missing file changes nothing; colours a window chose itself stay.
+#include "skinhu/SkinHu.h"
+#include "skinhu/core/SkinFile.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+HBRUSH g_ownBrush = ::CreateSolidBrush(RGB(10, 200, 30));
+
+INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM, LPARAM lp)
+{
+    if (msg == WM_INITDIALOG)
+        return TRUE;
+    if (msg == WM_CTLCOLORSTATIC && ::GetDlgCtrlID(reinterpret_cast<HWND>(lp)) == 106)
+        return reinterpret_cast<INT_PTR>(g_ownBrush);
+    return FALSE;
+}
+
+std::wstring Dist()
+{
+    wchar_t buf[1024] = {};
+    ::GetEnvironmentVariableW(L"KELVO_DIST", buf, 1024);
+    std::wstring p = std::wstring(L"Z:") + buf;
+    for (auto& c : p)
+        if (c == L'/')
+            c = L'\\';
+    return p + L"\\";
+}
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path)
+{
+    std::ifstream in(Narrow(path), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+COLORREF Ref(skinhu::Rgb c) { return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+
+void Pump(DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG m;
+        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&m);
+            ::DispatchMessageW(&m);
+        }
+        ::Sleep(10);
+    } while (::GetTickCount() - start < ms);
+}
+
+struct Answer {
+    COLORREF back;
+    COLORREF text;
+};
+
+// What the dialog answers a child's colour request with.
+Answer Ask(HWND dialog, UINT msg, int childId)
+{
+    HWND child = ::GetDlgItem(dialog, childId);
+    HDC dc = ::GetDC(child);
+    ::SetTextColor(dc, RGB(1, 1, 1));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(dialog, msg, reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(msg == WM_CTLCOLORDLG ? dialog : child)));
+    LOGBRUSH lb{};
+    ::GetObjectW(brush, sizeof lb, &lb);
+    Answer a{lb.lbColor, ::GetTextColor(dc)};
+    ::ReleaseDC(child, dc);
+    return a;
+}
+
+COLORREF PixelOf(HWND hwnd, int x, int y)
+{
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = ::GetDC(hwnd);
+    COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(hwnd, dc);
+    return c;
+}
+
+class SkinHuTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        s_dll = ::LoadLibraryW((Dist() + L"SkinHu.dll").c_str());
+        if (s_dll) {
+            s_attach = reinterpret_cast<SkinH_AttachExFn>(reinterpret_cast<void (*)()>(::GetProcAddress(s_dll, "SkinH_AttachEx")));
+            s_aero = reinterpret_cast<SkinH_SetAeroFn>(reinterpret_cast<void (*)()>(::GetProcAddress(s_dll, "SkinH_SetAero")));
+        }
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(s_attach, nullptr) << "SkinHu.dll with SkinH_AttachEx in " << Narrow(Dist());
+        ASSERT_NE(s_aero, nullptr);
+    }
+    void TearDown() override
+    {
+        for (HWND h : m_dialogs)
+            ::DestroyWindow(h);
+    }
+    HWND Open(int x)
+    {
+        HWND h = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(9201), nullptr, DialogProc, 0);
+        ::SetWindowPos(h, HWND_TOPMOST, x, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        m_dialogs.push_back(h);
+        Pump(100);
+        return h;
+    }
+    static skinhu::Skin SkinOf(const std::wstring& name)
+    {
+        skinhu::Skin skin;
+        const std::vector<uint8_t> bytes = ReadBytes(Dist() + L"skin\\" + name + L".she");
+        EXPECT_EQ(skinhu::DecodeSkin(bytes.data(), bytes.size(), "Vox", &skin), skinhu::SkinError::kNone);
+        return skin;
+    }
+    static void ExpectSkinned(HWND dialog, const skinhu::Skin& skin)
+    {
+        using skinhu::Role;
+        const Answer dlg = Ask(dialog, WM_CTLCOLORDLG, 100);
+        EXPECT_EQ(dlg.back, Ref(skin.Colour(Role::kDialog)));
+        const Answer label = Ask(dialog, WM_CTLCOLORSTATIC, 100);
+        EXPECT_EQ(label.back, Ref(skin.Colour(Role::kDialog)));
+        EXPECT_EQ(label.text, Ref(skin.Colour(Role::kText)));
+        const Answer box = Ask(dialog, WM_CTLCOLORSTATIC, 105);
+        EXPECT_EQ(box.text, Ref(skin.Colour(Role::kText))) << "the check box";
+        const Answer edit = Ask(dialog, WM_CTLCOLOREDIT, 101);
+        EXPECT_EQ(edit.back, Ref(skin.Colour(Role::kEdit)));
+        EXPECT_EQ(edit.text, Ref(skin.Colour(Role::kEditText)));
+        const Answer list = Ask(dialog, WM_CTLCOLORLISTBOX, 102);
+        EXPECT_EQ(list.back, Ref(skin.Colour(Role::kList)));
+        EXPECT_EQ(list.text, Ref(skin.Colour(Role::kListText)));
+        HWND view = ::GetDlgItem(dialog, 103);
+        EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(view, LVM_GETBKCOLOR, 0, 0)), Ref(skin.Colour(Role::kListView)));
+        EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(view, LVM_GETTEXTCOLOR, 0, 0)),
+                  Ref(skin.Colour(Role::kListViewText)));
+        HWND button = ::GetDlgItem(dialog, 104);
+        RECT r;
+        ::GetClientRect(button, &r);
+        EXPECT_EQ(PixelOf(button, 5, r.bottom - 4), Ref(skin.Colour(Role::kButton))) << "the push button's face";
+        EXPECT_EQ(PixelOf(button, 0, r.bottom / 2), Ref(skin.Colour(Role::kButtonBorder)));
+    }
+
+    std::vector<HWND> m_dialogs;
+    static inline HMODULE s_dll = nullptr;
+    static inline SkinH_AttachExFn s_attach = nullptr;
+    static inline SkinH_SetAeroFn s_aero = nullptr;
+};
+
+} // namespace
+
+TEST_F(SkinHuTest, ASkinRecoloursTheDialogsThatExistAndThoseCreatedLaterButNotColoursOfTheirOwn)
+{
+    HWND before = Open(50);
+    HWND ownView = ::GetDlgItem(before, 107);
+    ::SendMessageW(ownView, LVM_SETBKCOLOR, 0, RGB(1, 2, 3));
+    const skinhu::Skin blue = SkinOf(L"Blue");
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Blue.she").c_str(), L"Vox"), SKINH_OK);
+    s_aero(0);
+    ExpectSkinned(before, blue);
+    HWND after = Open(700);
+    ExpectSkinned(after, blue);
+
+    EXPECT_EQ(Ask(after, WM_CTLCOLORSTATIC, 106).back, RGB(10, 200, 30)) << "a brush of the dialog's own stays";
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(ownView, LVM_GETBKCOLOR, 0, 0)), RGB(1, 2, 3))
+        << "a list view colour the program chose stays";
+
+    // Another skin replaces the colours, also in views SkinHu coloured before.
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), L"Vox"), SKINH_OK);
+    ExpectSkinned(before, SkinOf(L"Black"));
+    ExpectSkinned(after, SkinOf(L"Black"));
+}
+
+TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)
+{
+    HWND dialog = Open(50);
+    const std::wstring pink = Dist() + L"skin\\Pink.she";
+    ASSERT_EQ(s_attach(pink.c_str(), L"Vox"), SKINH_OK);
+    s_aero(0);
+    const skinhu::Skin expected = SkinOf(L"Pink");
+    const std::wstring black = Dist() + L"skin\\Black.she";
+    EXPECT_EQ(s_attach(black.c_str(), L"vox"), SKINH_ERR_PASSWORD);
+    EXPECT_EQ(s_attach(black.c_str(), nullptr), SKINH_ERR_PASSWORD);
+
+    wchar_t tmp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, tmp);
+    const std::wstring damaged = std::wstring(tmp) + L"skinhu-damaged.she";
+    std::vector<uint8_t> bytes = ReadBytes(black);
+    ASSERT_GT(bytes.size(), 20u);
+    bytes[14] ^= 0x40;
+    {
+        std::ofstream out(Narrow(damaged), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_DAMAGED);
+    {
+        std::ofstream out(Narrow(damaged), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), 10);
+    }
+    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_DAMAGED) << "cut short";
+    ::DeleteFileW(damaged.c_str());
+    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_FILE);
+    EXPECT_EQ(s_attach(nullptr, L"Vox"), SKINH_ERR_FILE);
+    ExpectSkinned(dialog, expected);
+
+    // The glass face: lighter at the top than at the bottom.
+    EXPECT_EQ(s_aero(1), SKINH_OK);
+    HWND button = ::GetDlgItem(dialog, 104);
+    RECT r;
+    ::GetClientRect(button, &r);
+    const COLORREF top = PixelOf(button, 5, 2), bottom = PixelOf(button, 5, r.bottom - 3);
+    EXPECT_GT(GetRValue(top) + GetGValue(top) + GetBValue(top), GetRValue(bottom) + GetGValue(bottom) + GetBValue(bottom));
+    s_aero(0);
+}
