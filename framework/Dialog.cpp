@@ -61,7 +61,7 @@ INT_PTR CDialog::DoModal()
         }
         if (got == -1)
             break;
-        if (PreTranslateMessage(&msg))
+        if (OfferPreTranslate(&msg))
             continue;
         if (m_hWnd && ::IsDialogMessageW(m_hWnd, &msg))
             continue;
@@ -95,6 +95,20 @@ void CDialog::EndDialog(INT_PTR result)
 }
 
 BOOL CDialog::PreTranslateMessage(MSG*) { return FALSE; }
+
+bool CDialog::OfferPreTranslate(MSG* msg)
+{
+    // From the target window up to this dialog: a page sees its keys before
+    // the window that hosts it.
+    for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
+        if (h == m_hWnd)
+            break;
+        if (auto* dlg = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(h)))
+            if (dlg->PreTranslateMessage(msg))
+                return true;
+    }
+    return PreTranslateMessage(msg) != FALSE;
+}
 
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {

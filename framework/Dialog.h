@@ -29,6 +29,9 @@ public:
     static CDialog* ModalOnThread();
 
 private:
+    // The modal loop's PreTranslateMessage: the dialogs of ours between the
+    // message's window and this one first, then this one.
+    bool OfferPreTranslate(MSG* msg);
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool m_modal = false;
     bool m_endModal = false;
