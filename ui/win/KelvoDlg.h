@@ -9,6 +9,7 @@
 #include "ui/win/PicturePage.h"
 #include "ui/win/PlaceholderPages.h"
 #include "device/core/DeviceHost.h"
+#include "report/win/PrintPage.h"
 #include "update/win/UpdatePage.h"
 
 #include <string>

@@ -1,15 +1,8 @@
 #pragma once
-// Pages whose own windows come later (report, trouble codes, settings): each
+// Pages whose own windows come later (trouble codes, settings): each
 // is an empty child page on its tab, behind the interface the main window uses.
 #include "framework/afx.h"
 #include "ui/win/PageHosts.h"
-
-class CPrintPage : public CDialog, public IReportPage {
-public:
-    CPrintPage() : CDialog(200) {}
-    void ConnectReportReader() override {}
-    void ClearReportBox() override;
-};
 
 class CSearchDtcPage : public CDialog, public IDtcPage {
 public:
