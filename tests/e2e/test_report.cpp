@@ -100,13 +100,40 @@ public:
         }
         if (!m_kelvo.Start(m_inst, why))
             return false;
+        const int identified = Identifications();
         ShowReportPage();
-        m_box = FindDescendant(Main(), kIdBox);
-        if (!m_box || !WaitFor([&] { return ::IsWindowVisible(m_box) != FALSE; }, 10000)) {
+        // The page is made by the click.
+        if (!WaitFor([&] { return (m_box = FindDescendant(Main(), kIdBox)) && ::IsWindowVisible(m_box); }, 10000)) {
             *why = "the report page did not appear";
             return false;
         }
+        // The page identifies the tool before its reader starts.
+        if (!WaitFor([&] { return Identifications() > identified; }, 10000)) {
+            *why = "the report page did not identify the tool";
+            return false;
+        }
+        Settle();
         return true;
+    }
+    // Identify requests the tool has received.
+    int Identifications() const
+    {
+        const std::string log = m_tool.ReadLog();
+        int n = 0;
+        for (size_t at = 0; (at = log.find("< 46 58 C9", at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    }
+    // Until no identification has come for a second (the clicks are handled).
+    void Settle()
+    {
+        int last = Identifications();
+        for (int quiet = 0; quiet < 10;) {
+            ::Sleep(100);
+            const int now = Identifications();
+            quiet = now == last ? quiet + 1 : 0;
+            last = now;
+        }
     }
     void ShowTab(int tab)
     {
@@ -120,7 +147,15 @@ public:
     bool Receives(const std::wstring& text, DWORD ms = 60000)
     {
         m_tool.StartReport();
-        return WaitFor([&] { return BoxText(m_box) == text; }, ms, 100);
+        if (WaitFor([&] { return BoxText(m_box) == text; }, ms, 100))
+            return true;
+        const std::wstring got = BoxText(m_box);
+        size_t same = 0;
+        while (same < got.size() && same < text.size() && got[same] == text[same])
+            ++same;
+        std::printf("box: %u characters against %u, the same up to %u\n", unsigned(got.size()), unsigned(text.size()),
+                    unsigned(same));
+        return false;
     }
     void Click(int id)
     {
@@ -183,7 +218,7 @@ TEST(ReportPage, LeavingAndComingBackEmptiesTheBoxAndLeavesOneReader)
     }
     run.ShowReportPage();
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(run.Box()) != FALSE; }, 5000));
-    ::Sleep(1500);
+    run.Settle();
     EXPECT_EQ(ThreadsOf(pid), capturing) << "one reader";
     EXPECT_TRUE(run.Receives(Latin1(report))) << "the report once, nothing of the earlier capture";
     Screenshot(run.Main(), L"report-after-coming-back");
@@ -273,4 +308,207 @@ TEST(ReportPage, ClosingKelvoWhileAReportStreamsInEndsCleanlyTwentyTimes)
         ::Sleep(static_cast<DWORD>(37 * i % 300));
         EXPECT_EQ(run.Kelvo().Close(), 1u) << "round " << i;
     }
+}
+
+namespace {
+
+// A grey-scale page that pdftoppm wrote (binary PGM).
+struct Gray {
+    int w = 0, h = 0;
+    std::string px;
+    bool Load(const std::string& bytes)
+    {
+        int maxval = 0, used = 0;
+        if (std::sscanf(bytes.c_str(), "P5 %d %d %d%n", &w, &h, &maxval, &used) != 3 || maxval != 255)
+            return false;
+        px = bytes.substr(static_cast<size_t>(used) + 1);
+        return px.size() >= static_cast<size_t>(w) * static_cast<size_t>(h);
+    }
+    bool Dark(int x, int y) const { return static_cast<unsigned char>(px[static_cast<size_t>(y) * w + x]) < 128; }
+    int DarkInRow(int y, int x0, int x1) const
+    {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            n += Dark(x, y);
+        return n;
+    }
+};
+
+// Bands of consecutive rows for which `row` holds, as (first, last) pairs.
+std::vector<std::pair<int, int>> Bands(int y0, int y1, const std::function<bool(int)>& row)
+{
+    std::vector<std::pair<int, int>> out;
+    for (int y = y0; y < y1; ++y) {
+        if (!row(y))
+            continue;
+        if (!out.empty() && out.back().second == y - 1)
+            out.back().second = y;
+        else
+            out.push_back({y, y});
+    }
+    return out;
+}
+
+std::vector<std::string> Split(const std::string& text, char sep)
+{
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == sep)
+            out.emplace_back();
+        else
+            out.back().push_back(c);
+    }
+    return out;
+}
+
+std::string Trim(const std::string& s)
+{
+    const size_t a = s.find_first_not_of(' ');
+    const size_t b = s.find_last_not_of(' ');
+    return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+} // namespace
+
+TEST(ReportPage, PrintMakesAPdfWithTitleRulesWrappedLinesFooterAndPageNumbers)
+{
+    const std::string pdfDir = Narrow(Env(L"KELVO_PDF_DIR"));
+    ASSERT_FALSE(pdfDir.empty()) << "the test run has no printer: " << Narrow(Env(L"KELVO_NO_PRINTER"));
+    const std::string longLine =
+        "Freeze frame: engine load 41 %, coolant 90 C, short term fuel trim bank 1 -3.1 %, long term fuel trim "
+        "bank 1 +2.4 %, intake pressure 38 kPa, engine speed 812 rpm, vehicle speed 0 km/h, timing advance 9.5";
+    std::string report = "\r\nQB345 REPORT\r\n" + longLine + "\r\nCoolant 90\xB0\r\n\r\n";
+    for (int i = 1; i <= 100; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "Line %03d P0%03d stored\r\n", i, 100 + i);
+        report += line;
+    }
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 4096, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    RunUnixAndWait("rm -f '" + pdfDir + "'/*.pdf");
+
+    run.Click(kIdPrint);
+    HWND dialog = WaitWindow(run.Kelvo().Process().Pid(), L"Print", 20000);
+    ASSERT_NE(dialog, nullptr) << "the print dialog";
+    ::Sleep(500);
+    Screenshot(dialog, L"report-print-dialog");
+    KeyPress(dialog, VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }, 10000));
+
+    // cups-pdf writes the file when the job is done.
+    const std::string work = Narrow(Env(L"KELVO_BIN")) + "/e2e";
+    std::string pdf;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            RunUnixAndWait("ls -t '" + pdfDir + "'/*.pdf 2>/dev/null | head -n 1 > '" + work + "/report-pdf-name'");
+            pdf = Trim(Split(ReadWholeFile(WindowsPathOf(work + "/report-pdf-name")), '\n')[0]);
+            return !pdf.empty();
+        },
+        60000, 500))
+        << "no PDF in " << pdfDir;
+    ::Sleep(1000);
+    ASSERT_TRUE(RunUnixAndWait("cp '" + pdf + "' '" + work + "/report-printed.pdf' && pdftotext -layout '" + work +
+                               "/report-printed.pdf' '" + work + "/report-printed.txt' && pdftoppm -r 100 -gray '" +
+                               work + "/report-printed.pdf' '" + work + "/report-page' && pdftoppm -r 50 -png '" +
+                               work + "/report-printed.pdf' '" + work + "/report-page'"));
+    std::string text = ReadWholeFile(WindowsPathOf(work + "/report-printed.txt"));
+    // pdftotext gives the hyphen as a soft hyphen.
+    for (size_t at; (at = text.find("\xC2\xAD")) != std::string::npos;)
+        text.replace(at, 2, "-");
+    std::vector<std::string> pages = Split(text, '\f');
+    while (!pages.empty() && Trim(pages.back()).empty())
+        pages.pop_back();
+    ASSERT_EQ(pages.size(), 3u) << text;
+
+    // Every page: the title first, the date and time and its number last.
+    // (pdftotext drops the spaces of "- 1 -".)
+    const std::regex footer("^(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}) +- ?(\\d+) ?-$");
+    std::string time;
+    std::vector<std::vector<std::string>> bodies;
+    for (size_t p = 0; p < pages.size(); ++p) {
+        std::vector<std::string> lines;
+        for (const std::string& l : Split(pages[p], '\n'))
+            lines.push_back(Trim(l));
+        while (!lines.empty() && lines.back().empty())
+            lines.pop_back();
+        ASSERT_GE(lines.size(), 3u);
+        size_t first = 0;
+        while (lines[first].empty())
+            ++first;
+        EXPECT_EQ(lines[first], "Kelvo") << "page " << p + 1;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(lines.back(), m, footer)) << "page " << p + 1 << ": " << lines.back();
+        EXPECT_EQ(std::stoi(m[2]), static_cast<int>(p + 1));
+        if (time.empty())
+            time = m[1];
+        EXPECT_EQ(m[1], time) << "one time on every page";
+        bodies.emplace_back(lines.begin() + static_cast<long>(first) + 1, lines.end() - 1);
+    }
+    // The body: no leading empty line, the long line broken after a word,
+    // the degree sign on its own line, the empty line kept.
+    std::vector<std::string> body;
+    for (auto& b : bodies) {
+        while (!b.empty() && b.front().empty())
+            b.erase(b.begin());
+        body.insert(body.end(), b.begin(), b.end());
+    }
+    ASSERT_GE(body.size(), 6u);
+    EXPECT_EQ(body[0], "QB345 REPORT");
+    // Broken after spaces only: its pieces joined by one space give it back.
+    std::string joined = body[1];
+    size_t k = 2;
+    for (; k < body.size() && joined.size() < longLine.size(); ++k)
+        joined += " " + body[k];
+    EXPECT_GT(k, 3u) << "the long line is broken";
+    EXPECT_EQ(joined, longLine);
+    EXPECT_EQ(body[k], "Coolant 90\xC2\xB0") << "the degree sign does not take the line end with it";
+    std::vector<std::string> rest;
+    for (size_t i = k + 1; i < body.size(); ++i)
+        if (!body[i].empty())
+            rest.push_back(body[i]);
+    ASSERT_EQ(rest.size(), 100u);
+    EXPECT_EQ(rest.front(), "Line 001 P0101 stored");
+    EXPECT_EQ(rest.back(), "Line 100 P0200 stored");
+    const size_t coolant = k;  // its index among the non-empty lines of page 1 (none before it is empty)
+
+    // In pixels: two rules across the page between the margins, the body's
+    // left edge at the margin, as many text lines on page 1 as the text has.
+    for (int p = 1; p <= 3; ++p) {
+        Gray g;
+        ASSERT_TRUE(g.Load(ReadWholeFile(WindowsPathOf(work + "/report-page-" + std::to_string(p) + ".pgm"))));
+        const int margin = 100 * 25 * 4 / 300;  // 25 points at the printer's 300 dpi, here at 100 dpi
+        const auto rules = Bands(0, g.h, [&](int y) {
+            return g.DarkInRow(y, margin + 5, g.w - margin - 5) > (g.w - 2 * margin - 10) * 95 / 100;
+        });
+        ASSERT_EQ(rules.size(), 2u) << "page " << p;
+        EXPECT_LT(rules[0].second, g.h / 10) << "the title's rule";
+        EXPECT_GT(rules[1].first, g.h * 9 / 10) << "the footer's rule";
+        for (const auto& r : rules) {
+            EXPECT_LE(r.second - r.first + 1, 5) << "10 printer pixels thick";
+            EXPECT_FALSE(g.Dark(margin - 3, (r.first + r.second) / 2)) << "starts at the margin";
+            EXPECT_FALSE(g.Dark(g.w - margin + 3, (r.first + r.second) / 2)) << "ends at the margin";
+        }
+        const int top = rules[0].second + 5, bottom = rules[1].first - 5;
+        int left = g.w;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < left; ++x)
+                if (g.Dark(x, y))
+                    left = x;
+        EXPECT_GE(left, margin - 1) << "page " << p;
+        EXPECT_LE(left, margin + 3) << "page " << p;
+        const auto textLines = Bands(top, bottom, [&](int y) { return g.DarkInRow(y, 0, g.w) > 0; });
+        size_t expected = 0;
+        for (const auto& l : bodies[static_cast<size_t>(p - 1)])
+            expected += !l.empty();
+        EXPECT_EQ(textLines.size(), expected) << "page " << p;
+        if (p == 1 && textLines.size() > coolant + 2) {
+            // The empty line after "Coolant": one line pitch more than the others.
+            const int pitch = textLines[coolant + 2].first - textLines[coolant + 1].first;
+            const int gap = textLines[coolant + 1].first - textLines[coolant].first;
+            EXPECT_NEAR(gap, 2 * pitch, 2);
+        }
+    }
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
 }
