@@ -80,7 +80,9 @@ std::string Report(int lines, int width = 40)
 // Kelvo with the simulated tool that sends `report` on demand, its report page shown.
 class ReportRun {
 public:
-    bool Start(const std::string& report, int chunk, std::string* why, int paceMs = 1)
+    // A silent serial device listed before the tool (USBSER000 = COM5, the tool
+    // USBSER001) when `otherPortFirst`.
+    bool Start(const std::string& report, int chunk, std::string* why, int paceMs = 1, bool otherPortFirst = false)
     {
         m_file = m_dir.Unix() + "/report.bin";
         {
@@ -93,8 +95,15 @@ public:
             fwrite(report.data(), 1, report.size(), f);
             fclose(f);
         }
-        if (!PlugTool(m_tool, 6, {"--report", m_file, "--report-on-demand", "--report-delay", "0", "--chunk",
-                                  std::to_string(chunk), "--pace", std::to_string(paceMs)})) {
+        if (otherPortFirst &&
+            !m_other.Plug("QB345", 5, 0, {"--silent", "C9", "--report", m_file, "--report-on-demand", "--report-delay",
+                                           "0"}, false, false)) {
+            *why = "the other serial device did not start";
+            return false;
+        }
+        m_options = {"--report", m_file, "--report-on-demand", "--report-delay", "0", "--chunk", std::to_string(chunk),
+                     "--pace", std::to_string(paceMs)};
+        if (!m_tool.Plug("QB345", 6, otherPortFirst ? 1 : 0, m_options, true, false)) {
             *why = "the simulator did not start";
             return false;
         }
@@ -168,11 +177,16 @@ public:
     HWND Box() const { return m_box; }
     KelvoWithTool& Kelvo() { return m_kelvo; }
     CSimulatedTool& Tool() { return m_tool; }
+    CSimulatedTool& Other() { return m_other; }
+    // The tool's cable out and in again, unnoticed by Kelvo (no device change).
+    bool Replug() { return m_tool.Plug("QB345", 6, 0, m_options, true, false); }
 
 private:
     Installation m_inst;
     ScratchFolder m_dir{"report"};
     std::string m_file;
+    std::vector<std::string> m_options;
+    CSimulatedTool m_other;
     CSimulatedTool m_tool;
     KelvoWithTool m_kelvo;
     HWND m_box = nullptr;
@@ -182,8 +196,9 @@ private:
 
 TEST(ReportPage, AReportArrivesExactlyInOneBytePiecesAndIn4096BytePieces)
 {
-    const std::string report = Report(60);
     for (int chunk : {1, 4096}) {
+        // The larger one is beyond an edit box's default limit (and 64 KB).
+        const std::string report = Report(chunk == 1 ? 60 : 2000);
         ReportRun run;
         std::string why;
         ASSERT_TRUE(run.Start(report, chunk, &why)) << why;
@@ -222,6 +237,44 @@ TEST(ReportPage, LeavingAndComingBackEmptiesTheBoxAndLeavesOneReader)
     EXPECT_EQ(ThreadsOf(pid), capturing) << "one reader";
     EXPECT_TRUE(run.Receives(Latin1(report))) << "the report once, nothing of the earlier capture";
     Screenshot(run.Main(), L"report-after-coming-back");
+
+    // Leaving while a report streams in: nothing read before the stop comes back.
+    run.Tool().StartReport();
+    ::Sleep(20);
+    run.Tool().StartReport();
+    ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()).size() > 200; }, 10000));
+    run.ShowTab(0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(run.Box()); }, 5000));
+    ::Sleep(1000);
+    EXPECT_EQ(BoxText(run.Box()), L"") << "the emptied box stays empty";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+}
+
+TEST(ReportPage, TheCaptureReadsTheIdentifiedToolsPortNotTheFirstListed)
+{
+    const std::string report = Report(20);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why, 1, true)) << why;
+    ASSERT_NE(StatusText(run.Main()).find(L" --- QB345"), std::wstring::npos);
+    run.Other().StartReport();
+    EXPECT_TRUE(run.Receives(Latin1(report))) << "the tool's report, and only it";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+}
+
+TEST(ReportPage, AReaderWhosePortDiedOpensItAgain)
+{
+    const std::string report = Report(20);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    run.Tool().Unplug(false);
+    ::Sleep(500);
+    ASSERT_TRUE(run.Replug());
+    ::Sleep(1500);
+    const std::wstring twice = Latin1(report) + Latin1(report);
+    EXPECT_TRUE(run.Receives(twice)) << "the report of the tool plugged in again follows the first";
     EXPECT_EQ(run.Kelvo().Close(), 1u);
 }
 
