@@ -135,6 +135,9 @@ void ReportCapture::RunReader(uint32_t id)
             if (n < 0)
                 break;  // a dead handle: closed, and opened again after a pause
             if (n == 0) {
+                // A wake-up lost to a full queue is tried again while the tool is quiet.
+                if (m_wake && m_queue.NeedsWake() && !m_wake())
+                    m_queue.WakeLost();
                 kelvo::SleepMs(m_timing.idleSleepMs);
                 continue;
             }

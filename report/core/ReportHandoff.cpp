@@ -60,6 +60,15 @@ void ChunkQueue::WakeLost()
     m_wakePending = false;
 }
 
+bool ChunkQueue::NeedsWake()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_chunks.empty() || m_wakePending)
+        return false;
+    m_wakePending = true;
+    return true;
+}
+
 bool ChunkQueue::IsCurrent(uint32_t capture) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -25,6 +25,9 @@ public:
     std::wstring TakeAll();
     // The wake-up could not be delivered: the next Push tries again.
     void WakeLost();
+    // True (and a wake-up counts as pending again) when chunks wait with no
+    // wake-up on its way, after a lost one.
+    bool NeedsWake();
     bool IsCurrent(uint32_t capture) const;
 
 private:

@@ -85,6 +85,9 @@ UINT CPrintPage::ReaderThread(LPVOID param)
 
 void CPrintPage::ConnectReportReader()
 {
+    // What a capture stopped by the tool's going away read last is still the
+    // report's: into the box before a new capture begins.
+    OnReportData();
     std::vector<int> ports;
     ListToolPorts(ports);
     auto* host = dynamic_cast<IDeviceHost*>(CWnd::FromHandlePermanent(GetParent()));

@@ -92,9 +92,13 @@ TEST(ReportHandoff, AWakeUpThatWasLostIsTriedAgain)
     queue.Push(id, L"b", &wake);
     EXPECT_FALSE(wake) << "one wake-up at a time";
     queue.WakeLost();
+    EXPECT_TRUE(queue.NeedsWake()) << "the reader tries again while the tool is quiet";
+    EXPECT_FALSE(queue.NeedsWake());
+    queue.WakeLost();
     queue.Push(id, L"c", &wake);
     EXPECT_TRUE(wake);
     EXPECT_EQ(queue.TakeAll(), L"abc");
+    EXPECT_FALSE(queue.NeedsWake()) << "nothing waits";
 }
 
 TEST(ReportText, OnlyZeroBytesAreLeftOutHowEverTheReadsSplitTheStream)
