@@ -88,6 +88,52 @@ private:
     HGDIOBJ m_oldBitmap = nullptr;
 };
 
+// CDC: a device context the object owns (a printer's, for example), with
+// the few drawing calls its users make.
+class CDC {
+public:
+    CDC() = default;
+    ~CDC() { DeleteDC(); }
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    BOOL Attach(HDC dc)
+    {
+        if (m_hDC || !dc)
+            return FALSE;
+        m_hDC = dc;
+        return TRUE;
+    }
+    HDC Detach()
+    {
+        HDC dc = m_hDC;
+        m_hDC = nullptr;
+        m_bPrinting = FALSE;
+        return dc;
+    }
+    BOOL DeleteDC()
+    {
+        HDC dc = Detach();
+        return dc ? ::DeleteDC(dc) : FALSE;
+    }
+    operator HDC() const { return m_hDC; }
+
+    int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+    HGDIOBJ SelectObject(HGDIOBJ object) const { return ::SelectObject(m_hDC, object); }
+    BOOL GetTextMetrics(TEXTMETRICW* tm) const { return ::GetTextMetricsW(m_hDC, tm); }
+    BOOL TextOut(int x, int y, const wchar_t* text, int length) const { return ::TextOutW(m_hDC, x, y, text, length); }
+    BOOL MoveTo(int x, int y) const { return ::MoveToEx(m_hDC, x, y, nullptr); }
+    BOOL LineTo(int x, int y) const { return ::LineTo(m_hDC, x, y); }
+    int StartDoc(const DOCINFOW* info) const { return ::StartDocW(m_hDC, info); }
+    int StartPage() const { return ::StartPage(m_hDC); }
+    int EndPage() const { return ::EndPage(m_hDC); }
+    int EndDoc() const { return ::EndDoc(m_hDC); }
+    int AbortDoc() const { return ::AbortDoc(m_hDC); }
+
+    HDC m_hDC = nullptr;
+    BOOL m_bPrinting = FALSE;
+};
+
 // Selects a GDI object for a scope (a null object selects nothing).
 class CSelectObject {
 public:

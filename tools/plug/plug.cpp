@@ -260,6 +260,11 @@ void CSimulatedTool::Unplug(bool announce)
         BroadcastDeviceChange();
 }
 
+bool CSimulatedTool::StartReport() const
+{
+    return m_pid > 0 && RunUnix("kill -USR1 " + std::to_string(m_pid));
+}
+
 std::wstring CSimulatedTool::ImagePath(int n) const
 {
     return WindowsPath(m_folder + "/image-" + std::to_string(n) + ".bin");

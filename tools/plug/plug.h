@@ -25,6 +25,8 @@ public:
     // Keys removed, simulator stopped, link removed, broadcast. Does nothing when not plugged.
     void Unplug(bool announce = true);
     bool Plugged() const { return m_comPort >= 0; }
+    // Has the tool send its report (kelvo-qbsim with --report and --report-on-demand).
+    bool StartReport() const;
 
     int ComPort() const { return m_comPort; }
     std::wstring ImagePath(int n) const;  // Windows path of the n-th image the tool received

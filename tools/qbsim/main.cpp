@@ -11,7 +11,9 @@
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_report = 0;
 void OnSignal(int) { g_stop = 1; }
+void OnReportSignal(int) { g_report = 1; }
 
 int CommandKey(const std::string& s)
 {
@@ -27,7 +29,8 @@ void Usage()
                  "  [--expect FILE]... [--log F] [--erase-code HEX]\n"
                  "  [--silent CMD] [--refuse CMD[:STATUS]] [--wrong-status CMD[:STATUS]] [--delay CMD:MS]\n"
                  "  [--garbage CMD] [--reply CMD:HEX] [--silent-from-block N] [--unplug-at-block N]\n"
-                 "  [--report FILE [--chunk N] [--pace MS] [--report-delay MS] [--report-at-once]]\n"
+                 "  [--report FILE [--chunk N] [--pace MS] [--report-delay MS]\n"
+                 "   [--report-at-once | --report-on-identify N | --report-on-demand]]\n"
                  "  [--seconds N]\n"
                  "CMD is a command byte in hex (C0 C1 C2 C3 C9 CA) or 'data'. See README.md.\n");
 }
@@ -83,6 +86,8 @@ int main(int argc, char** argv)
         else if (a == "--pace") o.reportPaceMs = std::atoi(next().c_str());
         else if (a == "--report-delay") o.reportDelayMs = std::atoi(next().c_str());
         else if (a == "--report-at-once") o.reportAtOnce = true;
+        else if (a == "--report-on-identify") o.reportOnIdentify = std::atoi(next().c_str());
+        else if (a == "--report-on-demand") o.reportOnDemand = true;
         else if (a == "--seconds") seconds = std::atoi(next().c_str());
         else {
             Usage();
@@ -91,6 +96,8 @@ int main(int argc, char** argv)
     }
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
+    // SIGUSR1 sends the report (again), as pressing print on the tool does.
+    std::signal(SIGUSR1, OnReportSignal);
     qbsim::Simulator sim(o);
     std::string slave = sim.Start();
     if (slave.empty()) {
@@ -105,8 +112,12 @@ int main(int argc, char** argv)
     }
     int waited = 0;
     // Runs until stopped, for the given time, or until unplugged by a fault.
-    while (!g_stop && !sim.Unplugged() && (seconds == 0 || waited < seconds * 10)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (!g_stop && !sim.Unplugged() && (seconds == 0 || waited < seconds * 100)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (g_report) {
+            g_report = 0;
+            sim.StartReport();
+        }
         ++waited;
     }
     sim.Stop();

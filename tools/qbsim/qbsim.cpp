@@ -321,7 +321,9 @@ void Simulator::Handle(const std::vector<uint8_t>& f, int key)
         std::string id = "zendrix-" + m_opt.model;
         std::vector<uint8_t> r(id.begin(), id.end());
         r.push_back(0);
-        if (!m_report.empty() && m_reportNext < 0)
+        const int nth = ++m_identifications;
+        if (!m_report.empty() && m_reportNext < 0 && !m_opt.reportAtOnce && !m_opt.reportOnDemand &&
+            nth >= m_opt.reportOnIdentify)
             m_reportNext = NowMs() + std::max(0, m_opt.reportDelayMs);
         return Reply(key, r);
     }
@@ -430,6 +432,11 @@ void Simulator::Consume(std::vector<uint8_t>& buf)
 
 void Simulator::ReportTick()
 {
+    if (m_reportRequest.exchange(false) && !m_report.empty()) {
+        m_reportPos = 0;
+        m_reportNext = NowMs() + std::max(0, m_opt.reportDelayMs);
+        LogNote("- report started");
+    }
     if (m_report.empty() || m_reportNext < 0 || m_reportPos >= m_report.size() || NowMs() < m_reportNext)
         return;
     const size_t pos = m_reportPos;

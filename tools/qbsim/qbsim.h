@@ -38,6 +38,8 @@ struct Options {
     int reportPaceMs = 20;     // ... one chunk per this many milliseconds
     int reportDelayMs = 300;   // ... starting this long after the first identification
     bool reportAtOnce = false; // ... or this long after the start, identified or not
+    int reportOnIdentify = 1;  // ... or after this identification (2: the second one)
+    bool reportOnDemand = false;  // ... or only when StartReport is called
 };
 
 class Simulator {
@@ -64,6 +66,9 @@ public:
     // Every expected image arrived and matched.
     bool ExpectationsMet() const;
     size_t ReportSent() const { return m_reportPos; }
+    // Sends the report (again) from its beginning, after the report delay.
+    void StartReport() { m_reportRequest = true; }
+    int Identifications() const { return m_identifications; }
     std::string SlavePath() const { return m_slave; }
 
 private:
@@ -111,6 +116,8 @@ private:
     std::vector<uint8_t> m_report;
     std::atomic<size_t> m_reportPos{0};
     int64_t m_reportNext = -1;  // time of the next chunk, -1 not started
+    std::atomic<bool> m_reportRequest{false};
+    std::atomic<int> m_identifications{0};
 };
 
 std::string Hex(const std::vector<uint8_t>& bytes);

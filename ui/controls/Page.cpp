@@ -2,8 +2,15 @@
 
 BOOL CPage::PreTranslateMessage(MSG* msg)
 {
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN) && !WantsKey(*msg))
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN)) {
+        // A key the page's control takes goes straight to it, so that no
+        // window further up swallows it.
+        if (WantsKey(*msg)) {
+            ::TranslateMessage(msg);
+            ::DispatchMessageW(msg);
+        }
         return TRUE;
+    }
     return CDialog::PreTranslateMessage(msg);
 }
 

@@ -8,9 +8,9 @@
 #include "ui/win/MannualPage.h"
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
-#include "ui/win/PlaceholderPages.h"
 #include "device/core/DeviceHost.h"
 #include "dtc/win/SearchDtcPage.h"
+#include "report/win/PrintPage.h"
 #include "update/win/UpdatePage.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
-// What the main window asks of the pages that are not built yet (report,
-// trouble codes, settings), and what the pages ask of the main window.
+// What the main window asks of its pages (report, trouble codes, settings),
+// and what the pages ask of the main window.
 #include "ui/win/PicturePage.h"
 
 #include <windows.h>

@@ -1,0 +1,181 @@
+#include "report/win/PrintPage.h"
+
+#include "app/core/texts.h"
+#include "framework/Thread.h"
+#include "ui/controls/Drawing.h"
+
+#include <vector>
+
+std::atomic<int> g_reportPort{-1};
+std::atomic<int> g_reportStop{0};
+
+namespace {
+struct ReaderStart {
+    kelvo::report::ReportCapture* capture;
+    uint32_t id;
+};
+} // namespace
+
+CPrintPage::CPrintPage() : CPage(IDD), m_capture(g_reportPort, g_reportStop) {}
+
+CPrintPage::~CPrintPage() { StopReader(); }
+
+BOOL CPrintPage::OnInitDialog()
+{
+    m_edit.SubclassDlgItem(IDC_REPORT, this);
+    // Reports may be long: no limit cuts them.
+    m_edit.SetLimitText(0);
+    const int ids[4] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY};
+    for (int id : ids)
+        if (g_pFont24)
+            ::SendMessageW(GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
+    SetDlgItemText(IDC_PRINT, GetText(16));
+    SetDlgItemText(IDC_CLEAR, GetText(17));
+    SetDlgItemText(IDC_COPY, GetText(11));
+    HWND self = m_hWnd;
+    m_capture.SetWake([self] { return ::PostMessageW(self, WM_REPORT_DATA, 0, 0) != FALSE; });
+    return TRUE;
+}
+
+LRESULT CPrintPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SIZE:
+        OnSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case IDC_PRINT:
+                OnPrint();
+                return 0;
+            case IDC_CLEAR:
+                OnClear();
+                return 0;
+            case IDC_COPY:
+                OnCopy();
+                return 0;
+            }
+        }
+        break;
+    case WM_REPORT_DATA:
+        OnReportData();
+        return 0;
+    case WM_DESTROY:
+        // Nothing of the reader may reach a window that is gone.
+        StopReader();
+        break;
+    }
+    return CPage::WindowProc(msg, wParam, lParam);
+}
+
+void CPrintPage::StopReader()
+{
+    if (m_capture.ReaderRunning() || g_reportPort != -1)
+        m_capture.Stop();
+}
+
+UINT CPrintPage::ReaderThread(LPVOID param)
+{
+    const ReaderStart start = *static_cast<ReaderStart*>(param);
+    delete static_cast<ReaderStart*>(param);
+    start.capture->RunReader(start.id);
+    return 0;
+}
+
+void CPrintPage::ConnectReportReader()
+{
+    // What a capture stopped by the tool's going away read last is still the
+    // report's: into the box before a new capture begins.
+    OnReportData();
+    std::vector<int> ports;
+    ListToolPorts(ports);
+    auto* host = dynamic_cast<IDeviceHost*>(CWnd::FromHandlePermanent(GetParent()));
+    m_capture.Connect(ports, g_nDevicePort, host, [](kelvo::report::ReportCapture* capture, uint32_t id) {
+        auto* start = new ReaderStart{capture, id};
+        if (AfxBeginThread(&CPrintPage::ReaderThread, start))
+            return true;
+        delete start;
+        return false;
+    });
+}
+
+void CPrintPage::ClearReportBox()
+{
+    // What the ended capture read last must not come back into the emptied box.
+    m_capture.DropPending();
+    if (m_hWnd)
+        SetDlgItemText(IDC_REPORT, L"");
+}
+
+void CPrintPage::OnReportData()
+{
+    const std::wstring text = m_capture.Queue().TakeAll();
+    if (text.empty() || !m_edit.m_hWnd)
+        return;
+    // Appended at the end, once for all that waited; the user's selection stays.
+    DWORD selStart = 0, selEnd = 0;
+    m_edit.SendMessage(EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const int end = ::GetWindowTextLengthW(m_edit.m_hWnd);
+    m_edit.SendMessage(EM_SETSEL, static_cast<WPARAM>(end), end);
+    m_edit.ReplaceSel(text);
+    m_edit.SendMessage(EM_SETSEL, selStart, selEnd);
+    m_edit.PostMessage(WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+void CPrintPage::OnSize(int cx, int cy)
+{
+    if (!m_edit.m_hWnd)
+        return;
+    m_edit.MoveWindow(10, 10, cx - 20, cy - 75);
+    const int a = (cx - 480) / 4;
+    ::MoveWindow(GetDlgItem(IDC_PRINT), a, cy - 55, 160, 45, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_CLEAR), 2 * a + 160, cy - 55, 160, 45, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_COPY), 3 * a + 320, cy - 55, 160, 45, TRUE);
+}
+
+void CPrintPage::OnPrint()
+{
+    const std::wstring text = m_edit.GetWindowText();
+    if (text.empty())
+        return;
+    m_printer.reset();
+    m_printer = std::make_unique<CDiagSystemPrinter>();
+    m_printer->SetTitle(L"Kelvo");
+    if (m_printer->Setup(this))
+        m_printer->PrintText(text);
+}
+
+void CPrintPage::OnClear() { SetDlgItemText(IDC_REPORT, L""); }
+
+void CPrintPage::OnCopy()
+{
+    const std::wstring text = m_edit.GetWindowText();
+    if (text.empty())
+        return;
+    // The narrow text's size as the code page counts it, its zero included.
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return;
+    if (!::OpenClipboard(m_hWnd))
+        return;
+    HGLOBAL block = nullptr;
+    if (::EmptyClipboard() && (block = ::GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(bytes)))) {
+        if (char* p = static_cast<char*>(::GlobalLock(block))) {
+            ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, p, bytes, nullptr, nullptr);
+            p[bytes - 1] = 0;
+            ::GlobalUnlock(block);
+            if (::SetClipboardData(CF_TEXT, block))
+                block = nullptr;  // the clipboard's now
+        }
+    }
+    if (block)
+        ::GlobalFree(block);
+    ::CloseClipboard();
+}
+
+bool CPrintPage::WantsKey(const MSG& msg) const
+{
+    // Enter makes a new line in the report box; Escape is never taken.
+    return msg.wParam == VK_RETURN && m_edit.m_hWnd && msg.hwnd == m_edit.m_hWnd;
+}

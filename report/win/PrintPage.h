@@ -1,0 +1,47 @@
+#pragma once
+// CPrintPage: the report page (template 200). While it is the current page a
+// reader thread holds the tool's port open and every byte that arrives is
+// appended to the report box, which the user edits, empties, copies or prints.
+#include "framework/Controls.h"
+#include "report/core/ReportCapture.h"
+#include "report/win/DiagSystemPrinter.h"
+#include "ui/controls/Page.h"
+#include "ui/win/PageHosts.h"
+
+#include <memory>
+
+// The reader's wake-up of the page: report text waits in the hand-off.
+const UINT WM_REPORT_DATA = WM_USER + 850;
+
+class CPrintPage : public CPage, public IReportPage {
+public:
+    enum : UINT { IDD = 200, IDC_REPORT = 1034, IDC_PRINT = 1035, IDC_CLEAR = 1036, IDC_COPY = 1037 };
+
+    CPrintPage();
+    ~CPrintPage() override;
+
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // IReportPage
+    void ConnectReportReader() override;
+    void ClearReportBox() override;
+
+    void OnSize(int cx, int cy);
+    void OnPrint();
+    void OnClear();
+    void OnCopy();
+    void OnReportData();
+
+    std::unique_ptr<CDiagSystemPrinter> m_printer;
+    CEdit m_edit;
+
+protected:
+    bool WantsKey(const MSG& msg) const override;
+
+private:
+    static UINT ReaderThread(LPVOID param);
+    void StopReader();
+
+    kelvo::report::ReportCapture m_capture;
+};
