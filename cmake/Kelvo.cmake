@@ -8,6 +8,10 @@ set(KELVO_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 get_filename_component(KELVO_ROOT ${KELVO_ROOT} ABSOLUTE)
 set(KELVO_DIST ${KELVO_ROOT}/dist/Kelvo CACHE PATH "installation folder laid out by the Windows build")
 
+# zlib (the installer's package): linked in, so that no program needs a DLL of it.
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+
 if(KELVO_WIN)
     add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
