@@ -67,7 +67,7 @@ bool WriteFileEntry(unzFile zip, const unz_file_info64& info, PendingFile& out)
 {
     if (unzOpenCurrentFile(zip) != UNZ_OK)
         return false;
-    static thread_local std::vector<char> buffer(256 * 1024);
+    std::vector<char> buffer(256 * 1024);
     uint64_t total = 0;
     bool ok = true;
     for (;;) {
