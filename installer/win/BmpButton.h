@@ -1,6 +1,6 @@
 #pragma once
-// CBmpButton: the wizard's owner-drawn push button with cut corners, orange
-// when normal, lighter while the mouse is over it.
+// CBmpButton: the wizard's owner-drawn push button with cut corners, filled
+// azure, lighter while the mouse is over it, green when disabled.
 #include "framework/Controls.h"
 
 class CBmpButton : public CButton {

@@ -47,9 +47,11 @@ LRESULT CWizardPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             CreateSysButtons();
         }
         return 0;
-    case WM_PAINT:
-        ::ValidateRect(m_hWnd, nullptr);
+    case WM_PAINT: {
+        // Nothing to paint over the background (BeginPaint has it erased).
+        CPaintDC dc(m_hWnd);
         return 0;
+    }
     case WM_ERASEBKGND: {
         RECT rc;
         GetClientRect(&rc);
