@@ -241,14 +241,20 @@ TEST_F(Shortcuts, SavedOnlyWhenTheLinkExistsAndSaveSucceedsWithNoHandleLeft)
     IShellLinkW* link = CreateProgramLink(L"C:\\windows\\notepad.exe", L"Launch test");
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link), 1);
-    // Both folders exist now: the searches that find them must be closed again.
-    DWORD before = 0, after = 0;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &before);
+    // Both folders exist now: the searches that find them must be closed
+    // again. The system hands out the lowest free handle value, so handles
+    // left open by the calls push the next one up.
+    auto nextHandle = [] {
+        HANDLE h = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        ::CloseHandle(h);
+        return reinterpret_cast<UINT_PTR>(h);
+    };
+    SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link);
+    const UINT_PTR before = nextHandle();
     for (int i = 0; i < 20; ++i)
         SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link);
-    ::GetProcessHandleCount(::GetCurrentProcess(), &after);
-    EXPECT_GT(before, 0u);
-    EXPECT_LT(after, before + 10) << "a handle per call stays open";
+    const UINT_PTR after = nextHandle();
+    EXPECT_LT(after, before + 10 * sizeof(HANDLE)) << "handles stay open per call";
 
     wchar_t programs[MAX_PATH] = {};
     ::SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
