@@ -1,5 +1,6 @@
 #include "installer/win/WizardPages.h"
 
+#include "installer/core/Folders.h"
 #include "installer/resource.h"
 #include "installer/win/Folder.h"
 #include "installer/win/InstallDlg.h"
@@ -199,18 +200,19 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 // ---------------------------------------------------------------- finish page
 
-std::wstring OutcomeText(int skipped, int failed, bool noPackage)
+std::wstring OutcomeText(const std::wstring& programFolder, int skipped, int failed, bool noPackage)
 {
     if (noPackage)
         return L"The package inside the installer could not be read: nothing was installed.";
-    std::wstring text;
+    std::wstring text = L"Kelvo is installed in " + programFolder + L".";
+    if (skipped > 0)
+        text += L"\n";
     if (skipped == 1)
         text += L"1 entry of the package was skipped: its name leads outside the installation folder.";
     else if (skipped > 1)
         text += std::to_wstring(skipped) + L" entries of the package were skipped: their names lead outside the installation folder.";
     if (failed > 0) {
-        if (!text.empty())
-            text += L"\n";
+        text += L"\n";
         text += failed == 1 ? L"1 file could not be written (in use, damaged or no room); any old version of it is unchanged."
                             : std::to_wstring(failed) +
                                   L" files could not be written (in use, damaged or no room); any old versions of them are unchanged.";
@@ -229,13 +231,13 @@ BOOL CInstallFinishDlg::OnInitDialog()
 
 void CInstallFinishDlg::SetOutcome(int skipped, int failed, bool noPackage)
 {
-    SetDlgItemText(IDC_OUTCOME, OutcomeText(skipped, failed, noPackage));
+    SetDlgItemText(IDC_OUTCOME, OutcomeText(kelvo::install::ProgramFolder(m_strTarget), skipped, failed, noPackage));
 }
 
 void CInstallFinishDlg::Layout(int cx, int cy)
 {
     m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
-    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 120, cx - 40, 52, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 125, cx - 40, 58, TRUE);
 }
 
 void CInstallFinishDlg::OnFinish()

@@ -82,7 +82,7 @@ public:
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    // How the unpacking went: shown above the Finish button.
+    // How the unpacking went: shown above the Finish button (m_strTarget set first).
     void SetOutcome(int skipped, int failed, bool noPackage);
     void OnFinish();
 
@@ -96,5 +96,5 @@ protected:
     bool CloseEnabled() const override { return false; }
 };
 
-// The finish page's summary of an unpacking.
-std::wstring OutcomeText(int skipped, int failed, bool noPackage);
+// The finish page's summary of an unpacking into `programFolder`.
+std::wstring OutcomeText(const std::wstring& programFolder, int skipped, int failed, bool noPackage);
