@@ -103,3 +103,9 @@ function(kelvo_package_waits_for dir)
     endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${KELVO_ROOT} CALL kelvo_package_waits_for ${KELVO_ROOT})
+
+# The unpacking's speed beside unzip (scripts/bench-install); not a test.
+add_executable(bench_install_extract bench/bench_extract.cpp)
+target_link_libraries(bench_install_extract PRIVATE kelvo_installer)
+target_link_options(bench_install_extract PRIVATE -municode)
+set_target_properties(bench_install_extract PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)

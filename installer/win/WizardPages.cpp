@@ -146,7 +146,8 @@ BOOL CInstallSetDlg::OnInitDialog()
 
 void CInstallSetDlg::Layout(int cx, int cy)
 {
-    ::MoveWindow(GetDlgItem(IDC_PATH_LABEL), 10, cy - 105, 80, 24, TRUE);
+    // 88 wide, not 80: the label in the bold 16-pixel font needs it.
+    ::MoveWindow(GetDlgItem(IDC_PATH_LABEL), 10, cy - 105, 88, 24, TRUE);
     m_edit.MoveWindow(100, cy - 109, cx - 170, 24);
     m_btnBrowse.MoveWindow(cx - 60, cy - 109, 50, 24);
     const int u = (cx - 240) / 3;
@@ -189,6 +190,7 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) != m_edit.m_hWnd) {
             ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));  // on the dark background
             return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
         }
         break;
