@@ -265,3 +265,43 @@ TEST_F(Shortcuts, SavedOnlyWhenTheLinkExistsAndSaveSucceedsWithNoHandleLeft)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------- devcon
+
+namespace {
+
+DWORD RunDevcon(const std::wstring& arguments)
+{
+    wchar_t dist[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KELVO_DIST", dist, MAX_PATH);
+    std::wstring exe = L"Z:" + std::wstring(dist) + L"/x86/devcon.exe";
+    for (auto& c : exe)
+        if (c == L'/')
+            c = L'\\';
+    std::wstring cmd = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 999;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 999;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return code;
+}
+
+} // namespace
+
+TEST(Devcon, ExitCodesTellDoneFailedAndBadArguments)
+{
+    const std::wstring dir = TempFolder(L"devcon");
+    Write(dir + L"other.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n[M.NTx86]\r\n%D%=I,USB\\VID_1234&PID_0001\r\n");
+    EXPECT_EQ(RunDevcon(L""), 2u);
+    EXPECT_EQ(RunDevcon(L"remove a b"), 2u);
+    EXPECT_EQ(RunDevcon(L"install \"" + dir + L"missing.inf\" \"USB\\VID_0483&PID_5740\""), 1u);
+    EXPECT_EQ(RunDevcon(L"install \"" + dir + L"other.inf\" \"USB\\VID_0483&PID_5740\""), 1u)
+        << "the INF does not name the hardware id";
+    RemoveTree(dir.substr(0, dir.size() - 1));
+}
