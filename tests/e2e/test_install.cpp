@@ -1,8 +1,8 @@
 // KelvoInstall.exe under Wine and Xvfb, driven by real clicks: the quit
 // question, a package with escaping and damaged entries, Quick Install to the
 // default folder (tree, shortcuts, registry, Dozaz, the driver batch, Kelvo
-// not started), a reinstall, Custom Install to a typed relative folder, and
-// Uninstall. The tests run in this order and share the Wine prefix's state.
+// not started), a reinstall over running programs, Custom Install to a typed
+// relative folder, and Uninstall. The tests run in this order and share the Wine prefix's state.
 //
 // Architecture: the 32-bit installer in Wine's 64-bit prefix is a WoW64
 // process: "Program Files (x86)" and x64.bat. The x86_64 test build is no
@@ -350,6 +350,7 @@ std::wstring DesktopLink() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\
 // What the quick install left, for the tests that look at it.
 struct QuickResult {
     bool done = false;
+    bool reinstalled = false;
     std::vector<std::wstring> started;
 } g_quick;
 
@@ -552,7 +553,7 @@ TEST_F(Installer, TheDriverBatchOfThisArchitectureRanAndKelvoDidNot)
     EXPECT_FALSE(IsRunning(DefaultProgramFolder() + L"\\Kelvo.exe"));
 }
 
-TEST_F(Installer, AReinstallKeepsTheSettingsEvenWithDozazRunning)
+TEST_F(Installer, AReinstallKeepsTheSettingsAndEveryProgramInUse)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
@@ -564,17 +565,45 @@ TEST_F(Installer, AReinstallKeepsTheSettingsEvenWithDozazRunning)
         fclose(f);
     }
     ::DeleteFileW((program + L"\\language\\en_TEXT.cbf").c_str());
+    // A Kelvo.exe of its own (bytes appended still run), running from the folder.
+    const std::string running = ReadWholeFile(program + L"\\Kelvo.exe") + "kelvo running build";
+    {
+        FILE* f = _wfopen((program + L"\\Kelvo.exe").c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        fwrite(running.data(), 1, running.size(), f);
+        fclose(f);
+    }
+    ProgramRun kelvo;
+    ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe", program));
+    ASSERT_TRUE(WaitFor([&] { return !TopWindows(kelvo.Pid()).empty(); }, kStartMs)) << "Kelvo did not start";
+
     ProgramRun run;
     ASSERT_TRUE(run.Start(InstallerExe()));
     Wizard wizard(run);
     ASSERT_TRUE(wizard.Open());
     ASSERT_TRUE(wizard.QuickInstall());
+    // Kelvo.exe, and Dozaz.exe where the package has it (the first install started it).
+    const std::wstring inUse = CompanionExpected(L"Dozaz.exe") ? L"2 files could not be written" : L"1 file could not be written";
+    EXPECT_NE(wizard.Outcome().find(inUse), std::wstring::npos) << Narrow(wizard.Outcome());
+    ::Sleep(300);
+    Screenshot(wizard.Main(), L"install-page-finish-reinstall");
     wizard.Click(1008, 1008);
     ASSERT_TRUE(run.Ended(30000));
     EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.cfg"), mine);
+    EXPECT_TRUE(ReadWholeFile(program + L"\\Kelvo.exe") == running) << "the running program was replaced";
     EXPECT_EQ(ReadWholeFile(program + L"\\language\\en_TEXT.cbf"), ReadWholeFile(DistFolder() + L"\\language\\en_TEXT.cbf"));
     EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
+    for (HWND h : TopWindows(kelvo.Pid()))
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+    kelvo.Ended(20000);
+    g_quick.reinstalled = true;
+}
+
+TEST_F(Installer, DozazRunsOnAfterTheReinstall)
+{
+    ASSERT_TRUE(g_quick.reinstalled);
     REQUIRE_COMPANION(L"Dozaz.exe");
+    const std::wstring program = DefaultProgramFolder();
     EXPECT_TRUE(IsRunning(program + L"\\Dozaz.exe"));
     EXPECT_EQ(ReadWholeFile(program + L"\\Dozaz.exe"), ReadWholeFile(DistFolder() + L"\\Dozaz.exe"));
 }
