@@ -88,7 +88,7 @@ def title(img, big, small):
 
 
 def save(img, name):
-    img.save(os.path.join(OUT, name), "JPEG", quality=88, optimize=True)
+    img.save(os.path.join(OUT, name), "JPEG", quality=94, subsampling=0, optimize=True)
 
 
 def way():
