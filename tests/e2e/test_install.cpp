@@ -82,6 +82,21 @@ void ListTree(const std::wstring& root, const std::wstring& rel, std::set<std::w
     ::FindClose(h);
 }
 
+void RemoveTree(const std::wstring& dir)
+{
+    std::set<std::wstring> all;
+    ListTree(dir, L"", all);
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const std::wstring p = dir + L"\\" + *it;
+        ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (it->back() == L'\\')
+            ::RemoveDirectoryW(p.c_str());
+        else
+            ::DeleteFileW(p.c_str());
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
 // Image paths of the running processes.
 std::vector<std::wstring> RunningImages()
 {
@@ -354,9 +369,34 @@ struct QuickResult {
     std::vector<std::wstring> started;
 } g_quick;
 
+// The prefix lives across runs: what an interrupted run installed goes first.
+void ForgetEarlierInstallations()
+{
+    const std::wstring program = DefaultProgramFolder();
+    if (Exists(program) || KeyExists(kUninstallKey))
+        std::printf("removing the installation an earlier run left\n");
+    RemoveTree(program);
+    ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
+    ::DeleteFileW(ProgramsLink(L"Kelvo.lnk").c_str());
+    ::DeleteFileW(ProgramsLink(L"Uninstall.lnk").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX").c_str());
+    ::DeleteFileW(DesktopLink().c_str());
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run, L"Kelvo Dozaz");
+        ::RegCloseKey(run);
+    }
+}
+
 class Installer : public testing::Test {
 protected:
-    static void SetUpTestSuite() { ::CoInitialize(nullptr); }
+    static void SetUpTestSuite()
+    {
+        ::CoInitialize(nullptr);
+        ForgetEarlierInstallations();
+    }
 };
 
 // Runs Uninstall.exe of an installation and answers its question with Yes.
@@ -375,7 +415,6 @@ void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
 
 TEST_F(Installer, QuitQuestionOnTheFirstPage)
 {
-    ASSERT_FALSE(Exists(DefaultProgramFolder())) << "a former run left an installation";
     ProgramRun run;
     ASSERT_TRUE(run.Start(InstallerExe()));
     Wizard wizard(run);
