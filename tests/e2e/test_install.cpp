@@ -248,7 +248,12 @@ public:
                 return false;
             },
             kStartMs);
-        return m_main != nullptr;
+        if (!m_main)
+            return false;
+        // Input reaches the window only once the display has mapped it.
+        WaitFor([&] { return ::GetForegroundWindow() == m_main; }, 10000);
+        ::Sleep(500);
+        return true;
     }
     HWND Main() const { return m_main; }
     // The page that holds control `id` (1001 way, 1010 custom, progress 1005 copy, 1008 finish).
@@ -266,11 +271,23 @@ public:
         return page && ::IsWindowVisible(page);
     }
     bool WaitShows(int id, DWORD ms) { return WaitFor([&] { return Shows(id); }, ms); }
+    // A real click in the middle of a page's button, once no other window covers it.
     void Click(int pageControl, int id)
     {
         HWND button = ::GetDlgItem(PageWith(pageControl), id);
         RECT r;
         ::GetClientRect(button, &r);
+        POINT p{r.right / 2, r.bottom / 2};
+        ::ClientToScreen(button, &p);
+        WaitFor(
+            [&] {
+                if (::WindowFromPoint(p) == button)
+                    return true;
+                ::SetForegroundWindow(m_main);
+                ::BringWindowToTop(m_main);
+                return false;
+            },
+            10000, 100);
         ClickClient(button, r.right / 2, r.bottom / 2);
     }
     // A message box of the installer with this caption, or null.
@@ -615,6 +632,8 @@ TEST_F(Installer, AReinstallKeepsTheSettingsAndEveryProgramInUse)
     ProgramRun kelvo;
     ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe", program));
     ASSERT_TRUE(WaitFor([&] { return !TopWindows(kelvo.Pid()).empty(); }, kStartMs)) << "Kelvo did not start";
+    for (HWND h : TopWindows(kelvo.Pid()))
+        ::ShowWindow(h, SW_MINIMIZE);  // out of the way of the wizard's buttons
 
     ProgramRun run;
     ASSERT_TRUE(run.Start(InstallerExe()));
