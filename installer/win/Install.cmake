@@ -69,10 +69,11 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     VERBATIM)
 
 # The driver batch files: four lines each, CR LF, run in the program folder.
-set(_bat_x64 "@echo off\r\n\"x64\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\r\ndel x86.bat\r\ndel %0\r\n")
-set(_bat_x86 "@echo off\r\n\"x86\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\r\ndel x64.bat\r\ndel %0\r\n")
-file(WRITE ${CMAKE_BINARY_DIR}/installer/x64.bat.in "${_bat_x64}")
-file(WRITE ${CMAKE_BINARY_DIR}/installer/x86.bat.in "${_bat_x86}")
+# Written only when they change, so that the package is not rebuilt for nothing.
+set(_bat_x64 "@echo off\n\"x64\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x86.bat\ndel %0\n")
+set(_bat_x86 "@echo off\n\"x86\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x64.bat\ndel %0\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x64.bat.in CONTENT "${_bat_x64}" NEWLINE_STYLE CRLF)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x86.bat.in CONTENT "${_bat_x86}" NEWLINE_STYLE CRLF)
 add_custom_command(OUTPUT ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat ${KELVO_DIST}/stm32_sys/stmcdc.inf
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/stm32_sys
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/installer/x64.bat.in ${KELVO_DIST}/x64.bat
