@@ -10,6 +10,10 @@ set(KELVO_DIST ${KELVO_ROOT}/dist/Kelvo CACHE PATH "installation folder laid out
 # Debian's scantool data, which the trouble-code file is made from at build time.
 set(KELVO_DTC_SOURCE /usr/share/scantool/codes.dat CACHE FILEPATH "code datafile dtc/en_OBDII.txt is made from")
 
+# zlib (the installer's package): linked in, so that no program needs a DLL of it.
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+
 if(KELVO_WIN)
     add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)

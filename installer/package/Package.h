@@ -1,0 +1,56 @@
+#pragma once
+// Unpacking the installer's package: minizip reads the archive straight from
+// memory through bounded hooks, and each entry goes to a target through a
+// small interface (the Windows folder in the installer, memory in the tests).
+//
+// Per entry: a name that would leave the target is skipped; a folder is
+// created; the existing settings file is kept; a file is written beside its
+// place and moved into place only when it is complete and its CRC matches, so
+// a damaged entry, a failed write or a file in use leaves the old file as it
+// was. Skipped and failed entries are counted; every entry counts for progress.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kelvo::install {
+
+// One file being written beside its final place.
+class PendingFile {
+public:
+    virtual ~PendingFile() = default;
+    virtual bool Write(const void* data, size_t size) = 0;
+    // Moves the complete file into place with its DOS attributes and time.
+    virtual bool Commit(uint32_t dosAttributes, uint32_t dosDateTime) = 0;
+    // Removes the partial file; the old one stays.
+    virtual void Abandon() = 0;
+};
+
+// Where the entries go. Paths are relative to the target, with "\" separators.
+class InstallTarget {
+public:
+    virtual ~InstallTarget() = default;
+    virtual bool CreateFolders(const std::wstring& folder) = 0;  // and its missing parents
+    virtual bool FileExists(const std::wstring& file) = 0;
+    // Null when the file cannot be started (no room, no access).
+    virtual std::unique_ptr<PendingFile> BeginFile(const std::wstring& file) = 0;
+};
+
+struct UnpackResult {
+    bool opened = false;   // the archive could be read at all
+    long long entries = 0; // entries in the central directory
+    int folders = 0;
+    int files = 0;         // files moved into place
+    int kept = 0;          // existing user files left alone
+    int skipped = 0;       // names that would leave the target
+    int failed = 0;        // damaged, unreadable or unwritable entries
+};
+
+struct UnpackEvents {
+    std::function<void(long long entries)> started;  // before the first entry
+    std::function<void()> entryDone;                  // after each entry, whatever became of it
+};
+
+UnpackResult Unpack(const void* archive, uint64_t size, InstallTarget& target, const UnpackEvents& events = {});
+
+} // namespace kelvo::install

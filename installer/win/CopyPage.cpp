@@ -1,0 +1,130 @@
+#include "installer/win/CopyPage.h"
+
+#include "framework/Thread.h"
+#include "installer/core/Folders.h"
+#include "installer/resource.h"
+#include "installer/win/Extractor.h"
+#include "installer/win/InstallDlg.h"
+#include "installer/win/Jpeg.h"
+
+#include "framework/Dc.h"
+
+namespace {
+constexpr UINT_PTR kTickTimer = 1;
+}
+
+BOOL CInstallCopyDlg::OnInitDialog()
+{
+    m_progress.SubclassDlgItem(IDC_PROGRESS, this);
+    return TRUE;
+}
+
+void CInstallCopyDlg::Layout(int cx, int cy) { m_progress.MoveWindow(10, cy - 30, cx - 20, 25); }
+
+void CInstallCopyDlg::DrawBackground(HDC dc, const RECT& rc)
+{
+    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    CMemoryDC mem(dc, cx, cy);
+    if (!mem.Ok() || !kelvo::install::DrawJpegResource(mem, IDB_BACK_COPY_FIRST + m_nFrame, rc))
+        return;
+    ::BitBlt(dc, 0, 0, cx, cy, mem, 0, 0, SRCCOPY);
+}
+
+void CInstallCopyDlg::SetProgressStep(int step)
+{
+    m_progress.m_nStep = step;
+    m_progress.SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step));
+}
+
+void CInstallCopyDlg::StartInstall(const std::wstring& base)
+{
+    m_strTarget = kelvo::install::TargetBelow(base);
+    SetTimer(kTickTimer, 100);
+    ::EnableMenuItem(::GetSystemMenu(m_pWizard->m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    m_progress.m_nLower = 0;
+    m_progress.m_nUpper = kelvo::install::kProgressEnd;
+    m_progress.m_nPos = 0;
+    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, kelvo::install::kProgressEnd));
+    m_progress.SendMessage(PBM_SETPOS, 0);
+    auto* job = new kelvo::install::ExtractJob{m_hWnd, m_strTarget, ::GetModuleHandleW(nullptr)};
+    if (!AfxBeginThread(&kelvo::install::ExtractPackage, job)) {
+        // No worker: the page goes on as after an unreadable package.
+        delete job;
+        OnProgress(kelvo::install::kReportNoPackage, 0);
+        OnProgress(kelvo::install::kReportPosition, kelvo::install::kUnpackShare);
+        OnProgress(kelvo::install::kReportUnpacked, 0);
+    }
+}
+
+void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
+{
+    using namespace kelvo::install;
+    switch (what) {
+    case kReportStep:
+        SetProgressStep(static_cast<int>(value));
+        break;
+    case kReportEntry:
+        m_progress.m_nPos += m_progress.m_nStep;
+        m_progress.SendMessage(PBM_STEPIT);
+        break;
+    case kReportPosition:
+        m_progress.m_nPos = static_cast<int>(value);
+        m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(value));
+        break;
+    case kReportUnpacked: {
+        m_bStepByTimer = 1;
+        CInstallFinishDlg& finish = m_pWizard->m_finishPage;
+        finish.m_strTarget = m_strTarget;
+        finish.SetOutcome(m_nSkipped, m_nFailed, m_bNoPackage);
+        PrepareShellLinks(m_strTarget, &finish.m_links);
+        SetProgressStep(1);
+        break;
+    }
+    case kReportSkipped:
+        m_nSkipped = static_cast<int>(value);
+        break;
+    case kReportFailed:
+        m_nFailed = static_cast<int>(value);
+        break;
+    case kReportNoPackage:
+        m_bNoPackage = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CInstallCopyDlg::OnTimer()
+{
+    if (m_bStepByTimer) {
+        m_progress.m_nPos += m_progress.m_nStep;
+        m_progress.SendMessage(PBM_STEPIT);
+    }
+    ++m_nTicks;
+    if (m_nTicks % 10 == 0) {
+        m_nFrame = m_nFrame == 12 ? 0 : m_nFrame + 1;
+        Invalidate();
+    }
+    if (m_progress.GetPos() >= kelvo::install::kProgressEnd) {
+        KillTimer(kTickTimer);
+        m_pWizard->SwitchTo(3);
+    }
+}
+
+LRESULT CInstallCopyDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case kelvo::install::WM_INSTALL_PROGRESS:
+        OnProgress(wParam, lParam);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTickTimer) {
+            OnTimer();
+            return Default();
+        }
+        break;
+    default:
+        break;
+    }
+    return CWizardPage::WindowProc(msg, wParam, lParam);
+}

@@ -1,0 +1,112 @@
+# The Windows side of the installer (included from installer/CMakeLists.txt in
+# the cross build): the wizard as a library (the Windows-side tests link it)
+# and KelvoInstall.exe, written beside the installation folder, never into it;
+# the installation folder's own pieces: devcon for both architectures, the
+# driver INF and the two driver batch files.
+
+add_library(kelvo_installer STATIC
+    win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/Jpeg.cpp win/GradientProgress.cpp
+    win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
+target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
+target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_controls kelvo_framework
+    shell32 ole32 oleaut32 uuid advapi32 gdiplus comctl32 gdi32 user32 kernel32)
+
+# The package: whatever the installation folder holds when everything else is built.
+set(KELVO_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/installer/Kelvo.zip)
+add_custom_target(kelvo_package_zip ALL
+    COMMAND ${KELVO_HOST_TOOLS}/kelvo-zippack ${KELVO_DIST} ${KELVO_PACKAGE_ZIP}
+    BYPRODUCTS ${KELVO_PACKAGE_ZIP}
+    COMMENT "Packing ${KELVO_DIST}"
+    VERBATIM)
+
+# Artwork of the wizard (drawn at build time).
+set(KELVO_INSTALL_ART_DIR ${CMAKE_BINARY_DIR}/installer/art)
+set(_install_art)
+foreach(f install_way install_finish install_set)
+    list(APPEND _install_art ${KELVO_INSTALL_ART_DIR}/${f}.jpg)
+endforeach()
+foreach(i RANGE 0 12)
+    if(i LESS 10)
+        set(i 0${i})
+    endif()
+    list(APPEND _install_art ${KELVO_INSTALL_ART_DIR}/install_copy_${i}.jpg)
+endforeach()
+add_custom_command(OUTPUT ${_install_art}
+    COMMAND ${KELVO_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/art/make_install_art.py ${KELVO_INSTALL_ART_DIR}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/art/make_install_art.py
+    COMMENT "Drawing the installer's artwork")
+add_custom_target(kelvo_install_art ALL DEPENDS ${_install_art})
+
+get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
+add_executable(KelvoInstall WIN32 win/InstallApp.cpp ${KELVO_ROOT}/framework/AppMain.cpp KelvoInstall.rc)
+target_link_libraries(KelvoInstall PRIVATE kelvo_installer)
+target_link_options(KelvoInstall PRIVATE -municode)
+target_include_directories(KelvoInstall PRIVATE
+    $<$<COMPILE_LANGUAGE:RC>:${CMAKE_CURRENT_SOURCE_DIR}>
+    $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}/installer>
+    $<$<COMPILE_LANGUAGE:RC>:${KELVO_INSTALL_ART_DIR}>
+    $<$<COMPILE_LANGUAGE:RC>:${KELVO_ART_DIR}>)
+set_source_files_properties(KelvoInstall.rc PROPERTIES OBJECT_DEPENDS
+    "${KELVO_PACKAGE_ZIP};${CMAKE_CURRENT_SOURCE_DIR}/KelvoInstall.manifest;${CMAKE_CURRENT_SOURCE_DIR}/resource.h;${_install_art};${KELVO_ART_OUTPUTS}")
+add_dependencies(KelvoInstall kelvo_package_zip kelvo_install_art kelvo_art)
+set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_parent})
+
+# devcon: x86\devcon.exe with this build's compiler, x64\devcon.exe with the x86_64 one.
+add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp)
+target_include_directories(devcon_x86 PRIVATE ${KELVO_ROOT})
+target_link_libraries(devcon_x86 PRIVATE newdev setupapi)
+target_link_options(devcon_x86 PRIVATE -municode)
+set_target_properties(devcon_x86 PROPERTIES OUTPUT_NAME devcon RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/x86)
+find_program(KELVO_CXX_X64 x86_64-w64-mingw32-g++-posix REQUIRED)
+add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/x64
+    COMMAND ${KELVO_CXX_X64} -std=c++17 -O2 -Wall -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601 -municode
+        -I${KELVO_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
+        -static -static-libgcc -static-libstdc++ -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h
+    COMMENT "devcon for x64"
+    VERBATIM)
+
+# The driver batch files: four lines each, CR LF, run in the program folder.
+# Written only when they change, so that the package is not rebuilt for nothing.
+set(_bat_x64 "@echo off\n\"x64\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x86.bat\ndel %0\n")
+set(_bat_x86 "@echo off\n\"x86\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x64.bat\ndel %0\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x64.bat.in CONTENT "${_bat_x64}" NEWLINE_STYLE CRLF)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x86.bat.in CONTENT "${_bat_x86}" NEWLINE_STYLE CRLF)
+add_custom_command(OUTPUT ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat ${KELVO_DIST}/stm32_sys/stmcdc.inf
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/stm32_sys
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/installer/x64.bat.in ${KELVO_DIST}/x64.bat
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/installer/x86.bat.in ${KELVO_DIST}/x86.bat
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/driver/stmcdc.inf ${KELVO_DIST}/stm32_sys/stmcdc.inf
+    DEPENDS ${CMAKE_BINARY_DIR}/installer/x64.bat.in ${CMAKE_BINARY_DIR}/installer/x86.bat.in
+        ${CMAKE_CURRENT_SOURCE_DIR}/driver/stmcdc.inf
+    COMMENT "Driver files into ${KELVO_DIST}")
+add_custom_target(kelvo_driver_files ALL DEPENDS ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat
+    ${KELVO_DIST}/stm32_sys/stmcdc.inf ${KELVO_DIST}/x64/devcon.exe)
+
+# The package waits for every target of the build that may write into the
+# installation folder (those of later subsystems included), not for the tests.
+function(kelvo_package_waits_for dir)
+    get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t ${_targets})
+        get_target_property(_type ${t} TYPE)
+        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer)$" AND
+           NOT _type STREQUAL "INTERFACE_LIBRARY")
+            add_dependencies(kelvo_package_zip ${t})
+        endif()
+    endforeach()
+    get_property(_subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(d ${_subdirs})
+        if(NOT d MATCHES "/tests(/|$)")
+            kelvo_package_waits_for(${d})
+        endif()
+    endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${KELVO_ROOT} CALL kelvo_package_waits_for ${KELVO_ROOT})
+
+# The unpacking's speed beside unzip (scripts/bench-install); not a test.
+add_executable(bench_install_extract bench/bench_extract.cpp)
+target_link_libraries(bench_install_extract PRIVATE kelvo_installer)
+target_link_options(bench_install_extract PRIVATE -municode)
+set_target_properties(bench_install_extract PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)

@@ -1,0 +1,104 @@
+#include "installer/win/InstallDlg.h"
+
+#include "installer/resource.h"
+
+CKelvoInstallDlg::CKelvoInstallDlg()
+    : CDialog(IDD_KELVOINSTALL_DIALOG), m_setPage(this), m_wayPage(this), m_copyPage(this), m_finishPage(this)
+{
+    m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CWizardPage* CKelvoInstallDlg::Page(int index)
+{
+    switch (index) {
+    case 0: return &m_wayPage;
+    case 1: return &m_setPage;
+    case 2: return &m_copyPage;
+    case 3: return &m_finishPage;
+    default: return nullptr;
+    }
+}
+
+BOOL CKelvoInstallDlg::OnInitDialog()
+{
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetWindowText(L"Kelvo");
+
+    m_wayPage.Create(IDD_INSTALL_WAY, this);
+    m_setPage.Create(IDD_INSTALL_SET, this);
+    m_copyPage.Create(IDD_INSTALL_COPY, this);
+    m_finishPage.Create(IDD_INSTALL_FINISH, this);
+
+    RECT rc;
+    GetClientRect(&rc);
+    m_nClientWidth = rc.right - rc.left;
+    for (int i = 0; i < 4; ++i)
+        Page(i)->MoveWindow(rc);
+    CenterWindow();
+
+    m_wayPage.ShowWindow(SW_SHOW);
+    for (int i = 1; i < 4; ++i)
+        Page(i)->ShowWindow(SW_HIDE);
+    m_nCurPage = 0;
+    return TRUE;
+}
+
+void CKelvoInstallDlg::SwitchTo(int index)
+{
+    if (index == m_nCurPage || !Page(index))
+        return;
+    if (CWizardPage* current = Page(m_nCurPage))
+        current->ShowWindow(SW_HIDE);
+    Page(index)->ShowWindow(SW_SHOW);
+    m_nCurPage = index;
+}
+
+void CKelvoInstallDlg::ConfirmQuit()
+{
+    // From the copy page on, the worker may be mid-file: only Finish ends the wizard.
+    if (m_nCurPage >= 2)
+        return;
+    if (::MessageBoxW(m_hWnd, L"Are you sure to quit the install of Kelvo ?", L"Confirm", MB_ICONQUESTION | MB_YESNO) ==
+        IDNO)
+        return;
+    CDialog::OnCancel();
+}
+
+BOOL CKelvoInstallDlg::PreTranslateMessage(MSG* msg)
+{
+    // No page ends the wizard by keyboard.
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
+        return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+LRESULT CKelvoInstallDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_PAINT:
+        if (::IsIconic(m_hWnd)) {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_hWnd, &ps);
+            RECT rc;
+            GetClientRect(&rc);
+            const int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+            const int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+            ::DrawIcon(dc, x, y, m_hIcon);
+            ::EndPaint(m_hWnd, &ps);
+            return 0;
+        }
+        break;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_CLOSE:
+        ConfirmQuit();
+        return 0;
+    case WM_LBUTTONDOWN:
+        SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+        return 0;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}

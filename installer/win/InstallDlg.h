@@ -1,0 +1,26 @@
+#pragma once
+// CKelvoInstallDlg: the borderless wizard window hosting the four pages.
+#include "installer/win/CopyPage.h"
+#include "installer/win/WizardPages.h"
+
+class CKelvoInstallDlg : public CDialog {
+public:
+    CKelvoInstallDlg();
+
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    void SwitchTo(int index);
+    // The quit question of the first two pages; unpacking and finishing cannot be left.
+    void ConfirmQuit();
+    CWizardPage* Page(int index);
+
+    int m_nClientWidth = 0;
+    int m_nCurPage = -1;
+    CInstallSetDlg m_setPage;
+    CInstallWayDlg m_wayPage;
+    CInstallCopyDlg m_copyPage;
+    CInstallFinishDlg m_finishPage;
+    HICON m_hIcon = nullptr;
+};

@@ -1,0 +1,152 @@
+#include "installer/win/Integration.h"
+
+#include "installer/core/Batch.h"
+#include "installer/core/Folders.h"
+
+#include <shellapi.h>
+
+namespace kelvo::install {
+
+namespace {
+
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvo";
+
+bool IsFile(const std::wstring& path)
+{
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void SetString(HKEY key, const wchar_t* name, const std::wstring& value)
+{
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// Creates `folder` unless a search finds something in it.
+void EnsureFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*.*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::FindClose(h);
+        return;
+    }
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+Wow64Answer AskWow64()
+{
+    typedef BOOL(WINAPI * IsWow64Fn)(HANDLE, PBOOL);
+    auto fn = reinterpret_cast<IsWow64Fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process"));
+    if (!fn)
+        return Wow64Answer::NoFunction;
+    BOOL wow64 = FALSE;
+    if (!fn(::GetCurrentProcess(), &wow64))
+        return Wow64Answer::Failed;
+    return wow64 ? Wow64Answer::Yes : Wow64Answer::No;
+}
+
+} // namespace
+
+IShellLinkW* CreateProgramLink(const std::wstring& path, const std::wstring& description)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link))) ||
+        !link)
+        return nullptr;
+    link->SetPath(path.c_str());
+    link->SetWorkingDirectory(FolderOfPath(path).c_str());
+    link->SetDescription(description.c_str());
+    return link;
+}
+
+int SaveShortcut(int csidl, const std::wstring& name, bool inSubFolder, IShellLinkW* link)
+{
+    if (!link)
+        return 0;
+    wchar_t folder[MAX_PATH] = {};
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &item)) || !item)
+        return 0;
+    const BOOL got = ::SHGetPathFromIDListW(item, folder);
+    ::CoTaskMemFree(item);
+    if (!got || !folder[0])
+        return 0;
+    std::wstring file = folder;
+    if (inSubFolder) {
+        EnsureFolder(file + L"\\ZENDRIX");
+        EnsureFolder(file + L"\\ZENDRIX\\Kelvo");
+        file += L"\\ZENDRIX\\Kelvo\\" + name;
+    } else {
+        file += L"\\" + name;
+    }
+    IPersistFile* persist = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) || !persist)
+        return 0;
+    const HRESULT saved = persist->Save(file.c_str(), TRUE);
+    persist->Release();
+    return SUCCEEDED(saved) ? 1 : 0;
+}
+
+void PrepareShellLinks(const std::wstring& target, ShellLinks* links)
+{
+    ::CoInitialize(nullptr);
+    links->program = CreateProgramLink(ProgramFile(target, L"Kelvo.exe"), L"Launch Kelvo");
+    links->uninstaller = CreateProgramLink(ProgramFile(target, L"Uninstall.exe"), L"Uninstall Kelvo");
+}
+
+void ReleaseShellLinks(ShellLinks* links)
+{
+    for (IShellLinkW** link : {&links->program, &links->uninstaller}) {
+        if (*link) {
+            (*link)->Release();
+            *link = nullptr;
+        }
+    }
+}
+
+void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
+{
+    const std::wstring dozaz = ProgramFile(target, L"Dozaz.exe");
+    const std::wstring kelvo = ProgramFile(target, L"Kelvo.exe");
+    const std::wstring uninstaller = ProgramFile(target, L"Uninstall.exe");
+    const bool haveDozaz = IsFile(dozaz), haveKelvo = IsFile(kelvo), haveUninstaller = IsFile(uninstaller);
+
+    if (haveDozaz) {
+        ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
+        HKEY run = nullptr;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+            SetString(run, L"Kelvo Dozaz", dozaz);
+            ::RegCloseKey(run);
+        }
+    }
+
+    if (haveKelvo)
+        SaveShortcut(CSIDL_PROGRAMS, L"Kelvo.lnk", true, links.program);
+    if (haveUninstaller)
+        SaveShortcut(CSIDL_PROGRAMS, L"Uninstall.lnk", true, links.uninstaller);
+    if (haveKelvo)
+        SaveShortcut(CSIDL_DESKTOPDIRECTORY, L"Kelvo.lnk", false, links.program);
+
+    if (haveUninstaller) {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            SetString(key, L"DisplayIcon", kelvo);
+            SetString(key, L"UninstallString", uninstaller);
+            SetString(key, L"DisplayVersion", L"1.00");
+            SetString(key, L"DisplayName", L"Kelvo");
+            SetString(key, L"Publisher", L"Zendrix");
+            ::RegCloseKey(key);
+        }
+    }
+
+    const std::wstring batch = ProgramFile(target, DriverBatchFile(AskWow64()));
+    if (IsFile(batch))
+        ::ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, ProgramFolder(target).c_str(), SW_SHOW);
+}
+
+} // namespace kelvo::install

@@ -1,0 +1,61 @@
+#include "installer/win/Jpeg.h"
+
+#include <cstring>
+
+namespace kelvo::install {
+
+IPicture* LoadJpegResource(UINT id)
+{
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"JPG");
+    if (!res)
+        return nullptr;
+    const DWORD size = ::SizeofResource(module, res);
+    HGLOBAL loaded = ::LoadResource(module, res);
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (!bytes || size == 0)
+        return nullptr;
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block)
+        return nullptr;
+    void* dst = ::GlobalLock(block);
+    if (!dst) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(dst, bytes, size);
+    ::GlobalUnlock(block);
+    IStream* stream = nullptr;
+    // The stream frees the block when it is released.
+    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    IPicture* picture = nullptr;
+    const HRESULT hr = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                        reinterpret_cast<void**>(&picture));
+    stream->Release();
+    return SUCCEEDED(hr) ? picture : nullptr;
+}
+
+void DrawPicture(HDC dc, IPicture* picture, const RECT& rect)
+{
+    OLE_XSIZE_HIMETRIC w = 0;
+    OLE_YSIZE_HIMETRIC h = 0;
+    picture->get_Width(&w);
+    picture->get_Height(&h);
+    // HIMETRIC runs upwards: start at the bottom and go up by the height.
+    picture->Render(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0, h, w, -h, nullptr);
+}
+
+bool DrawJpegResource(HDC dc, UINT id, const RECT& rect)
+{
+    IPicture* picture = LoadJpegResource(id);
+    if (!picture)
+        return false;
+    DrawPicture(dc, picture, rect);
+    picture->Release();
+    return true;
+}
+
+} // namespace kelvo::install

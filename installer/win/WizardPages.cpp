@@ -1,0 +1,265 @@
+#include "installer/win/WizardPages.h"
+
+#include "installer/core/Folders.h"
+#include "installer/resource.h"
+#include "installer/win/Folder.h"
+#include "installer/win/InstallDlg.h"
+#include "installer/win/Jpeg.h"
+#include "ui/controls/Drawing.h"
+
+#include "framework/Dc.h"
+
+namespace {
+
+constexpr UINT_PTR kQuickTimer = 3;
+constexpr UINT_PTR kCustomTimer = 1;
+constexpr UINT kStartDelayMs = 800;  // lets the copy page paint before the unpacking starts
+
+} // namespace
+
+// ---------------------------------------------------------------- common
+
+CWizardPage::~CWizardPage() { delete[] m_pSysButtons; }
+
+void CWizardPage::CreateSysButtons()
+{
+    if (m_pSysButtons)
+        return;
+    const int w = m_pWizard->m_nClientWidth;
+    m_pSysButtons = new ClrButton[2];
+    m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, RECT{w - 45, 0, w, 26}, this, IDC_SYS_CLOSE);
+    m_pSysButtons[0].SetStripId(IDB_BTN_CLOSE);
+    m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, RECT{w - 76, 0, w - 45, 26}, this, IDC_SYS_MINIMIZE);
+    m_pSysButtons[1].SetStripId(IDB_BTN_MINIMIZE);
+    if (!CloseEnabled())
+        m_pSysButtons[0].EnableWindow(FALSE);
+    for (int i = 0; i < 2; ++i)
+        m_pSysButtons[i].Invalidate();
+}
+
+void CWizardPage::DrawBackground(HDC dc, const RECT& rc) { kelvo::install::DrawJpegResource(dc, BackgroundId(), rc); }
+
+LRESULT CWizardPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SIZE:
+        if (HasControls()) {
+            Layout(LOWORD(lParam), HIWORD(lParam));
+            CreateSysButtons();
+        }
+        return 0;
+    case WM_PAINT: {
+        // Nothing to paint over the background (BeginPaint has it erased).
+        CPaintDC dc(m_hWnd);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        RECT rc;
+        GetClientRect(&rc);
+        DrawBackground(reinterpret_cast<HDC>(wParam), rc);
+        return TRUE;
+    }
+    case WM_CLRBUTTON_CLICK:
+        if (wParam == IDC_SYS_CLOSE)
+            m_pWizard->ConfirmQuit();
+        else if (wParam == IDC_SYS_MINIMIZE)
+            ::ShowWindow(m_pWizard->m_hWnd, SW_MINIMIZE);
+        return 0;
+    default:
+        return CPage::WindowProc(msg, wParam, lParam);
+    }
+}
+
+// ---------------------------------------------------------------- way page
+
+BOOL CInstallWayDlg::OnInitDialog()
+{
+    m_btnQuick.Attach(IDC_QUICK_INSTALL, this);
+    m_btnCustom.Attach(IDC_CUSTOM_INSTALL, this);
+    return TRUE;
+}
+
+void CInstallWayDlg::Layout(int cx, int cy)
+{
+    const int t = (cx - 400) / 2;
+    m_btnQuick.MoveWindow(t, cy - 80, 160, 60);
+    m_btnCustom.MoveWindow(t + 240, cy - 80, 160, 60);
+}
+
+LRESULT CInstallWayDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDC_QUICK_INSTALL) {
+            m_pWizard->SwitchTo(2);
+            SetTimer(kQuickTimer, kStartDelayMs);
+            return 0;
+        }
+        if (LOWORD(wParam) == IDC_CUSTOM_INSTALL) {
+            m_pWizard->SwitchTo(1);
+            return 0;
+        }
+    }
+    if (msg == WM_TIMER && wParam == kQuickTimer) {
+        KillTimer(kQuickTimer);
+        m_pWizard->m_copyPage.StartInstall(m_strQuickBase);
+        return 0;
+    }
+    return CWizardPage::WindowProc(msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- custom page
+
+CInstallSetDlg::CInstallSetDlg(CKelvoInstallDlg* wizard) : CWizardPage(130, 136, wizard)
+{
+    m_strDefaultBase = kelvo::install::DefaultBase();
+}
+
+CInstallSetDlg::~CInstallSetDlg()
+{
+    for (HBRUSH& b : m_brushes) {
+        if (b)
+            ::DeleteObject(b);
+        b = nullptr;
+    }
+}
+
+BOOL CInstallSetDlg::OnInitDialog()
+{
+    m_brushes[0] = ::CreateSolidBrush(0xE9A854);
+    m_brushes[1] = ::CreateSolidBrush(0xE9A854);
+    m_brushes[2] = ::CreateSolidBrush(0xFDC860);
+    m_brushes[3] = ::CreateSolidBrush(0xE7AC49);
+    m_edit.SubclassDlgItem(IDC_PATH_EDIT, this);
+    m_edit.m_outerNormal = m_brushes[0];
+    m_edit.m_innerNormal = m_brushes[1];
+    m_edit.m_outerHover = m_brushes[2];
+    m_edit.m_innerActive = m_brushes[3];
+    m_btnBrowse.Attach(IDC_BROWSE, this);
+    m_btnInstall.Attach(IDC_INSTALL, this);
+    m_btnBack.Attach(IDC_BACK, this);
+    ::SendDlgItemMessageW(m_hWnd, IDC_PATH_LABEL, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
+    m_edit.SetFont(g_pFont16);
+    m_edit.SetWindowText(m_strDefaultBase);
+    m_pWizard->m_wayPage.m_strQuickBase = m_strDefaultBase;
+    return TRUE;
+}
+
+void CInstallSetDlg::Layout(int cx, int cy)
+{
+    // 88 wide, not 80: the label in the bold 16-pixel font needs it.
+    ::MoveWindow(GetDlgItem(IDC_PATH_LABEL), 10, cy - 105, 88, 24, TRUE);
+    m_edit.MoveWindow(100, cy - 109, cx - 170, 24);
+    m_btnBrowse.MoveWindow(cx - 60, cy - 109, 50, 24);
+    const int u = (cx - 240) / 3;
+    m_btnInstall.MoveWindow(u, cy - 65, 120, 45);
+    m_btnBack.MoveWindow(2 * u + 120, cy - 65, 120, 45);
+}
+
+LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        switch (LOWORD(wParam)) {
+        case IDC_BROWSE: {
+            std::wstring folder;
+            // Cancel, or an item with no file-system folder, leaves the edit as it was.
+            if (kelvo::install::BrowseForBase(m_hWnd, &folder))
+                m_edit.SetWindowText(folder);
+            return 0;
+        }
+        case IDC_INSTALL:
+            m_pWizard->SwitchTo(2);
+            SetTimer(kCustomTimer, kStartDelayMs);
+            return 0;
+        case IDC_BACK:
+            m_pWizard->SwitchTo(0);
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kCustomTimer) {
+            KillTimer(kCustomTimer);
+            m_pWizard->m_copyPage.StartInstall(kelvo::install::ChosenBase(m_edit.GetWindowText(), m_strDefaultBase));
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) != m_edit.m_hWnd) {
+            ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));  // on the dark background
+            return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+        }
+        break;
+    default:
+        break;
+    }
+    return CWizardPage::WindowProc(msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- finish page
+
+std::wstring OutcomeText(const std::wstring& programFolder, int skipped, int failed, bool noPackage)
+{
+    if (noPackage)
+        return L"The package inside the installer could not be read: nothing was installed.";
+    std::wstring text = L"Kelvo is installed in " + programFolder + L".";
+    if (skipped > 0)
+        text += L"\n";
+    if (skipped == 1)
+        text += L"1 entry of the package was skipped: its name leads outside the installation folder.";
+    else if (skipped > 1)
+        text += std::to_wstring(skipped) + L" entries of the package were skipped: their names lead outside the installation folder.";
+    if (failed > 0) {
+        text += L"\n";
+        text += failed == 1 ? L"1 file could not be written (in use, damaged or no room); any old version of it is unchanged."
+                            : std::to_wstring(failed) +
+                                  L" files could not be written (in use, damaged or no room); any old versions of them are unchanged.";
+    }
+    return text;
+}
+
+CInstallFinishDlg::~CInstallFinishDlg() { kelvo::install::ReleaseShellLinks(&m_links); }
+
+BOOL CInstallFinishDlg::OnInitDialog()
+{
+    m_btnFinish.Attach(IDC_FINISH, this);
+    ::SendDlgItemMessageW(m_hWnd, IDC_OUTCOME, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
+    return TRUE;
+}
+
+void CInstallFinishDlg::SetOutcome(int skipped, int failed, bool noPackage)
+{
+    SetDlgItemText(IDC_OUTCOME, OutcomeText(kelvo::install::ProgramFolder(m_strTarget), skipped, failed, noPackage));
+}
+
+void CInstallFinishDlg::Layout(int cx, int cy)
+{
+    m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
+    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 125, cx - 40, 58, TRUE);
+}
+
+void CInstallFinishDlg::OnFinish()
+{
+    kelvo::install::IntegrateInstallation(m_strTarget, m_links);
+    kelvo::install::ReleaseShellLinks(&m_links);
+    m_pWizard->EndDialog(IDCANCEL);
+}
+
+LRESULT CInstallFinishDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_FINISH) {
+        OnFinish();
+        return 0;
+    }
+    if (msg == WM_CTLCOLORSTATIC) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+    }
+    return CWizardPage::WindowProc(msg, wParam, lParam);
+}

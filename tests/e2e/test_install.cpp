@@ -1,0 +1,745 @@
+// KelvoInstall.exe under Wine and Xvfb, driven by real clicks: the quit
+// question, a package with escaping and damaged entries, Quick Install to the
+// default folder (tree, shortcuts, registry, Dozaz, the driver batch, Kelvo
+// not started), a reinstall over running programs, Custom Install to a typed
+// relative folder, and Uninstall. The tests run in this order and share the Wine prefix's state.
+//
+// Architecture: the 32-bit installer in Wine's 64-bit prefix is a WoW64
+// process: "Program Files (x86)" and x64.bat. The x86_64 test build is no
+// WoW64 process: "Program Files" and x86.bat.
+#include "e2e/support/driver.h"
+#include "e2e/support/scenario.h"
+#include "tools/zippack/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+using namespace kelvo::e2e;
+
+namespace {
+
+constexpr DWORD kInstallMs = 120000;  // unpacking plus the 13 s closing animation, on a loaded machine
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvo";
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+bool Is64BitTestBuild() { return Env(L"KELVO_WINE_ARCH") == L"win64"; }
+
+std::wstring DistFolder() { return WindowsPathOf(Narrow(Env(L"KELVO_DIST"))); }
+std::wstring InstallerExe()
+{
+    std::wstring dist = DistFolder();
+    return dist.substr(0, dist.rfind(L'\\')) + L"\\KelvoInstall.exe";
+}
+
+// The companion programs are built elsewhere: required only when they were in
+// the installation folder when the tests were configured.
+bool CompanionExpected(const std::wstring& name)
+{
+    const std::wstring list = L"," + Env(L"KELVO_COMPANIONS") + L",";
+    return list.find(L"," + name + L",") != std::wstring::npos;
+}
+#define REQUIRE_COMPANION(name)                                                                        \
+    if (!CompanionExpected(name))                                                                      \
+    GTEST_SKIP() << Narrow(name) << " was not in the installation folder when the tests were configured"
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+std::wstring DefaultProgramFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\ZENDRIX\\Kelvo"; }
+
+bool Exists(const std::wstring& p) { return ::GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Relative paths of everything below a folder ("dir\" for folders).
+void ListTree(const std::wstring& root, const std::wstring& rel, std::set<std::wstring>& out)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((root + L"\\" + rel + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.insert(rel + name + L"\\");
+            ListTree(root, rel + name + L"\\", out);
+        } else {
+            out.insert(rel + name);
+        }
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    std::set<std::wstring> all;
+    ListTree(dir, L"", all);
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const std::wstring p = dir + L"\\" + *it;
+        ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (it->back() == L'\\')
+            ::RemoveDirectoryW(p.c_str());
+        else
+            ::DeleteFileW(p.c_str());
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+// Image paths of the running processes.
+std::vector<std::wstring> RunningImages()
+{
+    std::vector<std::wstring> out;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
+        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
+        if (!p)
+            continue;
+        wchar_t image[1024];
+        DWORD n = 1024;
+        if (::QueryFullProcessImageNameW(p, 0, image, &n))
+            out.push_back(image);
+        ::CloseHandle(p);
+    }
+    ::CloseHandle(snap);
+    return out;
+}
+
+bool SameNoCase(const std::wstring& a, const std::wstring& b) { return ::lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+bool EndsNoCase(const std::wstring& s, const std::wstring& tail)
+{
+    return s.size() >= tail.size() && SameNoCase(s.substr(s.size() - tail.size()), tail);
+}
+bool IsRunning(const std::wstring& exe)
+{
+    for (const auto& image : RunningImages())
+        if (SameNoCase(image, exe))
+            return true;
+    return false;
+}
+
+// One run of an installer (or uninstaller). Its process and all it starts
+// belong to a job whose notifications record each program started.
+class ProgramRun {
+public:
+    ~ProgramRun()
+    {
+        m_stop = true;
+        if (m_watch.joinable())
+            m_watch.join();
+        if (m_pi.hProcess) {
+            if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+                ::TerminateProcess(m_pi.hProcess, 255);
+            ::CloseHandle(m_pi.hProcess);
+            ::CloseHandle(m_pi.hThread);
+        }
+        for (HANDLE p : m_processes)
+            if (p)
+                ::CloseHandle(p);
+        if (m_job)
+            ::CloseHandle(m_job);
+        if (m_port)
+            ::CloseHandle(m_port);
+    }
+
+    bool Start(const std::wstring& exe, const std::wstring& folder = L"")
+    {
+        m_job = ::CreateJobObjectW(nullptr, nullptr);
+        m_port = ::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+        JOBOBJECT_ASSOCIATE_COMPLETION_PORT assoc{};
+        assoc.CompletionKey = m_job;
+        assoc.CompletionPort = m_port;
+        ::SetInformationJobObject(m_job, JobObjectAssociateCompletionPortInformation, &assoc, sizeof assoc);
+        m_watch = std::thread([this] { Watch(); });
+        std::wstring cmd = L"\"" + exe + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &si, &m_pi)) {
+            m_pi = {};
+            return false;
+        }
+        ::AssignProcessToJobObject(m_job, m_pi.hProcess);
+        ::ResumeThread(m_pi.hThread);
+        return true;
+    }
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    bool Ended(DWORD ms)
+    {
+        return WaitFor([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, ms);
+    }
+    std::vector<std::wstring> Started()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<std::wstring> out;
+        for (HANDLE p : m_processes) {
+            wchar_t image[1024] = L"?";
+            DWORD n = 1024;
+            if (p)
+                ::QueryFullProcessImageNameW(p, 0, image, &n);
+            out.push_back(image);
+        }
+        return out;
+    }
+    bool StartedOne(const std::wstring& tail)
+    {
+        for (const auto& s : Started())
+            if (EndsNoCase(s, tail))
+                return true;
+        return false;
+    }
+
+private:
+    void Watch()
+    {
+        while (!m_stop) {
+            DWORD what = 0;
+            ULONG_PTR key = 0;
+            LPOVERLAPPED ov = nullptr;
+            if (!::GetQueuedCompletionStatus(m_port, &what, &key, &ov, 100))
+                continue;
+            if (what != JOB_OBJECT_MSG_NEW_PROCESS)
+                continue;
+            // Just created, the process may not know its image yet: keep it
+            // open and ask when the test does.
+            const DWORD pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(ov));
+            HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_processes.push_back(p);
+        }
+    }
+
+    PROCESS_INFORMATION m_pi{};
+    HANDLE m_job = nullptr;
+    HANDLE m_port = nullptr;
+    std::thread m_watch;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<HANDLE> m_processes;
+};
+
+// The wizard and its pages, found by their controls.
+class Wizard {
+public:
+    explicit Wizard(ProgramRun& run) : m_run(run) {}
+
+    bool Open()
+    {
+        WaitFor(
+            [&] {
+                for (HWND h : TopWindows(m_run.Pid()))
+                    if (ClassOf(h) == L"#32770" && WindowText(h) == L"Kelvo") {
+                        m_main = h;
+                        return PageWith(1001) != nullptr;
+                    }
+                return false;
+            },
+            kStartMs);
+        if (!m_main)
+            return false;
+        // Input reaches the window only once the display has mapped it.
+        WaitFor([&] { return ::GetForegroundWindow() == m_main; }, 10000);
+        ::Sleep(500);
+        return true;
+    }
+    HWND Main() const { return m_main; }
+    // The page that holds control `id` (1001 way, 1010 custom, progress 1005 copy, 1008 finish).
+    HWND PageWith(int id) const
+    {
+        HWND found = nullptr;
+        for (HWND page = ::GetWindow(m_main, GW_CHILD); page; page = ::GetWindow(page, GW_HWNDNEXT))
+            if (::GetDlgItem(page, id) && (id != 1005 || ClassOf(::GetDlgItem(page, id)) == L"msctls_progress32"))
+                found = page;
+        return found;
+    }
+    bool Shows(int id) const
+    {
+        HWND page = PageWith(id);
+        return page && ::IsWindowVisible(page);
+    }
+    bool WaitShows(int id, DWORD ms) { return WaitFor([&] { return Shows(id); }, ms); }
+    // A real click in the middle of a page's button, once no other window covers it.
+    void Click(int pageControl, int id)
+    {
+        HWND button = ::GetDlgItem(PageWith(pageControl), id);
+        RECT r;
+        ::GetClientRect(button, &r);
+        POINT p{r.right / 2, r.bottom / 2};
+        ::ClientToScreen(button, &p);
+        WaitFor(
+            [&] {
+                if (::WindowFromPoint(p) == button)
+                    return true;
+                ::SetForegroundWindow(m_main);
+                ::BringWindowToTop(m_main);
+                return false;
+            },
+            10000, 100);
+        ClickClient(button, r.right / 2, r.bottom / 2);
+    }
+    // A message box of the installer with this caption, or null.
+    HWND WaitBox(const std::wstring& caption, DWORD ms)
+    {
+        HWND box = nullptr;
+        WaitFor(
+            [&] {
+                for (HWND h : TopWindows(m_run.Pid()))
+                    if (h != m_main && ClassOf(h) == L"#32770" && WindowText(h) == caption)
+                        box = h;
+                return box != nullptr;
+            },
+            ms);
+        return box;
+    }
+    std::wstring Outcome() const { return WindowText(::GetDlgItem(PageWith(1008), 1009)); }
+
+    // From the way page to the finish page; false when a page did not come.
+    bool QuickInstall()
+    {
+        Click(1001, 1001);
+        return WaitShows(1005, 10000) && WaitShows(1008, kInstallMs);
+    }
+
+private:
+    ProgramRun& m_run;
+    HWND m_main = nullptr;
+};
+
+// Shortcut target, working folder and description through IShellLinkW.
+struct LinkData {
+    std::wstring path, folder, description;
+    bool loaded = false;
+};
+LinkData ReadLink(const std::wstring& file)
+{
+    LinkData d;
+    IShellLinkW* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link))))
+        return d;
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+        if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+            wchar_t buf[MAX_PATH] = {};
+            link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH);
+            d.path = buf;
+            buf[0] = 0;
+            link->GetWorkingDirectory(buf, MAX_PATH);
+            d.folder = buf;
+            buf[0] = 0;
+            link->GetDescription(buf, MAX_PATH);
+            d.description = buf;
+            d.loaded = true;
+        }
+        persist->Release();
+    }
+    link->Release();
+    return d;
+}
+
+// A REG_SZ value with its terminating null, or "<type/size>" when it is not one.
+std::wstring RegString(const wchar_t* key, const wchar_t* name)
+{
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+        return L"<no key>";
+    wchar_t buf[1024] = {};
+    DWORD type = 0, size = sizeof buf - sizeof(wchar_t);
+    const LONG r = ::RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    ::RegCloseKey(h);
+    if (r != ERROR_SUCCESS)
+        return L"<no value>";
+    const size_t chars = size / sizeof(wchar_t);
+    if (type != REG_SZ || chars == 0 || buf[chars - 1] != 0)
+        return L"<not a terminated REG_SZ>";
+    return buf;
+}
+bool KeyExists(const wchar_t* key)
+{
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(h);
+    return true;
+}
+
+std::wstring ProgramsLink(const wchar_t* name) { return SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo\\" + name; }
+std::wstring DesktopLink() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Kelvo.lnk"; }
+
+// What the quick install left, for the tests that look at it.
+struct QuickResult {
+    bool done = false;
+    bool reinstalled = false;
+    std::vector<std::wstring> started;
+} g_quick;
+
+// The prefix lives across runs: what an interrupted run installed goes first.
+void ForgetEarlierInstallations()
+{
+    const std::wstring program = DefaultProgramFolder();
+    if (Exists(program) || KeyExists(kUninstallKey))
+        std::printf("removing the installation an earlier run left\n");
+    RemoveTree(program);
+    ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
+    ::DeleteFileW(ProgramsLink(L"Kelvo.lnk").c_str());
+    ::DeleteFileW(ProgramsLink(L"Uninstall.lnk").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX").c_str());
+    ::DeleteFileW(DesktopLink().c_str());
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run, L"Kelvo Dozaz");
+        ::RegCloseKey(run);
+    }
+}
+
+class Installer : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ::CoInitialize(nullptr);
+        ForgetEarlierInstallations();
+    }
+};
+
+// Runs Uninstall.exe of an installation and answers its question with Yes.
+void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
+{
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(programFolder + L"\\Uninstall.exe"));
+    HWND box = WaitWindow(run.Pid(), L"Kelvo", kStartMs);
+    ASSERT_NE(box, nullptr) << "no question";
+    if (screenshot)
+        Screenshot(box, screenshot);
+    ASSERT_TRUE(PressButton(box, IDYES));
+    EXPECT_TRUE(run.Ended(60000));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(programFolder); }, 60000)) << "the folder stays";
+}
+
+TEST_F(Installer, QuitQuestionOnTheFirstPage)
+{
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(InstallerExe()));
+    Wizard wizard(run);
+    ASSERT_TRUE(wizard.Open());
+    ::Sleep(500);
+    Screenshot(wizard.Main(), L"install-page-way");
+
+    wizard.Click(1001, 10087);  // the close button
+    HWND box = wizard.WaitBox(L"Confirm", 20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(ChildTexts(box).find(L"Are you sure to quit the install of Kelvo ?"), std::wstring::npos);
+    Screenshot(box, L"install-quit-question");
+    PressButton(box, IDNO);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 10000));
+    EXPECT_FALSE(run.Ended(500)) << "No keeps the wizard";
+
+    ::PostMessageW(wizard.Main(), WM_CLOSE, 0, 0);
+    box = wizard.WaitBox(L"Confirm", 20000);
+    ASSERT_NE(box, nullptr) << "WM_CLOSE asks too";
+    PressButton(box, IDYES);
+    EXPECT_TRUE(run.Ended(20000));
+    EXPECT_FALSE(Exists(DefaultProgramFolder()));
+}
+
+TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
+{
+    ScratchFolder scratch("crafted");
+    const std::wstring exe = scratch.Windows("KelvoInstall.exe");
+    ASSERT_TRUE(::CopyFileW(InstallerExe().c_str(), exe.c_str(), FALSE));
+    std::vector<kelvo::zip::Entry> entries{kelvo::zip::FolderEntry("Kelvo/", 0, 0),
+                                           kelvo::zip::FileEntry("Kelvo/readme.txt", "fine", 0, 0),
+                                           kelvo::zip::FileEntry("../escaped.txt", "outside", 0, 0),
+                                           kelvo::zip::FileEntry("Kelvo/damaged.txt", std::string(4000, 'x'), 0, 0)};
+    entries[3].forceCrc = true;
+    entries[3].crc = 12345;
+    const std::string zip = kelvo::zip::BuildArchive(entries);
+    HANDLE update = ::BeginUpdateResourceW(exe.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(::UpdateResourceW(update, L"ZIP", MAKEINTRESOURCEW(133), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                  const_cast<char*>(zip.data()), static_cast<DWORD>(zip.size())));
+    ASSERT_TRUE(::EndUpdateResourceW(update, FALSE));
+
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(exe));
+    Wizard wizard(run);
+    ASSERT_TRUE(wizard.Open());
+    wizard.Click(1001, 1002);  // Custom Install
+    ASSERT_TRUE(wizard.WaitShows(1010, 10000));
+    const std::wstring base = scratch.Windows("base");
+    ::SendMessageW(::GetDlgItem(wizard.PageWith(1010), 1002), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(base.c_str()));
+    wizard.Click(1010, 1004);  // Install
+    ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
+    ::Sleep(300);
+    Screenshot(wizard.Main(), L"install-page-finish-skipped-and-failed");
+    const std::wstring outcome = wizard.Outcome();
+    EXPECT_NE(outcome.find(L"1 entry of the package was skipped"), std::wstring::npos) << Narrow(outcome);
+    EXPECT_NE(outcome.find(L"1 file could not be written"), std::wstring::npos) << Narrow(outcome);
+    EXPECT_EQ(ReadWholeFile(base + L"\\ZENDRIX\\Kelvo\\readme.txt"), "fine");
+    EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\Kelvo\\damaged.txt"));
+    EXPECT_FALSE(Exists(base + L"\\escaped.txt"));
+    EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\escaped.txt"));
+
+    wizard.Click(1008, 1008);  // Finish: nothing of the program is there to integrate
+    EXPECT_TRUE(run.Ended(30000));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(ProgramsLink(L"Kelvo.lnk")));
+    EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+TEST_F(Installer, QuickInstallToTheDefaultFolder)
+{
+    const std::wstring program = DefaultProgramFolder();
+    EXPECT_EQ(program.find(L"Program Files (x86)") != std::wstring::npos, !Is64BitTestBuild())
+        << "the 32-bit installer is a WoW64 process: " << Narrow(program);
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(InstallerExe()));
+    Wizard wizard(run);
+    ASSERT_TRUE(wizard.Open());
+    wizard.Click(1001, 1001);  // Quick Install
+    ASSERT_TRUE(wizard.WaitShows(1005, 10000));
+    ::Sleep(1500);
+    Screenshot(wizard.Main(), L"install-page-copy");
+    // Unpacking: closing is ignored, nothing is asked.
+    ::PostMessageW(wizard.Main(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.WaitBox(L"Confirm", 1500), nullptr) << "WM_CLOSE while unpacking asked to quit";
+    ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
+    ::PostMessageW(wizard.Main(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.WaitBox(L"Confirm", 1500), nullptr) << "WM_CLOSE on the finish page asked to quit";
+    ::Sleep(300);
+    Screenshot(wizard.Main(), L"install-page-finish");
+    EXPECT_NE(wizard.Outcome().find(L"Kelvo is installed in " + program), std::wstring::npos) << Narrow(wizard.Outcome());
+    wizard.Click(1008, 1008);
+    ASSERT_TRUE(run.Ended(30000));
+    // The batch runs on its own; it ends by deleting itself.
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000))
+        << "a driver batch file stays";
+    ::Sleep(500);
+    g_quick.started = run.Started();
+    g_quick.done = true;
+}
+
+TEST_F(Installer, InstalledTreeEqualsTheInstallationFolder)
+{
+    ASSERT_TRUE(g_quick.done);
+    std::set<std::wstring> dist, installed;
+    ListTree(DistFolder(), L"", dist);
+    ListTree(DefaultProgramFolder(), L"", installed);
+    // The driver batch files delete themselves once they have run.
+    dist.erase(L"x64.bat");
+    dist.erase(L"x86.bat");
+    EXPECT_EQ(installed, dist);
+    for (const auto& rel : dist) {
+        if (rel.back() != L'\\') {
+            EXPECT_TRUE(ReadWholeFile(DistFolder() + L"\\" + rel) == ReadWholeFile(DefaultProgramFolder() + L"\\" + rel))
+                << Narrow(rel);
+        }
+    }
+}
+
+TEST_F(Installer, ShortcutsResolveToTheProgramAndTheUninstaller)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    const LinkData start = ReadLink(ProgramsLink(L"Kelvo.lnk"));
+    const LinkData uninstall = ReadLink(ProgramsLink(L"Uninstall.lnk"));
+    const LinkData desktop = ReadLink(DesktopLink());
+    for (const LinkData* l : {&start, &desktop}) {
+        ASSERT_TRUE(l->loaded);
+        EXPECT_TRUE(SameNoCase(l->path, program + L"\\Kelvo.exe")) << Narrow(l->path);
+        EXPECT_TRUE(SameNoCase(l->folder, program)) << Narrow(l->folder);
+        EXPECT_EQ(l->description, L"Launch Kelvo");
+    }
+    ASSERT_TRUE(uninstall.loaded);
+    EXPECT_TRUE(SameNoCase(uninstall.path, program + L"\\Uninstall.exe")) << Narrow(uninstall.path);
+    EXPECT_TRUE(SameNoCase(uninstall.folder, program));
+    EXPECT_EQ(uninstall.description, L"Uninstall Kelvo");
+}
+
+TEST_F(Installer, UninstallEntryHasItsFiveValues)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayIcon"), program + L"\\Kelvo.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayVersion"), L"1.00");
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayName"), L"Kelvo");
+    EXPECT_EQ(RegString(kUninstallKey, L"Publisher"), L"Zendrix");
+}
+
+TEST_F(Installer, DozazRunsAndRunsAtLogon)
+{
+    ASSERT_TRUE(g_quick.done);
+    REQUIRE_COMPANION(L"Dozaz.exe");
+    const std::wstring dozaz = DefaultProgramFolder() + L"\\Dozaz.exe";
+    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), dozaz);
+    EXPECT_TRUE(WaitFor([&] { return IsRunning(dozaz); }, 20000));
+}
+
+TEST_F(Installer, TheDriverBatchOfThisArchitectureRanAndKelvoDidNot)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring expected = Is64BitTestBuild() ? L"\\x86\\devcon.exe" : L"\\x64\\devcon.exe";
+    const std::wstring other = Is64BitTestBuild() ? L"\\x64\\devcon.exe" : L"\\x86\\devcon.exe";
+    std::wstring started;
+    bool ran = false, otherRan = false, kelvo = false;
+    for (const auto& s : g_quick.started) {
+        started += s + L"\n";
+        ran |= EndsNoCase(s, expected);
+        otherRan |= EndsNoCase(s, other);
+        kelvo |= EndsNoCase(s, L"\\Kelvo.exe");
+    }
+    EXPECT_TRUE(ran) << "started:\n" << Narrow(started);
+    EXPECT_FALSE(otherRan);
+    EXPECT_FALSE(kelvo) << "the installer does not start Kelvo";
+    EXPECT_FALSE(IsRunning(DefaultProgramFolder() + L"\\Kelvo.exe"));
+}
+
+TEST_F(Installer, AReinstallKeepsTheSettingsAndEveryProgramInUse)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    const std::string mine = "[Setting]\r\nLanguage = 9\r\nSkin = 3\r\n[Update]\r\nQB345= V2.34\r\n";
+    {
+        FILE* f = _wfopen((program + L"\\Kelvo.cfg").c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        fwrite(mine.data(), 1, mine.size(), f);
+        fclose(f);
+    }
+    ::DeleteFileW((program + L"\\language\\en_TEXT.cbf").c_str());
+    // A Kelvo.exe of its own (bytes appended still run), running from the folder.
+    const std::string running = ReadWholeFile(program + L"\\Kelvo.exe") + "kelvo running build";
+    {
+        FILE* f = _wfopen((program + L"\\Kelvo.exe").c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        fwrite(running.data(), 1, running.size(), f);
+        fclose(f);
+    }
+    ProgramRun kelvo;
+    ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe", program));
+    ASSERT_TRUE(WaitFor([&] { return !TopWindows(kelvo.Pid()).empty(); }, kStartMs)) << "Kelvo did not start";
+    for (HWND h : TopWindows(kelvo.Pid()))
+        ::ShowWindow(h, SW_MINIMIZE);  // out of the way of the wizard's buttons
+
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(InstallerExe()));
+    Wizard wizard(run);
+    ASSERT_TRUE(wizard.Open());
+    ASSERT_TRUE(wizard.QuickInstall());
+    // Kelvo.exe, and Dozaz.exe where the package has it (the first install started it).
+    const std::wstring inUse = CompanionExpected(L"Dozaz.exe") ? L"2 files could not be written" : L"1 file could not be written";
+    EXPECT_NE(wizard.Outcome().find(inUse), std::wstring::npos) << Narrow(wizard.Outcome());
+    ::Sleep(300);
+    Screenshot(wizard.Main(), L"install-page-finish-reinstall");
+    wizard.Click(1008, 1008);
+    ASSERT_TRUE(run.Ended(30000));
+    EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.cfg"), mine);
+    EXPECT_TRUE(ReadWholeFile(program + L"\\Kelvo.exe") == running) << "the running program was replaced";
+    EXPECT_EQ(ReadWholeFile(program + L"\\language\\en_TEXT.cbf"), ReadWholeFile(DistFolder() + L"\\language\\en_TEXT.cbf"));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
+    for (HWND h : TopWindows(kelvo.Pid()))
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+    kelvo.Ended(20000);
+    g_quick.reinstalled = true;
+}
+
+TEST_F(Installer, DozazRunsOnAfterTheReinstall)
+{
+    ASSERT_TRUE(g_quick.reinstalled);
+    REQUIRE_COMPANION(L"Dozaz.exe");
+    const std::wstring program = DefaultProgramFolder();
+    EXPECT_TRUE(IsRunning(program + L"\\Dozaz.exe"));
+    EXPECT_EQ(ReadWholeFile(program + L"\\Dozaz.exe"), ReadWholeFile(DistFolder() + L"\\Dozaz.exe"));
+}
+
+TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    Uninstall(program, L"uninstall-question");
+    EXPECT_FALSE(Exists(program.substr(0, program.rfind(L'\\')))) << "the ZENDRIX folder stays";
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX"));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"<no value>");
+    EXPECT_FALSE(IsRunning(program + L"\\Dozaz.exe"));
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    std::set<std::wstring> left;
+    ListTree(std::wstring(temp).substr(0, wcslen(temp) - 1), L"", left);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            std::set<std::wstring> now;
+            ListTree(std::wstring(temp).substr(0, wcslen(temp) - 1), L"", now);
+            return std::none_of(now.begin(), now.end(), [](const std::wstring& n) { return n.find(L"kelvo-uninstall") == 0; });
+        },
+        30000))
+        << "the uninstaller's own clean-up batch stays in the temporary folder";
+}
+
+TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)
+{
+    ScratchFolder scratch("custom");
+    const std::wstring cwd = scratch.Windows("");
+    const std::wstring workdir = cwd.substr(0, cwd.size() - 1);
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(InstallerExe(), workdir));
+    Wizard wizard(run);
+    ASSERT_TRUE(wizard.Open());
+    wizard.Click(1001, 1002);
+    ASSERT_TRUE(wizard.WaitShows(1010, 10000));
+    HWND edit = ::GetDlgItem(wizard.PageWith(1010), 1002);
+    const std::wstring defaultBase = WindowText(edit);
+    EXPECT_EQ(defaultBase, SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\");
+    ::Sleep(300);
+    Screenshot(wizard.Main(), L"install-page-custom");
+
+    // The folder dialog, cancelled: the edit keeps its text.
+    wizard.Click(1010, 1003);
+    HWND browse = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND h : TopWindows(run.Pid()))
+                if (h != wizard.Main() && ClassOf(h) == L"#32770")
+                    browse = h;
+            return browse != nullptr;
+        },
+        20000);
+    ASSERT_NE(browse, nullptr) << "no folder dialog";
+    ::Sleep(500);
+    Screenshot(browse, L"install-folder-dialog");
+    PressButton(browse, IDCANCEL);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(browse); }, 10000));
+    EXPECT_EQ(WindowText(edit), defaultBase);
+
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"kelvo-custom\\\\"));
+    wizard.Click(1010, 1004);
+    ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
+    const std::wstring program = workdir + L"\\kelvo-custom\\ZENDRIX\\Kelvo";
+    EXPECT_NE(wizard.Outcome().find(program), std::wstring::npos) << Narrow(wizard.Outcome());
+    wizard.Click(1008, 1008);
+    ASSERT_TRUE(run.Ended(30000));
+    EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.exe"), ReadWholeFile(DistFolder() + L"\\Kelvo.exe"));
+    EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
+    Uninstall(program, nullptr);
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+} // namespace

@@ -1,0 +1,307 @@
+// The installer's Windows side: the unpacking into a real folder from crafted
+// archives (escaping names, Unix attributes, a bad CRC, a file in use, a
+// truncated archive), the custom page's folder rules, and saving shortcuts.
+#include "installer/win/Extractor.h"
+#include "installer/win/Folder.h"
+#include "installer/win/Integration.h"
+#include "tools/zippack/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace kelvo::install;
+using kelvo::zip::Entry;
+
+namespace {
+
+std::wstring TempFolder(const wchar_t* what)
+{
+    wchar_t tmp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, tmp);
+    static int n = 0;
+    std::wstring dir = std::wstring(tmp) + L"kelvo-win-" + what + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(++n);
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir + L"\\";
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring p = dir + L"\\" + name;
+            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(p);
+            else
+                ::DeleteFileW(p.c_str());
+        } while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+std::string Read(const std::wstring& path)
+{
+    std::string out;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return "<missing>";
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+void Write(const std::wstring& path, const std::string& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A folder with a target T below it ("<folder>\ZENDRIX\"), removed at the end.
+class Unpacking : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_outer = TempFolder(L"unpack");
+        m_target = m_outer + L"ZENDRIX\\";
+    }
+    void TearDown() override { RemoveTree(m_outer.substr(0, m_outer.size() - 1)); }
+
+    UnpackResult UnpackEntries(const std::vector<Entry>& entries, size_t keepBytes = 0)
+    {
+        std::string bytes = kelvo::zip::BuildArchive(entries);
+        if (keepBytes)
+            bytes.resize(keepBytes);
+        WindowsTarget target(m_target);
+        return Unpack(bytes.data(), bytes.size(), target);
+    }
+    std::wstring Installed(const std::wstring& relative) const { return m_target + L"Kelvo\\" + relative; }
+    int LeftoverParts() const
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = ::FindFirstFileW((m_target + L"Kelvo\\*.kelvo-new").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            return 0;
+        int n = 0;
+        do
+            ++n;
+        while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+        return n;
+    }
+
+    std::wstring m_outer;
+    std::wstring m_target;
+};
+
+Entry File(const std::string& name, const std::string& data) { return kelvo::zip::FileEntry(name, data, 0x6000, 0x5021); }
+
+TEST_F(Unpacking, EscapingNamesWriteNothingOutsideTheTarget)
+{
+    const UnpackResult r = UnpackEntries({kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/ok.txt", "ok"),
+                                          File("../escape1.txt", "x"), File("Kelvo/../../escape2.txt", "x"),
+                                          File("\\escape3.txt", "x"), File("Z:/tmp/escape4.txt", "x")});
+    EXPECT_EQ(r.skipped, 4);
+    EXPECT_EQ(r.files, 1);
+    EXPECT_EQ(Read(Installed(L"ok.txt")), "ok");
+    EXPECT_FALSE(Exists(m_outer + L"escape1.txt"));
+    EXPECT_FALSE(Exists(m_outer + L"escape2.txt"));
+    EXPECT_FALSE(Exists(L"\\escape3.txt"));
+    EXPECT_FALSE(Exists(L"Z:\\tmp\\escape4.txt"));
+}
+
+TEST_F(Unpacking, UnixModeBitsNeverBecomeAttributesAndNamesBecomeWidePaths)
+{
+    Entry plain = File("Kelvo/plain.txt", "p");
+    plain.madeBy = (3 << 8) | 20;
+    plain.external = 0100755u << 16;  // high word: mode; low byte: nothing
+    Entry readOnly = File("Kelvo/readonly.txt", "r");
+    readOnly.madeBy = (3 << 8) | 20;
+    readOnly.external = (0100444u << 16) | FILE_ATTRIBUTE_READONLY;
+    Entry german = File("Kelvo/F\x81r.txt", "cp437");
+    const UnpackResult r = UnpackEntries({plain, readOnly, german});
+    EXPECT_EQ(r.files, 3);
+    EXPECT_EQ(::GetFileAttributesW(Installed(L"plain.txt").c_str()) & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL), 0u);
+    EXPECT_EQ(::GetFileAttributesW(Installed(L"readonly.txt").c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Read(Installed(L"F\u00FCr.txt")), "cp437");
+}
+
+TEST_F(Unpacking, ABadCrcOrAFileInUseKeepsTheOldContent)
+{
+    ASSERT_TRUE(CreateFolderPath(m_target + L"Kelvo"));
+    Write(Installed(L"damaged.txt"), "old damaged");
+    Write(Installed(L"busy.txt"), "old busy");
+    Entry damaged = File("Kelvo/damaged.txt", std::string(5000, 'd'));
+    damaged.forceCrc = true;
+    damaged.crc = kelvo::zip::Crc32(damaged.data) + 1;
+    HANDLE busy = ::CreateFileW(Installed(L"busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    UnpackResult r = UnpackEntries({damaged, File("Kelvo/busy.txt", "new busy"), File("Kelvo/fine.txt", "fine")});
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(r.files, 1);
+    EXPECT_EQ(Read(Installed(L"damaged.txt")), "old damaged");
+    EXPECT_EQ(Read(Installed(L"busy.txt")), "old busy");
+    EXPECT_EQ(Read(Installed(L"fine.txt")), "fine");
+    EXPECT_EQ(LeftoverParts(), 0);
+    ::CloseHandle(busy);
+
+    r = UnpackEntries({File("Kelvo/busy.txt", "new busy")});
+    EXPECT_EQ(r.files, 1);
+    EXPECT_EQ(Read(Installed(L"busy.txt")), "new busy") << "no longer in use, it is replaced";
+}
+
+TEST_F(Unpacking, ATruncatedArchiveLeavesNoPartialFile)
+{
+    const std::vector<Entry> entries{kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/big.bin", std::string(300000, 'b')),
+                                     File("Kelvo/small.txt", "small")};
+    const std::string whole = kelvo::zip::BuildArchive(entries);
+    for (size_t keep : {whole.size() - 10, whole.size() / 2, size_t(40)}) {
+        const UnpackResult r = UnpackEntries(entries, keep);
+        EXPECT_EQ(r.files, 0) << keep;
+        EXPECT_FALSE(Exists(Installed(L"big.bin"))) << keep;
+        EXPECT_EQ(LeftoverParts(), 0) << keep;
+    }
+}
+
+// ---------------------------------------------------------------- folders
+
+TEST(CustomFolder, ARelativePathIsMadeAbsoluteAndAnEmptyOneIsTheDefault)
+{
+    const std::wstring dir = TempFolder(L"cwd");
+    wchar_t old[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.c_str()));
+    const std::wstring chosen = ChosenBase(L"apps\\\\", L"C:\\Default\\");
+    ::SetCurrentDirectoryW(old);
+    RemoveTree(dir.substr(0, dir.size() - 1));
+    EXPECT_EQ(chosen, dir + L"apps\\");
+    EXPECT_EQ(ChosenBase(L"", L"C:\\Default\\"), L"C:\\Default\\");
+    EXPECT_EQ(ChosenBase(L"D:\\Tools\\\\", L"C:\\Default\\"), L"D:\\Tools\\");
+}
+
+TEST(CustomFolder, AnItemWithoutAFileSystemPathLeavesTheFolderUnchanged)
+{
+    std::wstring folder = L"D:\\Typed\\";
+    PIDLIST_ABSOLUTE computer = nullptr;
+    ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    EXPECT_FALSE(FolderOfItem(computer, &folder));
+    ::CoTaskMemFree(computer);
+    EXPECT_EQ(folder, L"D:\\Typed\\") << "not a drive root";
+    EXPECT_FALSE(FolderOfItem(nullptr, &folder));
+
+    PIDLIST_ABSOLUTE windows = nullptr;
+    ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_WINDOWS, &windows), S_OK);
+    EXPECT_TRUE(FolderOfItem(windows, &folder));
+    ::CoTaskMemFree(windows);
+    EXPECT_EQ(folder.back(), L'\\');
+    EXPECT_NE(folder, L"D:\\Typed\\");
+}
+
+// ---------------------------------------------------------------- shortcuts
+
+class Shortcuts : public testing::Test {
+protected:
+    void SetUp() override { ::CoInitialize(nullptr); }
+    void TearDown() override
+    {
+        wchar_t programs[MAX_PATH] = {};
+        ::SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+        const std::wstring sub = std::wstring(programs) + L"\\ZENDRIX\\Kelvo";
+        ::DeleteFileW((sub + L"\\Test.lnk").c_str());
+        ::RemoveDirectoryW((sub + L"\\Blocked.lnk").c_str());
+        ::RemoveDirectoryW(sub.c_str());
+        ::RemoveDirectoryW((std::wstring(programs) + L"\\ZENDRIX").c_str());
+        ::CoUninitialize();
+    }
+};
+
+TEST_F(Shortcuts, SavedOnlyWhenTheLinkExistsAndSaveSucceedsWithNoHandleLeft)
+{
+    EXPECT_EQ(SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, nullptr), 0);
+
+    IShellLinkW* link = CreateProgramLink(L"C:\\windows\\notepad.exe", L"Launch test");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link), 1);
+    // Both folders exist now: the searches that find them must be closed
+    // again. The system hands out the lowest free handle value, so handles
+    // left open by the calls push the next one up.
+    auto nextHandle = [] {
+        HANDLE h = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        ::CloseHandle(h);
+        return reinterpret_cast<UINT_PTR>(h);
+    };
+    SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link);
+    const UINT_PTR before = nextHandle();
+    for (int i = 0; i < 20; ++i)
+        SaveShortcut(CSIDL_PROGRAMS, L"Test.lnk", true, link);
+    const UINT_PTR after = nextHandle();
+    EXPECT_LT(after, before + 10 * sizeof(HANDLE)) << "handles stay open per call";
+
+    wchar_t programs[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+    const std::wstring blocked = std::wstring(programs) + L"\\ZENDRIX\\Kelvo\\Blocked.lnk";
+    ASSERT_TRUE(::CreateDirectoryW(blocked.c_str(), nullptr));
+    EXPECT_EQ(SaveShortcut(CSIDL_PROGRAMS, L"Blocked.lnk", true, link), 0) << "a folder of that name: Save fails";
+    link->Release();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- devcon
+
+namespace {
+
+DWORD RunDevcon(const std::wstring& arguments)
+{
+    wchar_t dist[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KELVO_DIST", dist, MAX_PATH);
+    std::wstring exe = L"Z:" + std::wstring(dist) + L"/x86/devcon.exe";
+    for (auto& c : exe)
+        if (c == L'/')
+            c = L'\\';
+    std::wstring cmd = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 999;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 999;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return code;
+}
+
+} // namespace
+
+TEST(Devcon, ExitCodesTellDoneFailedAndBadArguments)
+{
+    const std::wstring dir = TempFolder(L"devcon");
+    Write(dir + L"other.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n[M.NTx86]\r\n%D%=I,USB\\VID_1234&PID_0001\r\n");
+    EXPECT_EQ(RunDevcon(L""), 2u);
+    EXPECT_EQ(RunDevcon(L"remove a b"), 2u);
+    EXPECT_EQ(RunDevcon(L"install \"" + dir + L"missing.inf\" \"USB\\VID_0483&PID_5740\""), 1u);
+    EXPECT_EQ(RunDevcon(L"install \"" + dir + L"other.inf\" \"USB\\VID_0483&PID_5740\""), 1u)
+        << "the INF does not name the hardware id";
+    RemoveTree(dir.substr(0, dir.size() - 1));
+}
