@@ -177,10 +177,11 @@ public:
             }
             m_path = o.devDir + "/" + ttys.front();
         }
-        const std::string problem = PortAccessProblem(m_path);
+        bool missing = false;
+        const std::string problem = PortAccessProblem(m_path, &missing);
         if (!problem.empty()) {
             Say(problem);
-            return errno == ENOENT ? kExitNotFound : kExitPortBusy;
+            return missing ? kExitNotFound : kExitPortBusy;
         }
         long owner = 0;
         switch (m_lock.Acquire(o.lockDir.empty() ? DefaultLockDir() : o.lockDir, m_path, &owner)) {
@@ -195,18 +196,25 @@ public:
         return kExitOk;
     }
 
-    // Identification on an open channel: the model name, or empty.
-    static std::wstring Identify(CIntPort& channel)
+    // Identification on an open channel: the model name, or empty. A tool
+    // that is already sending has report bytes waiting, which the
+    // transaction's purge would lose, and may send more behind its reply:
+    // with `stream`, both go there in the order they came.
+    static std::wstring Identify(CIntPort& channel, std::vector<uint8_t>* stream = nullptr)
     {
+        uint8_t buf[CIntPort::kMaxRead];
+        if (stream)
+            for (int n; (n = channel.Read(buf)) > 0;)
+                stream->insert(stream->end(), buf, buf + n);
         const uint8_t command[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
-        uint8_t reply[CIntPort::kMaxRead];
-        const int n = channel.Transact(command, 3, kIdentifyTimeoutMs, reply);
+        const int n = channel.Transact(command, 3, kIdentifyTimeoutMs, buf);
         std::wstring model;
-        if (n > frames::kIdentityPrefixLength &&
-            std::memcmp(reply, frames::kIdentityPrefix, frames::kIdentityPrefixLength) == 0 &&
-            ParseIdentification(reply, n, &model))
-            return model;
-        return std::wstring();
+        int used = 0;
+        if (n > 0 && !ParseToolReply(buf, n, &model, &used))
+            model.clear();  // report text that came before the reply: all of it is the stream's
+        if (stream && n > used)
+            stream->insert(stream->end(), buf + used, buf + n);
+        return model;
     }
 
     // Opens the port, identifies the tool and closes it again.
@@ -529,21 +537,26 @@ int Capture(const Options& o)
         Say("cannot open " + port.Path() + " (held by another program?)");
         return kExitPortBusy;
     }
-    if (ToolPort::Identify(channel).empty()) {
+    // What the tool sent before and around its reply is the report's beginning.
+    std::vector<uint8_t> early;
+    if (ToolPort::Identify(channel, &early).empty() && early.empty()) {
         Say("no QB345 answers on " + port.Path());
         return kExitNotFound;
     }
 
-    // The file is written beside its place and takes its name at the end, so
-    // it is never seen half-written.
-    const std::string part = file.empty() ? std::string() : file + ".part";
+    // The file is written beside its place, under a name of this capture's
+    // own, and takes its name at the end, so it is never seen half-written.
+    std::string part;
     int fd = STDOUT_FILENO;
     if (!file.empty()) {
-        fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        std::string pattern = file + ".part-XXXXXX";
+        fd = ::mkstemp(pattern.data());
         if (fd < 0) {
-            Say(part + ": " + std::strerror(errno));
+            Say(pattern + ": " + std::strerror(errno));
             return kExitUnreadable;
         }
+        part = pattern;
+        ::fchmod(fd, 0644);
     }
     g_stopCapture = 0;
     struct sigaction sa {};
@@ -561,6 +574,16 @@ int Capture(const Options& o)
     uint8_t buffer[CIntPort::kMaxRead];
     int rc = kExitOk;
     uint64_t total = 0;
+    if (!early.empty()) {
+        if (!WriteAll(fd, early.data(), early.size())) {
+            if (!file.empty()) {
+                Say(part + ": " + std::strerror(errno));
+                rc = kExitUnreadable;
+            }
+            g_stopCapture = 1;  // a closed pipe on standard output simply ends the capture
+        }
+        total = early.size();
+    }
     while (!g_stopCapture) {
         if (o.seconds >= 0 && double(TickCount() - start) >= o.seconds * 1000.0)
             break;
@@ -595,11 +618,12 @@ int Capture(const Options& o)
             ::close(fd);
         }
         if (rc == kExitOk && ::rename(part.c_str(), file.c_str()) != 0) {
-            Say(file + ": " + std::strerror(errno));
+            // The capture is whole: it stays, under the name it was written as.
+            Say(file + ": " + std::strerror(errno) + "; the report is kept in " + part);
             rc = kExitUnreadable;
-        }
-        if (rc != kExitOk)
+        } else if (rc != kExitOk) {
             ::unlink(part.c_str());
+        }
     }
     std::fprintf(stderr, "kelvo: %llu bytes received\n", static_cast<unsigned long long>(total));
     return rc;
@@ -661,7 +685,8 @@ bool ParseOptions(int argc, char** argv, Options* out, std::string* error)
         }
         if (name == "--seconds") {
             char* end = nullptr;
-            if (!take() || (out->seconds = std::strtod(value.c_str(), &end), !end || *end || out->seconds < 0)) {
+            // !(x >= 0) also refuses "nan", which would never end a capture.
+            if (!take() || (out->seconds = std::strtod(value.c_str(), &end), !end || *end || !(out->seconds >= 0))) {
                 *error = "--seconds needs a number of seconds";
                 return false;
             }

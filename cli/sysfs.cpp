@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace kelvo::cli {
@@ -88,9 +89,28 @@ std::string LockFileName(const std::string& devicePath)
 
 PortLock::~PortLock() { Release(); }
 
+namespace {
+
+// The pid a lock file names; 0 when it names none (yet).
+long LockOwner(const std::string& path)
+{
+    long pid = 0;
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        if (std::fscanf(f, "%ld", &pid) != 1)
+            pid = 0;
+        std::fclose(f);
+    }
+    return pid;
+}
+
+bool Alive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+} // namespace
+
 void PortLock::Release()
 {
-    if (!m_path.empty())
+    // Only a lock that still names this process is ours to remove.
+    if (!m_path.empty() && LockOwner(m_path) == static_cast<long>(::getpid()))
         ::unlink(m_path.c_str());
     m_path.clear();
 }
@@ -102,45 +122,62 @@ PortLock::Result PortLock::Acquire(const std::string& lockDir, const std::string
     if (::stat(lockDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(lockDir.c_str(), W_OK) != 0)
         return kNoLockDir;
     const std::string path = lockDir + "/" + LockFileName(devicePath);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            // The format of the convention: the pid as ten characters and a line feed.
-            char text[16];
-            int n = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(::getpid()));
-            bool ok = ::write(fd, text, static_cast<size_t>(n)) == n;
-            ::close(fd);
-            if (!ok) {
-                ::unlink(path.c_str());
-                return kNoLockDir;
-            }
+    // The lock is written whole under a name of our own, then linked into
+    // place: another program never sees it half-written, and of two that
+    // take over a stale lock at once only one link succeeds.
+    const std::string mine = path + "." + std::to_string(static_cast<long>(::getpid()));
+    int fd = ::open(mine.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return kNoLockDir;
+    // The format of the convention: the pid as ten characters and a line feed.
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(::getpid()));
+    const bool written = ::write(fd, text, static_cast<size_t>(n)) == n;
+    ::close(fd);
+    if (!written) {
+        ::unlink(mine.c_str());
+        return kNoLockDir;
+    }
+    Result result = kHeld;
+    long owner = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (::link(mine.c_str(), path.c_str()) == 0) {
             m_path = path;
-            return kLocked;
+            result = kLocked;
+            break;
         }
-        if (errno != EEXIST)
-            return kNoLockDir;
-        long pid = 0;
-        if (FILE* f = std::fopen(path.c_str(), "r")) {
-            if (std::fscanf(f, "%ld", &pid) != 1)
-                pid = 0;
-            std::fclose(f);
+        if (errno != EEXIST) {
+            result = kNoLockDir;
+            break;
         }
-        // A lock whose owner is gone (or that names nobody) is stale.
-        if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
-            if (heldBy)
-                *heldBy = pid;
-            return kHeld;
+        owner = LockOwner(path);
+        if (Alive(owner))
+            break;
+        if (owner == 0) {
+            // A lock another program has just made may not hold its pid yet:
+            // only an old one naming nobody is stale.
+            struct stat ls;
+            if (::stat(path.c_str(), &ls) == 0 && ::time(nullptr) - ls.st_mtime < 10)
+                break;
         }
         ::unlink(path.c_str());
     }
-    return kHeld;
+    ::unlink(mine.c_str());
+    if (result == kHeld && heldBy)
+        *heldBy = owner;
+    return result;
 }
 
-std::string PortAccessProblem(const std::string& devicePath)
+std::string PortAccessProblem(const std::string& devicePath, bool* missing)
 {
+    if (missing)
+        *missing = false;
     struct stat st;
-    if (::stat(devicePath.c_str(), &st) != 0)
+    if (::stat(devicePath.c_str(), &st) != 0) {
+        if (missing)
+            *missing = errno == ENOENT;
         return devicePath + ": " + std::strerror(errno);
+    }
     if (::access(devicePath.c_str(), R_OK | W_OK) == 0)
         return std::string();
     std::string text = devicePath + ": permission denied";

@@ -38,7 +38,7 @@ std::string LockFileName(const std::string& devicePath);
 
 // Why a device cannot be opened, for the user: empty when it can be opened
 // for reading and writing; with a hint naming the group that owns the device
-// when permission is the reason.
-std::string PortAccessProblem(const std::string& devicePath);
+// when permission is the reason. `missing` tells whether there is no such device.
+std::string PortAccessProblem(const std::string& devicePath, bool* missing = nullptr);
 
 } // namespace kelvo::cli

@@ -43,3 +43,7 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<
 // The model name in an identification reply of n bytes (text from index 8,
 // upper case, up to the first zero byte); false when the reply is no identification.
 bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name);
+// The same for a reply that must come from the tool itself: it starts with
+// "zendrix-". *used (when given) is how many bytes of the reply the
+// identification took, its zero byte included; what follows is not part of it.
+bool ParseToolReply(const uint8_t* reply, int n, std::wstring* name, int* used = nullptr);

@@ -6,6 +6,7 @@
 #include "device/core/IntPort.h"
 
 #include <cstdint>
+#include <cstring>
 
 bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name)
 {
@@ -19,6 +20,22 @@ bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name)
     std::wstring wide = kelvo::ToWide(0, text);
     const size_t from = kelvo::frames::kIdentityPrefixLength;
     *name = kelvo::AsciiUpper(wide.size() > from ? wide.substr(from, 260) : std::wstring());
+    return true;
+}
+
+bool ParseToolReply(const uint8_t* reply, int n, std::wstring* name, int* used)
+{
+    if (used)
+        *used = 0;
+    const int prefix = kelvo::frames::kIdentityPrefixLength;
+    if (n <= prefix || std::memcmp(reply, kelvo::frames::kIdentityPrefix, size_t(prefix)) != 0 ||
+        !ParseIdentification(reply, n, name))
+        return false;
+    int len = 0;
+    while (len < n && reply[len])
+        ++len;
+    if (used)
+        *used = len < n ? len + 1 : len;
     return true;
 }
 

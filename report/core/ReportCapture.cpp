@@ -1,37 +1,13 @@
 #include "report/core/ReportCapture.h"
 
-#include "app/core/codepage.h"
 #include "app/core/platform.h"
+#include "device/core/Frames.h"
 #include "device/core/IntPort.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace kelvo::report {
-
-namespace {
-const uint8_t kIdentify[3] = {0x46, 0x58, 0xC9};
-const char kPrefix[] = "zendrix-";
-const int kPrefixLength = 8;
-} // namespace
-
-bool ToolNameOfReply(const uint8_t* reply, int n, std::wstring* name, int* used)
-{
-    *used = 0;
-    if (n <= kPrefixLength || std::memcmp(reply, kPrefix, kPrefixLength) != 0)
-        return false;
-    int len = 0;
-    while (len < n && reply[len])
-        ++len;
-    std::wstring wide = kelvo::ToWide(0, std::string(reinterpret_cast<const char*>(reply), static_cast<size_t>(len)));
-    std::wstring model = wide.size() > kPrefixLength ? wide.substr(kPrefixLength, 260) : std::wstring();
-    for (auto& c : model)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    *name = model;
-    *used = len < n ? len + 1 : len;
-    return true;
-}
 
 void ReportCapture::Hand(uint32_t id, const uint8_t* bytes, size_t n)
 {
@@ -69,11 +45,12 @@ void ReportCapture::Identify(int port, uint32_t id, IDeviceHost* host)
     // purge of the transaction.
     for (int n; (n = channel.Read(buf)) > 0;)
         Hand(id, buf, static_cast<size_t>(n));
-    const int n = channel.Transact(kIdentify, 3, 100, buf);
+    const uint8_t identify[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
+    const int n = channel.Transact(identify, 3, 100, buf);
     if (n > 0) {
         std::wstring name;
         int used = 0;
-        if (ToolNameOfReply(buf, n, &name, &used)) {
+        if (ParseToolReply(buf, n, &name, &used)) {
             if (host)
                 host->SetDeviceName(name);
         }

@@ -65,9 +65,4 @@ private:
     std::atomic<int> m_readers{0};
 };
 
-// The model name of an identification reply, only when the reply starts with
-// "zendrix-" (upper case, up to its zero byte); *used is how many bytes of the
-// reply that took (the zero byte included).
-bool ToolNameOfReply(const uint8_t* reply, int n, std::wstring* name, int* used);
-
 } // namespace kelvo::report

@@ -115,6 +115,7 @@ int CDiagSystemPrinter::PrintText(const std::wstring& text)
 
 int CDiagSystemPrinter::WrapText(const std::wstring& text, int maxWidth)
 {
+    m_lines.clear();  // each text is laid out on its own
     if (text.empty())
         return 0;
     const std::string bytes = kelvo::FromWide(0, text);

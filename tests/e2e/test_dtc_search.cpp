@@ -92,36 +92,7 @@ public:
     }
 
     // A cell's text, read in Kelvo's own address space.
-    std::wstring Cell(int row, int column) const
-    {
-        HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, m_kelvo->Pid());
-        if (!process)
-            return L"";
-        const SIZE_T capacity = 256, bytes = sizeof(LVITEMW) + capacity * sizeof(wchar_t);
-        auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
-        std::wstring text;
-        if (remote) {
-            LVITEMW item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = row;
-            item.iSubItem = column;
-            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
-            item.cchTextMax = static_cast<int>(capacity);
-            std::vector<wchar_t> buffer(capacity, 0);
-            DWORD_PTR result = 0;
-            if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
-                ::WriteProcessMemory(process, item.pszText, buffer.data(), capacity * sizeof(wchar_t), nullptr) &&
-                ::SendMessageTimeoutW(m_list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
-                                      5000, &result) &&
-                ::ReadProcessMemory(process, item.pszText, buffer.data(), capacity * sizeof(wchar_t), nullptr)) {
-                buffer[capacity - 1] = 0;
-                text = buffer.data();
-            }
-            ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        }
-        ::CloseHandle(process);
-        return text;
-    }
+    std::wstring Cell(int row, int column) const { return ListItemText(m_kelvo->Pid(), m_list, row, column, 256); }
     std::wstring SelectedCode() const { return Selected() >= 0 ? Cell(Selected(), 0) : L""; }
 
 private:

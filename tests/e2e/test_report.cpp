@@ -556,8 +556,9 @@ TEST(ReportPage, PrintMakesAPdfWithTitleRulesWrappedLinesFooterAndPageNumbers)
         for (const auto& l : bodies[static_cast<size_t>(p - 1)])
             expected += !l.empty();
         EXPECT_EQ(textLines.size(), expected) << "page " << p;
-        if (p == 1 && textLines.size() > coolant + 2) {
+        if (p == 1) {
             // The empty line after "Coolant": one line pitch more than the others.
+            ASSERT_GT(textLines.size(), coolant + 2) << "page 1 holds the lines after \"Coolant\"";
             const int pitch = textLines[coolant + 2].first - textLines[coolant + 1].first;
             const int gap = textLines[coolant + 1].first - textLines[coolant].first;
             EXPECT_NEAR(gap, 2 * pitch, 2);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
@@ -64,6 +65,19 @@ protected:
         return r;
     }
     Result Kelvo(std::vector<std::string> args) { return Wait(Spawn(std::move(args))); }
+
+    // Names in the test's folder that start with NAME.part- (a capture's file while it runs).
+    std::vector<std::string> PartFiles(const std::string& name) const
+    {
+        std::vector<std::string> out;
+        if (DIR* d = ::opendir(m_dir.path().c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (std::string(e->d_name).rfind(name + ".part-", 0) == 0)
+                    out.emplace_back(e->d_name);
+            ::closedir(d);
+        }
+        return out;
+    }
 
     std::string StartTool(qbsim::Options options = {})
     {
@@ -305,16 +319,42 @@ TEST_F(CliTest, CaptureKeepsTheWholeReportAndEndsCleanlyOnASignal)
     pid_t pid = Spawn({"capture", file, "--port", pty});
     struct stat st {};
     for (int i = 0; i < 1200; ++i) {
-        if (::stat((file + ".part").c_str(), &st) == 0 && size_t(st.st_size) >= report.size())
+        const std::vector<std::string> parts = PartFiles("report.bin");
+        if (parts.size() == 1 && ::stat(m_dir.file(parts[0]).c_str(), &st) == 0 && size_t(st.st_size) >= report.size())
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    EXPECT_EQ(PartFiles("report.bin").size(), 1u) << "written under a name of its own";
     EXPECT_FALSE(FileExists(file)) << "the file takes its name only at the end";
     ::kill(pid, SIGINT);
     Result r = Wait(pid);
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(ReadFileBytes(file) == std::string(report.begin(), report.end())) << "byte for byte";
-    EXPECT_FALSE(FileExists(file + ".part"));
+    EXPECT_TRUE(PartFiles("report.bin").empty());
+}
+
+TEST_F(CliTest, CaptureOfAToolAlreadySendingKeepsWhatWaited)
+{
+    // The tool sends from its start, before anything identifies it: its first
+    // bytes wait in the port when the capture opens it.
+    std::string report;
+    for (int i = 0; i < 200; ++i)
+        report += "line " + std::to_string(1000 + i) + " of a report already under way\r\n";
+    WriteFileBytes(m_dir.file("report.src"), report);
+    qbsim::Options o;
+    o.reportFile = m_dir.file("report.src");
+    o.reportChunk = 64;
+    o.reportPaceMs = 20;
+    o.reportDelayMs = 0;
+    o.reportAtOnce = true;
+    const std::string pty = StartTool(o);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Result r = Kelvo({"capture", m_dir.file("out.bin"), "--port", pty, "--seconds", "5"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::string got = ReadFileBytes(m_dir.file("out.bin"));
+    EXPECT_EQ(got.substr(0, 256), report.substr(0, 256)) << "what waited before the identification is kept";
+    ASSERT_GE(got.size(), 64u);
+    EXPECT_EQ(got.substr(got.size() - 64), report.substr(report.size() - 64)) << "and the rest follows";
 }
 
 TEST_F(CliTest, CodeResolvesPartialCodesAndListsAPrefix)

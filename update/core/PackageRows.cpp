@@ -18,8 +18,6 @@ std::wstring Format(const wchar_t* format, double value)
     return buf;
 }
 
-std::wstring Upper(const std::wstring& s) { return AsciiUpper(s); }
-
 std::wstring Replace(std::wstring s, wchar_t from, wchar_t to)
 {
     for (wchar_t& c : s)
@@ -64,8 +62,6 @@ bool IsDigits(const std::wstring& s)
             return false;
     return true;
 }
-
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b) { return Upper(a) == Upper(b); }
 
 } // namespace
 
@@ -156,21 +152,21 @@ bool LocalPackageRow(const std::wstring& fileName, uint32_t size, const std::wst
 {
     if (fileName.empty() || deviceModel.empty())
         return false;
-    const std::wstring model = Upper(deviceModel);
-    const std::wstring code = Upper(language);
+    const std::wstring model = AsciiUpper(deviceModel);
+    const std::wstring code = AsciiUpper(language);
     std::vector<std::wstring> parts = Split(fileName, L'_');
     // Exactly model_version_set_yyyymmdd.bin: the row names this file again
     // when it is chosen, so nothing else may be listed under it.
     if (parts.size() != 4)
         return false;
     const std::wstring& last = parts[3];
-    if (last.size() != 12 || !EqualsNoCase(last.substr(8), L".bin"))
+    if (last.size() != 12 || !EqualsAsciiNoCase(last.substr(8), L".bin"))
         return false;
     const std::wstring date = last.substr(0, 8);
     if (!IsDigits(date))
         return false;
-    const std::wstring set = Upper(parts[2]);
-    if (Upper(parts[0]) != model || set.find(code) == std::wstring::npos || code.empty())
+    const std::wstring set = AsciiUpper(parts[2]);
+    if (AsciiUpper(parts[0]) != model || set.find(code) == std::wstring::npos || code.empty())
         return false;
     if (!IsSafeCatalogueValue(model) || !IsSafeCatalogueValue(parts[1]) || !IsSafeCatalogueValue(set))
         return false;

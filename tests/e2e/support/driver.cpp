@@ -1,11 +1,13 @@
 #include "e2e/support/driver.h"
 #include "support/remove_tree_win.h"
 
+#include <commctrl.h>
 #include <gdiplus.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <stdexcept>
+#include <vector>
 
 namespace kelvo::e2e {
 
@@ -391,6 +393,38 @@ int RunUnix(const std::string& shellCommand, DWORD ms)
     ::CloseHandle(pi.hProcess);
     ::CloseHandle(pi.hThread);
     return static_cast<int>(code);
+}
+
+std::wstring ListItemText(DWORD pid, HWND list, int row, int column, size_t capacity)
+{
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return L"";
+    const SIZE_T bytes = sizeof(LVITEMW) + capacity * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    std::wstring text;
+    if (remote) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = static_cast<int>(capacity);
+        std::vector<wchar_t> buffer(capacity, 0);
+        DWORD_PTR result = 0;
+        // The buffer is read back only when the list answered.
+        if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+            ::WriteProcessMemory(process, item.pszText, buffer.data(), capacity * sizeof(wchar_t), nullptr) &&
+            ::SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote),
+                                  SMTO_NORMAL, 5000, &result) &&
+            ::ReadProcessMemory(process, item.pszText, buffer.data(), capacity * sizeof(wchar_t), nullptr)) {
+            buffer[capacity - 1] = 0;
+            text = buffer.data();
+        }
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(process);
+    return text;
 }
 
 } // namespace kelvo::e2e

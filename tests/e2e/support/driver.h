@@ -85,4 +85,8 @@ std::string UnixPathOf(const std::wstring& windowsPath);
 // Runs a Unix command line through /bin/sh and returns its exit code.
 int RunUnix(const std::string& shellCommand, DWORD ms = 60000);
 
+// The text of a list view cell of another process (by its process id). The
+// request carries pointers, so it and its buffer are made in that process.
+std::wstring ListItemText(DWORD pid, HWND list, int row, int column, size_t capacity = 512);
+
 } // namespace kelvo::e2e

@@ -188,39 +188,7 @@ bool KelvoWithTool::Checked(int row) const
 
 std::wstring KelvoWithTool::ItemText(int row, int column) const
 {
-    // The list's text request carries pointers, so the request and its buffer
-    // must live in Kelvo's address space.
-    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, m_kelvo->Pid());
-    if (!process)
-        return L"";
-    const SIZE_T capacity = 512;
-    const SIZE_T bytes = sizeof(LVITEMW) + capacity * sizeof(wchar_t);
-    auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
-    std::wstring text;
-    if (remote) {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.iSubItem = column;
-        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
-        item.cchTextMax = static_cast<int>(capacity);
-        std::vector<wchar_t> buffer(capacity, 0);
-        if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
-            ::WriteProcessMemory(process, remote + sizeof(LVITEMW), buffer.data(), capacity * sizeof(wchar_t),
-                                 nullptr)) {
-            DWORD_PTR result = 0;
-            ::SendMessageTimeoutW(m_list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000,
-                                  &result);
-            if (::ReadProcessMemory(process, remote + sizeof(LVITEMW), buffer.data(), capacity * sizeof(wchar_t),
-                                    nullptr)) {
-                buffer[capacity - 1] = 0;
-                text = buffer.data();
-            }
-        }
-        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    ::CloseHandle(process);
-    return text;
+    return ListItemText(m_kelvo->Pid(), m_list, row, column);
 }
 
 void KelvoWithTool::ClickFirstCheckBox()
