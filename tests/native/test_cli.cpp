@@ -147,6 +147,12 @@ TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
     EXPECT_NE(r.err.find("in use by process " + std::to_string(::getppid())), std::string::npos) << r.err;
     EXPECT_TRUE(m_sim->Frames().empty()) << "nothing is sent to a port another program holds";
 
+    // A lock just made by another program that has not written its pid yet.
+    WriteFileBytes(lock, "");
+    r = Kelvo({"detect", "--port", pty});
+    EXPECT_EQ(r.exit, 5) << r.err;
+    EXPECT_TRUE(FileExists(lock)) << "another program's lock is left alone";
+
     WriteFileBytes(lock, "   9999999\n");  // no such process
     r = Kelvo({"detect", "--port", pty});
     EXPECT_EQ(r.exit, 0) << r.err;
