@@ -83,7 +83,7 @@ bool Replug(KelvoWithTool& kelvo, CSimulatedTool& old, CSimulatedTool& next, int
 
 } // namespace
 
-TEST(UpdateFaults, RefusalAndWrongStatusEachEndInTheFailureAndTheNextTrySucceeds)
+TEST(UpdateFaults, RefusalWrongStatusAndUnplugEachEndInTheFailureAndTheNextTrySucceeds)
 {
     const int com = 17;
     Installation inst;
@@ -112,9 +112,34 @@ TEST(UpdateFaults, RefusalAndWrongStatusEachEndInTheFailureAndTheNextTrySucceeds
     EXPECT_TRUE(WaitFor([&] { return !kelvo.Checked(0); }, 5000));
     EXPECT_FALSE(Recorded(inst));
 
-    // A healthy tool on the same port.
+    // The tool is pulled out at block 1, and Windows reports it gone.
+    CSimulatedTool pulled;
+    ASSERT_TRUE(Replug(kelvo, wrong, pulled, com, {"--unplug-at-block", "1"}));
+    ASSERT_TRUE(kelvo.ListShows(kIdLocal, 1)) << "rows: " << kelvo.Rows();
+    TickAndConfirm(kelvo);
+    ASSERT_TRUE(WaitFor([&] { return pulled.ReadLog().find("unplugged at block 1") != std::string::npos; }, 20000));
+    pulled.Unplug(false);
+    kelvo.TellDeviceChange();
+    HWND box = WaitFailure(kelvo, L"fault-unplugged");
+    EXPECT_EQ(kelvo.Rows(), 1) << "the row stays while its worker ends";
+    // Plugged back in before the message is answered: the failed transfer has
+    // given its port up, so the tool is identified at once.
+    ::Sleep(1200);
     CSimulatedTool back;
-    ASSERT_TRUE(Replug(kelvo, wrong, back, com));
+    ASSERT_TRUE(PlugTool(back, com));
+    // Windows announces an arrival more than once; so does the test, since on a
+    // loaded machine the first scan can come before the new device is listed.
+    bool identified = false;
+    for (int i = 0; i < 10 && !identified; ++i) {
+        kelvo.TellDeviceChange();
+        identified = WaitFor([&] { return StatusText(kelvo.Main()).find(L" --- QB345") != std::wstring::npos; }, 2000);
+    }
+    EXPECT_TRUE(identified) << Narrow(StatusText(kelvo.Main()));
+    Answer(box);
+    // The last worker has ended: the page takes the state the unplug asked for.
+    EXPECT_TRUE(WaitFor([&] { return kelvo.Rows() == 0; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.LocalButton()) && ::IsWindowEnabled(kelvo.OnlineButton()); },
+                        5000));
     EXPECT_FALSE(Recorded(inst));
 
     // The next try succeeds.

@@ -87,18 +87,27 @@ std::wstring WindowsPath(const std::string& unixPath)
 
 bool RunUnix(const std::string& shellCommand)
 {
-    // Wine starts a Unix program named by its absolute path; the handle it
-    // gives back (if any) does not follow it, so callers wait on files.
-    std::wstring cmd = L"/bin/sh -c \"" + Widen(shellCommand) + L"\"";
+    std::wstring cmd = L"/bin/sh -c \"";
+    for (char c : shellCommand) {
+        if (c == '"' || c == '\\')
+            cmd += L'\\';
+        cmd += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    cmd += L'"';
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    if (pi.hThread)
+    // Wine starts a Unix program named by its absolute path but gives back no
+    // handle that follows it: the process handle is null and the thread field
+    // holds whatever Wine left there. Closing that value once closed this
+    // process's own HKEY_LOCAL_MACHINE, so only a real process's handles are
+    // closed. Callers wait on files instead.
+    if (pi.hProcess) {
         ::CloseHandle(pi.hThread);
-    if (pi.hProcess)
         ::CloseHandle(pi.hProcess);
+    }
     return true;
 }
 

@@ -111,20 +111,6 @@ void Installation::WriteFile(const std::wstring& relative, const std::string& by
 
 std::string Installation::ReadFile(const std::wstring& relative) const { return ReadWholeFile(Path(relative)); }
 
-std::string ReadWholeFile(const std::wstring& path)
-{
-    std::string out;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    fclose(f);
-    return out;
-}
-
 std::wstring WindowsPathOf(const std::string& unixPath)
 {
     return UnixToWindowsPath(std::wstring(unixPath.begin(), unixPath.end()));
@@ -370,29 +356,6 @@ std::wstring Screenshot(HWND hwnd, const std::wstring& name)
     ::ReleaseDC(nullptr, screen);
     std::fwprintf(stdout, L"screenshot: %ls\n", path.c_str());
     return path;
-}
-
-int RunUnix(const std::string& shellCommand, DWORD ms)
-{
-    std::string escaped;
-    for (char c : shellCommand) {
-        if (c == '"' || c == '\\')
-            escaped += '\\';
-        escaped += c;
-    }
-    std::string cmd = "/bin/sh -c \"" + escaped + "\"";
-    STARTUPINFOA si = {sizeof si};
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(pi.hProcess, &code);
-    else
-        ::TerminateProcess(pi.hProcess, 1);
-    ::CloseHandle(pi.hProcess);
-    ::CloseHandle(pi.hThread);
-    return static_cast<int>(code);
 }
 
 std::wstring ListItemText(DWORD pid, HWND list, int row, int column, size_t capacity)

@@ -2,6 +2,8 @@
 // Drives the real Kelvo.exe from a Windows-side test program: a private copy of
 // the installation folder per test, start and stop, windows found by what they
 // show, clicks and keys, screenshots.
+#include "tools/plug/plug.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -77,13 +79,14 @@ void KeyPress(HWND focusTarget, WORD vk);
 std::wstring Screenshot(HWND hwnd, const std::wstring& name);
 
 // Whole content of a file ("" when it cannot be read).
-std::string ReadWholeFile(const std::wstring& path);
+using plug::ReadWholeFile;
 // Windows path of a Unix one (drive Z:), and the Unix path of a Windows one.
 std::wstring WindowsPathOf(const std::string& unixPath);
 std::string UnixPathOf(const std::wstring& windowsPath);
 
-// Runs a Unix command line through /bin/sh and returns its exit code.
-int RunUnix(const std::string& shellCommand, DWORD ms = 60000);
+// Starts a Unix command line through /bin/sh, not waited for (see
+// RunUnixAndWait for one whose end matters).
+using plug::RunUnix;
 
 // The text of a list view cell of another process (by its process id). The
 // request carries pointers, so it and its buffer are made in that process.

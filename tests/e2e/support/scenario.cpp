@@ -37,8 +37,7 @@ bool RunUnixAndWait(const std::string& shellCommand, DWORD ms)
     const std::string marker =
         "/tmp/kelvo-e2e-done-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count);
     RunUnix("rm -f " + marker + "; (" + shellCommand + "); echo $? > " + marker + ".tmp && mv " + marker + ".tmp " +
-                marker,
-            ms);
+                marker);
     const std::wstring file = WindowsPathOf(marker);
     std::string code;
     WaitFor(
