@@ -98,7 +98,9 @@ void UnpackEntry(unzFile zip, InstallTarget& target, UnpackResult& result)
         return;
     }
     const std::wstring name = DecodeEntryName(raw, static_cast<uint32_t>(info.flag));
-    if (!StaysInside(name)) {
+    // A name Windows would shorten could reach a file (the settings file) past
+    // the checks below: refused as an escaping name is.
+    if (!StaysInside(name) || !IsPlainName(name)) {
         ++result.skipped;
         return;
     }
