@@ -404,6 +404,7 @@ protected:
         ::CoInitialize(nullptr);
         ForgetEarlierInstallations();
     }
+    static void TearDownTestSuite() { ::CoUninitialize(); }
 };
 
 // Runs an Uninstall.exe, answers its question with Yes and waits for its end.

@@ -163,7 +163,11 @@ TEST(MemoryArchive, ReadsAndSeeksStayInsideTheBlock)
     MemoryArchive m(data, 10);
     char buf[16] = {};
     EXPECT_EQ(m.Seek(8, MemoryArchive::kSet), 0);
+    EXPECT_EQ(m.Read(buf, 2), 2u);
+    EXPECT_FALSE(m.CutShort()) << "a read that ends at the end is whole";
+    EXPECT_EQ(m.Seek(8, MemoryArchive::kSet), 0);
     EXPECT_EQ(m.Read(buf, 16), 2u);
+    EXPECT_TRUE(m.CutShort());
     EXPECT_EQ(m.Read(buf, 16), 0u);
     EXPECT_EQ(m.Seek(11, MemoryArchive::kSet), -1);
     EXPECT_EQ(m.Tell(), 10u);

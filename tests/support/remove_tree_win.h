@@ -23,9 +23,11 @@ inline void RemoveTree(const std::wstring& dir)
             if (name == L"." || name == L"..")
                 continue;
             std::wstring p = dir + L"\\" + name;
-            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
             const bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            // Through a link this would change its target's attributes.
+            if (!link)
+                ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (folder && link)
                 ::RemoveDirectoryW(p.c_str());
             else if (folder)

@@ -111,7 +111,8 @@ void RemoveTree(const std::wstring& folder, const std::wstring& keep)
             const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if (SamePath(path, keep))
                 continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            // A link's own attributes are not changed: that would reach its target.
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !link)
                 ::SetFileAttributesW(path.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
             if (dir && !link)
                 RemoveTree(path, keep);
