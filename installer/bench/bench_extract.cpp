@@ -3,36 +3,14 @@
 // file into FOLDER, the best of ROUNDS (default 5), in milliseconds on stdout.
 // scripts/bench-install runs it beside unzip on the same archive.
 #include "installer/win/Extractor.h"
+#include "tests/support/remove_tree_win.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
-namespace {
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring p = dir + L"\\" + name;
-            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                ::DeleteFileW(p.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
-
-} // namespace
+using kelvo::test::RemoveTree;
 
 int wmain(int argc, wchar_t** argv)
 {

@@ -1,5 +1,7 @@
 #include "installer/core/EntryNames.h"
 
+#include "app/core/textutil.h"
+
 namespace kelvo::install {
 
 namespace {
@@ -109,6 +111,24 @@ bool StaysInside(const std::wstring& name)
     return true;
 }
 
+bool IsPlainName(const std::wstring& name)
+{
+    size_t start = 0;
+    while (start < name.size()) {
+        size_t end = start;
+        while (end < name.size() && !IsSeparator(name[end]))
+            ++end;
+        if (end == start)
+            return false;  // "//" or a leading separator
+        const wchar_t last = name[end - 1];
+        // Also refuses "." and "..".
+        if (last == L'.' || last == L' ')
+            return false;
+        start = end + 1;
+    }
+    return !name.empty();
+}
+
 std::wstring ToBackslashes(std::wstring name)
 {
     for (auto& c : name)
@@ -130,18 +150,7 @@ uint32_t DosFileAttributes(uint32_t externalAttributes)
 
 bool IsUserSettingsEntry(const std::wstring& name)
 {
-    static const wchar_t kName[] = L"kelvo\\kelvo.cfg";
-    const std::wstring n = ToBackslashes(name);
-    if (n.size() != sizeof kName / sizeof kName[0] - 1)
-        return false;
-    for (size_t i = 0; i < n.size(); ++i) {
-        wchar_t c = n[i];
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != kName[i])
-            return false;
-    }
-    return true;
+    return EqualsAsciiNoCase(ToBackslashes(name), L"Kelvo\\Kelvo.cfg");
 }
 
 } // namespace kelvo::install

@@ -20,6 +20,12 @@ std::wstring DecodeEntryName(const std::string& raw, uint32_t flags);
 // "/" or "\" and no embedded NUL.
 bool StaysInside(const std::wstring& name);
 
+// True when Windows opens the file by exactly the name written: no empty or
+// "." component and no component ending in "." or " " (Windows drops those,
+// so "Kelvo/./Kelvo.cfg" or "Kelvo/Kelvo.cfg." would be Kelvo.cfg under
+// another name). One trailing separator, a folder's, is allowed.
+bool IsPlainName(const std::wstring& name);
+
 // "Kelvo/dtc/" -> "Kelvo\dtc\"
 std::wstring ToBackslashes(std::wstring name);
 

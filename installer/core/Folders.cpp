@@ -32,4 +32,6 @@ std::wstring FolderOfPath(const std::wstring& path)
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+std::wstring RunCommand(const std::wstring& program) { return L"\"" + program + L"\""; }
+
 } // namespace kelvo::install

@@ -19,6 +19,11 @@ std::wstring TargetBelow(const std::wstring& base);
 std::wstring ProgramFolder(const std::wstring& target);                      // no trailing "\"
 std::wstring ProgramFile(const std::wstring& target, const std::wstring& name);  // T + "Kelvo\" + name
 
+// The command a Run value holds for a program: its full path in double
+// quotes, so that a path with spaces ("C:\Program Files (x86)\...") cannot
+// be taken for "C:\Program.exe" with arguments.
+std::wstring RunCommand(const std::wstring& program);
+
 // The working folder of a link: its path up to, not including, the last "\".
 std::wstring FolderOfPath(const std::wstring& path);
 

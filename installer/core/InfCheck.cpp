@@ -1,10 +1,10 @@
 #include "installer/core/InfCheck.h"
 
+#include "app/core/textutil.h"
+
 namespace kelvo::install {
 
 namespace {
-
-wchar_t Fold(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
 
 std::wstring Trim(const std::wstring& s)
 {
@@ -14,16 +14,6 @@ std::wstring Trim(const std::wstring& s)
     while (e > b && (s[e - 1] == L' ' || s[e - 1] == L'\t' || s[e - 1] == L'\r' || s[e - 1] == L'"'))
         --e;
     return s.substr(b, e - b);
-}
-
-bool SameId(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -68,7 +58,7 @@ bool InfNamesHardwareId(const std::wstring& infText, const std::wstring& hardwar
             size_t q = line.find(L',', p);
             if (q == std::wstring::npos)
                 q = line.size();
-            if (SameId(Trim(line.substr(p, q - p)), hardwareId))
+            if (EqualsAsciiNoCase(Trim(line.substr(p, q - p)), hardwareId))
                 return true;
             p = q + 1;
         }

@@ -6,12 +6,15 @@ namespace kelvo::install {
 
 size_t MemoryArchive::Read(void* buffer, size_t count)
 {
-    if (!buffer || m_pos >= m_size)
+    if (!buffer || m_pos >= m_size) {
+        m_cutShort = m_cutShort || count > 0;
         return 0;
+    }
     const uint64_t left = m_size - m_pos;
     const size_t n = count < left ? count : static_cast<size_t>(left);
     std::memcpy(buffer, m_data + m_pos, n);
     m_pos += n;
+    m_cutShort = m_cutShort || n < count;
     return n;
 }
 

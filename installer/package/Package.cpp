@@ -27,7 +27,8 @@ long ZCALLBACK SeekHook(voidpf, voidpf stream, ZPOS64_T offset, int origin)
     return static_cast<MemoryArchive*>(stream)->Seek(offset, origin);
 }
 int ZCALLBACK CloseHook(voidpf, voidpf) { return 0; }
-int ZCALLBACK ErrorHook(voidpf, voidpf) { return 0; }
+// Asked only after a short read: the block ended early, the archive is cut short.
+int ZCALLBACK ErrorHook(voidpf, voidpf stream) { return static_cast<MemoryArchive*>(stream)->CutShort() ? 1 : 0; }
 
 struct Archive {
     explicit Archive(MemoryArchive& mem)
@@ -98,7 +99,9 @@ void UnpackEntry(unzFile zip, InstallTarget& target, UnpackResult& result)
         return;
     }
     const std::wstring name = DecodeEntryName(raw, static_cast<uint32_t>(info.flag));
-    if (!StaysInside(name)) {
+    // A name Windows would shorten could reach a file (the settings file) past
+    // the checks below: refused as an escaping name is.
+    if (!StaysInside(name) || !IsPlainName(name)) {
         ++result.skipped;
         return;
     }

@@ -3,11 +3,12 @@
 // memory through bounded hooks, and each entry goes to a target through a
 // small interface (the Windows folder in the installer, memory in the tests).
 //
-// Per entry: a name that would leave the target is skipped; a folder is
-// created; the existing settings file is kept; a file is written beside its
-// place and moved into place only when it is complete and its CRC matches, so
-// a damaged entry, a failed write or a file in use leaves the old file as it
-// was. Skipped and failed entries are counted; every entry counts for progress.
+// Per entry: a name that would leave the target, or that Windows would
+// shorten (a "." or empty component, a trailing dot or space), is skipped; a
+// folder is created; the existing settings file is kept; a file is written
+// beside its place and moved into place only when it is complete and its CRC
+// matches, so a damaged entry, a failed write or a file in use leaves the old
+// file as it was. Skipped and failed entries are counted; every entry counts for progress.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,7 +43,7 @@ struct UnpackResult {
     int folders = 0;
     int files = 0;         // files moved into place
     int kept = 0;          // existing user files left alone
-    int skipped = 0;       // names that would leave the target
+    int skipped = 0;       // names that would leave the target or are no plain names
     int failed = 0;        // damaged, unreadable or unwritable entries
 };
 

@@ -25,15 +25,19 @@ void CInstallCopyDlg::DrawBackground(HDC dc, const RECT& rc)
 {
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
     CMemoryDC mem(dc, cx, cy);
-    if (!mem.Ok() || !kelvo::install::DrawJpegResource(mem, IDB_BACK_COPY_FIRST + m_nFrame, rc))
+    if (!mem.Ok() || !kelvo::install::DrawJpegResource(mem, IDB_BACK_COPY_FIRST + m_state.frame, rc))
         return;
     ::BitBlt(dc, 0, 0, cx, cy, mem, 0, 0, SRCCOPY);
 }
 
-void CInstallCopyDlg::SetProgressStep(int step)
+// The bar keeps its own copy of the range, step and position for painting.
+void CInstallCopyDlg::ShowProgress()
 {
-    m_progress.m_nStep = step;
-    m_progress.SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step));
+    m_progress.m_nLower = m_state.lower;
+    m_progress.m_nUpper = m_state.upper;
+    m_progress.m_nStep = m_state.step;
+    m_progress.m_nPos = m_state.position;
+    m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(m_state.position));
 }
 
 void CInstallCopyDlg::StartInstall(const std::wstring& base)
@@ -41,11 +45,9 @@ void CInstallCopyDlg::StartInstall(const std::wstring& base)
     m_strTarget = kelvo::install::TargetBelow(base);
     SetTimer(kTickTimer, 100);
     ::EnableMenuItem(::GetSystemMenu(m_pWizard->m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    m_progress.m_nLower = 0;
-    m_progress.m_nUpper = kelvo::install::kProgressEnd;
-    m_progress.m_nPos = 0;
-    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, kelvo::install::kProgressEnd));
-    m_progress.SendMessage(PBM_SETPOS, 0);
+    m_state.Start();
+    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(m_state.lower, m_state.upper));
+    ShowProgress();
     auto* job = new kelvo::install::ExtractJob{m_hWnd, m_strTarget, ::GetModuleHandleW(nullptr)};
     if (!AfxBeginThread(&kelvo::install::ExtractPackage, job)) {
         // No worker: the page goes on as after an unreadable package.
@@ -61,23 +63,18 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
     using namespace kelvo::install;
     switch (what) {
     case kReportStep:
-        SetProgressStep(static_cast<int>(value));
-        break;
     case kReportEntry:
-        m_progress.m_nPos += m_progress.m_nStep;
-        m_progress.SendMessage(PBM_STEPIT);
-        break;
     case kReportPosition:
-        m_progress.m_nPos = static_cast<int>(value);
-        m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(value));
+        m_state.Apply(static_cast<int>(what), value);
+        ShowProgress();
         break;
     case kReportUnpacked: {
-        m_bStepByTimer = 1;
+        m_state.Apply(kReportUnpacked, 0);
         CInstallFinishDlg& finish = m_pWizard->m_finishPage;
         finish.m_strTarget = m_strTarget;
         finish.SetOutcome(m_nSkipped, m_nFailed, m_bNoPackage);
         PrepareShellLinks(m_strTarget, &finish.m_links);
-        SetProgressStep(1);
+        ShowProgress();
         break;
     }
     case kReportSkipped:
@@ -96,16 +93,12 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
 
 void CInstallCopyDlg::OnTimer()
 {
-    if (m_bStepByTimer) {
-        m_progress.m_nPos += m_progress.m_nStep;
-        m_progress.SendMessage(PBM_STEPIT);
-    }
-    ++m_nTicks;
-    if (m_nTicks % 10 == 0) {
-        m_nFrame = m_nFrame == 12 ? 0 : m_nFrame + 1;
+    const bool stepping = m_state.stepByTimer;
+    if (m_state.Tick())
         Invalidate();
-    }
-    if (m_progress.GetPos() >= kelvo::install::kProgressEnd) {
+    if (stepping)
+        ShowProgress();
+    if (m_state.Finished()) {
         KillTimer(kTickTimer);
         m_pWizard->SwitchTo(3);
     }

@@ -2,6 +2,7 @@
 // The copy page: starts the unpacking worker, shows its progress and the
 // animated background, hands the target to the finish page when the
 // unpacking ends, and moves on when the bar reaches 220.
+#include "installer/core/Progress.h"
 #include "installer/win/WizardPages.h"
 
 class CInstallCopyDlg : public CWizardPage {
@@ -12,10 +13,9 @@ public:
 
     void StartInstall(const std::wstring& base);
 
-    int m_nTicks = 0;
     std::wstring m_strTarget;
-    int m_nFrame = 0;
-    BOOL m_bStepByTimer = 0;
+    // The bar's arithmetic and the background picture; the bar shows it.
+    kelvo::install::InstallProgress m_state;
     CGradientProgressCtrl m_progress;
 
     int m_nSkipped = 0;
@@ -31,5 +31,5 @@ protected:
 private:
     void OnProgress(WPARAM what, LPARAM value);
     void OnTimer();
-    void SetProgressStep(int step);
+    void ShowProgress();
 };

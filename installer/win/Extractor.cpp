@@ -144,9 +144,21 @@ std::unique_ptr<PendingFile> WindowsTarget::BeginFile(const std::wstring& file)
 {
     const std::wstring final = m_root + file;
     const std::wstring part = final + kPartSuffix;
-    // Exclusive, as the old design opened the file itself.
-    HANDLE h = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // A file or link already of that name (left by a broken run, or planted)
+    // goes first, the link itself and never what it points at; the new file
+    // is then made afresh, exclusive, and refused if anything is still there.
+    const DWORD old = ::GetFileAttributesW(part.c_str());
+    if (old != INVALID_FILE_ATTRIBUTES) {
+        // Not through a link: the attributes would be its target's.
+        if ((old & FILE_ATTRIBUTE_READONLY) && !(old & FILE_ATTRIBUTE_REPARSE_POINT))
+            ::SetFileAttributesW(part.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
+        if ((old & FILE_ATTRIBUTE_DIRECTORY) && (old & FILE_ATTRIBUTE_REPARSE_POINT))
+            ::RemoveDirectoryW(part.c_str());
+        else if (!(old & FILE_ATTRIBUTE_DIRECTORY))
+            ::DeleteFileW(part.c_str());
+    }
+    HANDLE h = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
     return std::make_unique<WindowsFile>(h, part, final);

@@ -52,7 +52,7 @@ add_dependencies(KelvoInstall kelvo_package_zip kelvo_install_art kelvo_art)
 set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_parent})
 
 # devcon: x86\devcon.exe with this build's compiler, x64\devcon.exe with the x86_64 one.
-add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp)
+add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp ${KELVO_ROOT}/app/core/textutil.cpp)
 target_include_directories(devcon_x86 PRIVATE ${KELVO_ROOT})
 target_link_libraries(devcon_x86 PRIVATE newdev setupapi)
 target_link_options(devcon_x86 PRIVATE -municode)
@@ -62,9 +62,9 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/x64
     COMMAND ${KELVO_CXX_X64} -std=c++17 -O2 -Wall -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601 -municode
         -I${KELVO_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        -static -static-libgcc -static-libstdc++ -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
+        ${KELVO_ROOT}/app/core/textutil.cpp -static -static-libgcc -static-libstdc++ -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h
+        ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/app/core/textutil.h
     COMMENT "devcon for x64"
     VERBATIM)
 

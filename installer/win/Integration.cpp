@@ -91,9 +91,9 @@ int SaveShortcut(int csidl, const std::wstring& name, bool inSubFolder, IShellLi
     return SUCCEEDED(saved) ? 1 : 0;
 }
 
+// On the wizard's thread, whose COM InitInstance started.
 void PrepareShellLinks(const std::wstring& target, ShellLinks* links)
 {
-    ::CoInitialize(nullptr);
     links->program = CreateProgramLink(ProgramFile(target, L"Kelvo.exe"), L"Launch Kelvo");
     links->uninstaller = CreateProgramLink(ProgramFile(target, L"Uninstall.exe"), L"Uninstall Kelvo");
 }
@@ -119,7 +119,7 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
         ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
         HKEY run = nullptr;
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-            SetString(run, L"Kelvo Dozaz", dozaz);
+            SetString(run, L"Kelvo Dozaz", RunCommand(dozaz));
             ::RegCloseKey(run);
         }
     }

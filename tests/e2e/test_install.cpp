@@ -1,14 +1,17 @@
 // KelvoInstall.exe under Wine and Xvfb, driven by real clicks: the quit
 // question, a package with escaping and damaged entries, Quick Install to the
 // default folder (tree, shortcuts, registry, Dozaz, the driver batch, Kelvo
-// not started), a reinstall over running programs, Custom Install to a typed
-// relative folder, and Uninstall. The tests run in this order and share the Wine prefix's state.
+// not started), a reinstall over running programs, uninstallers that are not
+// the registered one (a stray copy, another folder's), Uninstall, and Custom
+// Install to a typed relative folder. The tests run in this order and share
+// the Wine prefix's state.
 //
 // Architecture: the 32-bit installer in Wine's 64-bit prefix is a WoW64
 // process: "Program Files (x86)" and x64.bat. The x86_64 test build is no
 // WoW64 process: "Program Files" and x86.bat.
 #include "e2e/support/driver.h"
 #include "e2e/support/scenario.h"
+#include "support/remove_tree_win.h"
 #include "tools/zippack/ZipWriter.h"
 
 #include <gtest/gtest.h>
@@ -82,20 +85,7 @@ void ListTree(const std::wstring& root, const std::wstring& rel, std::set<std::w
     ::FindClose(h);
 }
 
-void RemoveTree(const std::wstring& dir)
-{
-    std::set<std::wstring> all;
-    ListTree(dir, L"", all);
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        const std::wstring p = dir + L"\\" + *it;
-        ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (it->back() == L'\\')
-            ::RemoveDirectoryW(p.c_str());
-        else
-            ::DeleteFileW(p.c_str());
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
+using kelvo::test::RemoveTree;
 
 // Image paths of the running processes.
 std::vector<std::wstring> RunningImages()
@@ -414,20 +404,42 @@ protected:
         ::CoInitialize(nullptr);
         ForgetEarlierInstallations();
     }
+    static void TearDownTestSuite() { ::CoUninitialize(); }
 };
 
-// Runs Uninstall.exe of an installation and answers its question with Yes.
-void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
+// Runs an Uninstall.exe, answers its question with Yes and waits for its end.
+void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot)
 {
     ProgramRun run;
-    ASSERT_TRUE(run.Start(programFolder + L"\\Uninstall.exe"));
+    ASSERT_TRUE(run.Start(exe));
     HWND box = WaitWindow(run.Pid(), L"Kelvo", kStartMs);
     ASSERT_NE(box, nullptr) << "no question";
     if (screenshot)
         Screenshot(box, screenshot);
     ASSERT_TRUE(PressButton(box, IDYES));
     EXPECT_TRUE(run.Ended(60000));
+}
+
+// Runs Uninstall.exe of an installation and answers its question with Yes.
+void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
+{
+    RunUninstaller(programFolder + L"\\Uninstall.exe", screenshot);
     EXPECT_TRUE(WaitFor([&] { return !Exists(programFolder); }, 60000)) << "the folder stays";
+}
+
+// What the quick install registered is all still there.
+void ExpectTheInstallationIntegrated(const std::wstring& program)
+{
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_TRUE(Exists(ProgramsLink(L"Kelvo.lnk")));
+    EXPECT_TRUE(Exists(ProgramsLink(L"Uninstall.lnk")));
+    EXPECT_TRUE(Exists(DesktopLink()));
+    EXPECT_TRUE(Exists(program + L"\\Kelvo.exe"));
+    EXPECT_TRUE(Exists(program + L"\\Uninstall.exe"));
+    if (CompanionExpected(L"Dozaz.exe")) {
+        EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"\"" + program + L"\\Dozaz.exe\"");
+        EXPECT_TRUE(IsRunning(program + L"\\Dozaz.exe"));
+    }
 }
 
 TEST_F(Installer, QuitQuestionOnTheFirstPage)
@@ -586,7 +598,8 @@ TEST_F(Installer, DozazRunsAndRunsAtLogon)
     ASSERT_TRUE(g_quick.done);
     REQUIRE_COMPANION(L"Dozaz.exe");
     const std::wstring dozaz = DefaultProgramFolder() + L"\\Dozaz.exe";
-    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), dozaz);
+    // Quoted: unquoted, a path with spaces could start "C:\Program.exe".
+    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"\"" + dozaz + L"\"");
     EXPECT_TRUE(WaitFor([&] { return IsRunning(dozaz); }, 20000));
 }
 
@@ -669,6 +682,32 @@ TEST_F(Installer, DozazRunsOnAfterTheReinstall)
     EXPECT_EQ(ReadWholeFile(program + L"\\Dozaz.exe"), ReadWholeFile(DistFolder() + L"\\Dozaz.exe"));
 }
 
+TEST_F(Installer, AStrayCopyOfTheUninstallerTakesNothingOfTheInstallation)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    ScratchFolder scratch("stray-uninstaller");
+    const std::wstring copy = scratch.Windows("Uninstall.exe");
+    ASSERT_TRUE(::CopyFileW((program + L"\\Uninstall.exe").c_str(), copy.c_str(), FALSE));
+    RunUninstaller(copy, nullptr);
+    ExpectTheInstallationIntegrated(program);
+}
+
+TEST_F(Installer, TheUninstallerOfAnotherFolderRemovesThatFolderAloneNotTheRegisteredEntries)
+{
+    ASSERT_TRUE(g_quick.done);
+    const std::wstring program = DefaultProgramFolder();
+    ScratchFolder scratch("other-installation");
+    const std::wstring other = scratch.Windows("base\\ZENDRIX\\Kelvo");
+    ASSERT_TRUE(::CreateDirectoryW(scratch.Windows("base").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(scratch.Windows("base\\ZENDRIX").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(other.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW((program + L"\\Uninstall.exe").c_str(), (other + L"\\Uninstall.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((program + L"\\Kelvo.exe").c_str(), (other + L"\\Kelvo.exe").c_str(), FALSE));
+    Uninstall(other, nullptr);
+    ExpectTheInstallationIntegrated(program);
+}
+
 TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
 {
     ASSERT_TRUE(g_quick.done);
@@ -682,16 +721,21 @@ TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
     EXPECT_FALSE(IsRunning(program + L"\\Dozaz.exe"));
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
+    // What of the uninstaller is left in the temporary folder, once its batch had time to go.
+    auto uninstallerLeft = [&] {
+        std::set<std::wstring> all, left;
+        ListTree(std::wstring(temp).substr(0, wcslen(temp) - 1), L"", all);
+        for (const auto& n : all)
+            if (n.find(L"kelvo-uninstall") == 0)
+                left.insert(n);
+        return left;
+    };
     std::set<std::wstring> left;
-    ListTree(std::wstring(temp).substr(0, wcslen(temp) - 1), L"", left);
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            std::set<std::wstring> now;
-            ListTree(std::wstring(temp).substr(0, wcslen(temp) - 1), L"", now);
-            return std::none_of(now.begin(), now.end(), [](const std::wstring& n) { return n.find(L"kelvo-uninstall") == 0; });
-        },
-        30000))
-        << "the uninstaller's own clean-up batch stays in the temporary folder";
+    WaitFor([&] { return (left = uninstallerLeft()).empty(); }, 30000);
+    std::wstring names;
+    for (const auto& n : left)
+        names += n + L" ";
+    EXPECT_TRUE(left.empty()) << "the uninstaller's own clean-up batch stays in the temporary folder: " << Narrow(names);
 }
 
 TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)

@@ -24,6 +24,20 @@ TEST(EntryNames, NamesThatWouldLeaveTheTargetAreRefused)
         EXPECT_TRUE(StaysInside(good));
 }
 
+TEST(EntryNames, NamesWindowsWouldShortenAreNoPlainNames)
+{
+    // To Windows the first nine are Kelvo\Kelvo.cfg, though the settings-file check sees another name.
+    for (const wchar_t* bad : {L"Kelvo/./Kelvo.cfg", L"Kelvo//Kelvo.cfg", L"Kelvo/Kelvo.cfg.", L"Kelvo/Kelvo.cfg ",
+                               L"Kelvo./Kelvo.cfg", L"Kelvo /Kelvo.cfg", L"Kelvo\\.\\Kelvo.cfg", L"./Kelvo/Kelvo.cfg",
+                               L"Kelvo/Kelvo.cfg. .", L"Kelvo/..", L"Kelvo//", L"/Kelvo.cfg", L""}) {
+        EXPECT_FALSE(IsPlainName(bad)) << std::wstring(bad).size();
+        EXPECT_FALSE(IsUserSettingsEntry(bad));
+    }
+    for (const wchar_t* good : {L"Kelvo/", L"Kelvo/Kelvo.cfg", L"Kelvo/..data", L"Kelvo/a..b/c", L"Kelvo/.hidden",
+                                L"Kelvo/dtc/", L"Kelvo\\language\\en TEXT.cbf"})
+        EXPECT_TRUE(IsPlainName(good));
+}
+
 TEST(EntryNames, DecodedAsUtf8WhenFlaggedAndAsCodePage437Otherwise)
 {
     EXPECT_EQ(DecodeEntryName("Kelvo/F\xC3\xBCr.txt", kZipFlagUtf8), L"Kelvo/F\u00FCr.txt");
@@ -124,6 +138,12 @@ TEST(Folders, OneTrailingBackslashAndTheTargetBelowTheBase)
     EXPECT_EQ(FolderOfPath(ProgramFile(t, L"Kelvo.exe")), ProgramFolder(t));
 }
 
+TEST(Folders, TheRunValueIsTheProgramsFullPathInQuotes)
+{
+    const std::wstring dozaz = L"C:\\Program Files (x86)\\ZENDRIX\\Kelvo\\Dozaz.exe";
+    EXPECT_EQ(RunCommand(dozaz), L"\"" + dozaz + L"\"");
+}
+
 TEST(InfCheck, TheHardwareIdMustBeAModelValue)
 {
     const std::wstring inf = InfText(
@@ -143,7 +163,11 @@ TEST(MemoryArchive, ReadsAndSeeksStayInsideTheBlock)
     MemoryArchive m(data, 10);
     char buf[16] = {};
     EXPECT_EQ(m.Seek(8, MemoryArchive::kSet), 0);
+    EXPECT_EQ(m.Read(buf, 2), 2u);
+    EXPECT_FALSE(m.CutShort()) << "a read that ends at the end is whole";
+    EXPECT_EQ(m.Seek(8, MemoryArchive::kSet), 0);
     EXPECT_EQ(m.Read(buf, 16), 2u);
+    EXPECT_TRUE(m.CutShort());
     EXPECT_EQ(m.Read(buf, 16), 0u);
     EXPECT_EQ(m.Seek(11, MemoryArchive::kSet), -1);
     EXPECT_EQ(m.Tell(), 10u);
@@ -164,6 +188,23 @@ TEST(UninstallRules, OnlyAZendrixKelvoFolderBelowSomeParent)
     EXPECT_FALSE(IsInstallationFolderName(L"\\ZENDRIX\\Kelvo"));
     EXPECT_FALSE(IsInstallationFolderName(L"C:\\x\\..\\ZENDRIX\\Kelvo"));
     EXPECT_FALSE(IsInstallationFolderName(L"C:\\ZENDRIX\\Kelvo\\sub"));
+}
+
+TEST(UninstallRules, TheSelfRemovalBatchPausesEachRoundGivesUpInMinutesAndHoldsNoPath)
+{
+    using namespace kelvo::uninstall;
+    const std::wstring batch = SelfRemovalBatch();
+    EXPECT_NE(batch.find(L"ping -n 2 127.0.0.1 >nul\r\n"), std::wstring::npos) << "no pause: a spin";
+    EXPECT_NE(batch.find(L"if %n% geq " + std::to_wstring(kBatchRounds) + L" goto gone"), std::wstring::npos);
+    // A round is a second or so: about two minutes in all.
+    EXPECT_GE(kBatchRounds, 90);
+    EXPECT_LE(kBatchRounds, 180);
+    for (const wchar_t* variable : {kBatchSelfVariable, kBatchFolderVariable, kBatchParentVariable})
+        EXPECT_NE(batch.find(L"\"%" + std::wstring(variable) + L"%\""), std::wstring::npos);
+    EXPECT_EQ(batch.find(L'\\'), std::wstring::npos) << "a path in the text";
+    for (wchar_t c : batch)
+        EXPECT_LT(static_cast<unsigned>(c), 0x80u);
+    EXPECT_EQ(batch.substr(batch.size() - 2), L"\r\n");
 }
 
 } // namespace

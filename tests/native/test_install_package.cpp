@@ -23,6 +23,7 @@ public:
     std::map<std::wstring, uint32_t> attributes;
     std::map<std::wstring, int> folders;
     int pending = 0;          // partial files not yet committed or abandoned
+    int abandonedMidFile = 0; // partial files given up after some of their bytes were written
     long long budget = -1;    // bytes the disk still takes, -1: no limit
 
     bool CreateFolders(const std::wstring& folder) override
@@ -54,7 +55,12 @@ public:
         --m_target.pending;
         return true;
     }
-    void Abandon() override { --m_target.pending; }
+    void Abandon() override
+    {
+        --m_target.pending;
+        if (!m_data.empty())
+            ++m_target.abandonedMidFile;
+    }
 
 private:
     MemoryTarget& m_target;
@@ -152,6 +158,25 @@ TEST(Unpack, ADamagedEntryOrAFullDiskFailsThatFileAlone)
     EXPECT_EQ(full.pending, 0);
 }
 
+TEST(Unpack, OtherSpellingsOfTheSettingsFileAreSkippedAndTheUserFileKept)
+{
+    MemoryTarget target;
+    target.files[L"Kelvo\\Kelvo.cfg"] = "[Setting]\r\nLanguage = 9\r\n";
+    auto entries = Package();
+    for (const char* odd : {"Kelvo/./Kelvo.cfg", "Kelvo//Kelvo.cfg", "Kelvo/Kelvo.cfg.", "Kelvo/Kelvo.cfg ", "Kelvo/./dtc/"})
+        entries.push_back(zip::FileEntry(odd, "[Setting]\r\nLanguage = 0\r\n", 0, 0));
+    int done = 0;
+    const UnpackResult r = UnpackInto(zip::BuildArchive(entries), target, nullptr, &done);
+    EXPECT_EQ(r.skipped, 5);
+    EXPECT_EQ(r.kept, 1);
+    EXPECT_EQ(done, 10);
+    EXPECT_EQ(target.files[L"Kelvo\\Kelvo.cfg"], "[Setting]\r\nLanguage = 9\r\n");
+    for (const auto& f : target.files)
+        EXPECT_TRUE(f.first == L"Kelvo\\Kelvo.cfg" || f.first == L"Kelvo\\Kelvo.exe" ||
+                    f.first == L"Kelvo\\dtc\\en_OBDII.txt")
+            << f.first.size();
+}
+
 TEST(Unpack, AnExistingSettingsFileIsKept)
 {
     MemoryTarget target;
@@ -222,10 +247,56 @@ TEST(UnpackFuzz, TruncatedArchivesAtEveryLength)
         std::memcpy(cut.get(), archive.data(), n);
         MemoryTarget target;
         const UnpackResult r = Unpack(cut.get(), n, target);
+        // Every cut loses the end record or part of it: refused before any entry
+        // (minizip alone would make up an end record's missing bytes).
+        EXPECT_FALSE(r.opened) << "length " << n;
+        EXPECT_TRUE(target.files.empty()) << "length " << n;
         EXPECT_EQ(target.pending, 0);
-        for (const auto& f : target.files)
-            EXPECT_TRUE(f.second == entries[1].data || f.second == entries[2].data) << "length " << n;
-        (void)r;
+    }
+    MemoryTarget whole;
+    EXPECT_EQ(Unpack(archive.data(), archive.size(), whole).files, 2) << "the uncut archive unpacks";
+}
+
+// The truncations above never reach an entry. Here the directory stays
+// whole and the bytes inside one file's data are cut short (zeros from some
+// point to its end) or flipped, at every offset: that file is given up part-way, its old content stays, the others land.
+TEST(UnpackFuzz, DataDamagedAtEveryOffsetInsideAWholeArchive)
+{
+    std::vector<Entry> entries{zip::FolderEntry("Kelvo/", 0, 0), zip::FileEntry("Kelvo/a.txt", Bytes(300000, 3), 0, 0),
+                               zip::FileEntry("Kelvo/b.bin", Bytes(2000, 4), 0, 0)};
+    entries[2].store = true;
+    const std::string archive = zip::BuildArchive(entries);
+    for (int which : {1, 2}) {
+        size_t at = 0, size = 0;
+        ASSERT_TRUE(zip::FindEntryData(archive, entries[static_cast<size_t>(which)].name, &at, &size));
+        const std::wstring damagedName = which == 1 ? L"Kelvo\\a.txt" : L"Kelvo\\b.bin";
+        const std::wstring otherName = which == 1 ? L"Kelvo\\b.bin" : L"Kelvo\\a.txt";
+        const std::string& other = entries[which == 1 ? 2u : 1u].data;
+        int midFile = 0;
+        for (size_t from = 0; from < size; from += 1 + size / 97) {
+            for (int flip = 0; flip < 2; ++flip) {
+                std::string m = archive;
+                if (flip)
+                    m[at + from] = static_cast<char>(~m[at + from]);
+                else
+                    std::fill(m.begin() + static_cast<std::ptrdiff_t>(at + from),
+                              m.begin() + static_cast<std::ptrdiff_t>(at + size), '\0');
+                std::unique_ptr<char[]> heap(new char[m.size()]);
+                std::memcpy(heap.get(), m.data(), m.size());
+                MemoryTarget target;
+                target.files[damagedName] = "old";
+                const UnpackResult r = Unpack(heap.get(), m.size(), target);
+                const std::string where = (flip ? "flipped at " : "cut at ") + std::to_string(from);
+                ASSERT_TRUE(r.opened) << where;
+                EXPECT_EQ(r.failed, 1) << where;
+                EXPECT_EQ(r.files, 1) << where;
+                EXPECT_EQ(target.files[damagedName], "old") << where;
+                EXPECT_TRUE(target.files[otherName] == other) << where;
+                EXPECT_EQ(target.pending, 0) << where;
+                midFile += target.abandonedMidFile;
+            }
+        }
+        EXPECT_GT(midFile, 0) << "no damage was found part-way through a file";
     }
 }
 

@@ -1,16 +1,21 @@
 // The installer's Windows side: the unpacking into a real folder from crafted
 // archives (escaping names, Unix attributes, a bad CRC, a file in use, a
-// truncated archive), the custom page's folder rules, and saving shortcuts.
+// truncated archive, a file's data damaged inside a whole archive, a planted
+// temporary file), the custom page's folder rules, saving shortcuts, and the
+// tests' tree removal beside a link.
 #include "installer/win/Extractor.h"
 #include "installer/win/Folder.h"
 #include "installer/win/Integration.h"
+#include "support/remove_tree_win.h"
 #include "tools/zippack/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 
 using namespace kelvo::install;
@@ -29,26 +34,7 @@ std::wstring TempFolder(const wchar_t* what)
     return dir + L"\\";
 }
 
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring p = dir + L"\\" + name;
-            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                ::DeleteFileW(p.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(dir.c_str());
-}
+using kelvo::test::RemoveTree;
 
 std::string Read(const std::wstring& path)
 {
@@ -169,17 +155,119 @@ TEST_F(Unpacking, ABadCrcOrAFileInUseKeepsTheOldContent)
     EXPECT_EQ(Read(Installed(L"busy.txt")), "new busy") << "no longer in use, it is replaced";
 }
 
+// Cut short, an archive loses its end record: it is refused as a whole before
+// any entry is read (the damaged-data test below reaches the entries' checks).
 TEST_F(Unpacking, ATruncatedArchiveLeavesNoPartialFile)
 {
     const std::vector<Entry> entries{kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/big.bin", std::string(300000, 'b')),
                                      File("Kelvo/small.txt", "small")};
     const std::string whole = kelvo::zip::BuildArchive(entries);
+    ASSERT_EQ(UnpackEntries(entries).files, 2) << "whole, it unpacks";
+    RemoveTree(m_target + L"Kelvo");
     for (size_t keep : {whole.size() - 10, whole.size() / 2, size_t(40)}) {
         const UnpackResult r = UnpackEntries(entries, keep);
+        EXPECT_FALSE(r.opened) << keep;
+        EXPECT_EQ(r.entries, 0) << keep;
         EXPECT_EQ(r.files, 0) << keep;
         EXPECT_FALSE(Exists(Installed(L"big.bin"))) << keep;
         EXPECT_EQ(LeftoverParts(), 0) << keep;
     }
+}
+
+// The archive stays whole (its directory is read); bytes inside one file's
+// data are lost, so that the unpacking reads part of the file and must give it up.
+TEST_F(Unpacking, AFileDamagedInsideAWholeArchiveLeavesNoPartialFileAndKeepsTheOld)
+{
+    // Not one letter repeated: zeros could decode to the same run, and the damage would not show.
+    std::mt19937 rng(7);
+    std::string varied(300000, '\0');
+    for (auto& c : varied)
+        c = static_cast<char>('a' + rng() % 7);
+    Entry stored = File("Kelvo/stored.bin", std::string(200000, 's'));
+    stored.store = true;
+    const std::vector<Entry> entries{kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/big.bin", varied), stored,
+                                     File("Kelvo/small.txt", "small")};
+    const std::string whole = kelvo::zip::BuildArchive(entries);
+    for (const char* name : {"Kelvo/big.bin", "Kelvo/stored.bin"}) {
+        size_t at = 0, size = 0;
+        ASSERT_TRUE(kelvo::zip::FindEntryData(whole, name, &at, &size)) << name;
+        ASSERT_GT(size, 16u);
+        // The second half lost (zeros), or a run of bytes flipped in the middle.
+        for (int damage = 0; damage < 2; ++damage) {
+            std::string bytes = whole;
+            if (damage == 0)
+                std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at + size / 2),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(at + size), '\0');
+            else
+                for (size_t i = at + size / 2; i < at + size / 2 + 8; ++i)
+                    bytes[i] = static_cast<char>(~bytes[i]);
+            ASSERT_TRUE(CreateFolderPath(m_target + L"Kelvo"));
+            Write(Installed(L"big.bin"), "old big");
+            Write(Installed(L"stored.bin"), "old stored");
+            ::DeleteFileW(Installed(L"small.txt").c_str());
+            WindowsTarget target(m_target);
+            const UnpackResult r = Unpack(bytes.data(), bytes.size(), target);
+            const std::string what = std::string(name) + (damage ? " flipped" : " cut");
+            EXPECT_TRUE(r.opened) << what;
+            EXPECT_EQ(r.failed, 1) << what;
+            EXPECT_EQ(r.files, 2) << what;
+            EXPECT_EQ(Read(Installed(L"small.txt")), "small") << what;
+            const bool big = std::string(name) == "Kelvo/big.bin";
+            EXPECT_TRUE(Read(Installed(L"big.bin")) == (big ? "old big" : varied)) << what;
+            EXPECT_TRUE(Read(Installed(L"stored.bin")) == (big ? std::string(200000, 's') : "old stored")) << what;
+            EXPECT_EQ(LeftoverParts(), 0) << what;
+        }
+    }
+}
+
+// A link planted where the unpacking writes its temporary file: the file it
+// points at keeps its content, and the entry is still installed.
+TEST_F(Unpacking, ALinkPlantedAtTheTemporaryNameIsNotFollowed)
+{
+    ASSERT_TRUE(CreateFolderPath(m_target + L"Kelvo"));
+    const std::wstring victim = m_outer + L"victim.txt";
+    Write(victim, "not yours");
+    ASSERT_TRUE(::CreateHardLinkW(Installed(L"hard.txt.kelvo-new").c_str(), victim.c_str(), nullptr));
+    bool symbolic = ::CreateSymbolicLinkW(Installed(L"soft.txt.kelvo-new").c_str(), victim.c_str(), 0) != 0;
+    symbolic = symbolic && (::GetFileAttributesW(Installed(L"soft.txt.kelvo-new").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!symbolic)
+        ::DeleteFileW(Installed(L"soft.txt.kelvo-new").c_str());
+    // A leftover of a broken run, read-only.
+    Write(Installed(L"left.txt.kelvo-new"), "half");
+    ::SetFileAttributesW(Installed(L"left.txt.kelvo-new").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    const UnpackResult r = UnpackEntries({File("Kelvo/hard.txt", "hard"), File("Kelvo/soft.txt", "soft"),
+                                          File("Kelvo/left.txt", "left")});
+    EXPECT_EQ(Read(victim), "not yours");
+    EXPECT_EQ(r.files, 3);
+    EXPECT_EQ(Read(Installed(L"hard.txt")), "hard");
+    EXPECT_EQ(Read(Installed(L"soft.txt")), "soft");
+    EXPECT_EQ(Read(Installed(L"left.txt")), "left");
+    EXPECT_EQ(LeftoverParts(), 0);
+    if (!symbolic)
+        std::printf("no symbolic link could be made here: only the hard link was planted\n");
+}
+
+// ---------------------------------------------------------------- tree removal
+
+TEST(TestTreeRemoval, ALinkToAFolderIsRemovedNotFollowed)
+{
+    const std::wstring outside = TempFolder(L"kept");
+    Write(outside + L"keep.txt", "kept");
+    const std::wstring tree = TempFolder(L"tree");
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"sub").c_str(), nullptr));
+    Write(tree + L"sub\\file.txt", "x");
+    const std::wstring link = tree + L"sub\\link";
+    const bool made = ::CreateSymbolicLinkW(link.c_str(), outside.substr(0, outside.size() - 1).c_str(),
+                                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+    const DWORD a = ::GetFileAttributesW(link.c_str());
+    const bool isLink = made && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    RemoveTree(tree.substr(0, tree.size() - 1));
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_EQ(Read(outside + L"keep.txt"), "kept");
+    RemoveTree(outside.substr(0, outside.size() - 1));
+    if (!isLink)
+        GTEST_SKIP() << "no link to a folder can be made here";
 }
 
 // ---------------------------------------------------------------- folders

@@ -26,9 +26,23 @@ struct Entry {
 Entry FolderEntry(const std::string& name, uint16_t dosTime, uint16_t dosDate);
 Entry FileEntry(const std::string& name, const std::string& data, uint16_t dosTime, uint16_t dosDate);
 
-// The archive's bytes; empty when zlib fails.
-std::string BuildArchive(const std::vector<Entry>& entries);
+// General-purpose flag bit 11: the name is UTF-8.
+constexpr uint16_t kFlagUtf8 = 1u << 11;
+
+// True for a name with a byte of 0x80 or more: a reader without the UTF-8
+// flag would take it for code page 437.
+bool NeedsUtf8Flag(const std::string& name);
+
+// The archive's bytes; empty when zlib fails or the archive would need the
+// ZIP64 extensions (more than 65535 entries, a name longer than 65535 bytes,
+// a size or an offset of 4 GiB or more), with the reason in `error`.
+std::string BuildArchive(const std::vector<Entry>& entries, std::string* error = nullptr);
 
 uint32_t Crc32(const std::string& data);
+
+// Where the packed bytes of entry `name` lie in an archive BuildArchive made
+// (for the tests that damage a file's data and keep the directory); false
+// when no local header carries that name.
+bool FindEntryData(const std::string& archive, const std::string& name, size_t* offset, size_t* size);
 
 } // namespace kelvo::zip

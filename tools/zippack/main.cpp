@@ -1,8 +1,9 @@
 // kelvo-zippack FOLDER ARCHIVE: packs FOLDER into a ZIP archive whose entries
 // are named after the folder ("Kelvo/..."), each folder before its contents,
-// names in byte order, one fixed time, DOS attributes, deflate. The same
-// folder always gives the same bytes, and the archive is rewritten only when
-// they change, so whatever embeds it is rebuilt only then.
+// names in byte order (flagged UTF-8 where they are not ASCII), one fixed
+// time, DOS attributes, deflate; a folder a ZIP without ZIP64 cannot hold is
+// refused. The same folder always gives the same bytes, and the archive is
+// rewritten only when they change, so whatever embeds it is rebuilt only then.
 #include "tools/zippack/ZipWriter.h"
 
 #include <algorithm>
@@ -47,8 +48,6 @@ bool Pack(const fs::path& dir, const std::string& prefix, std::vector<Entry>& en
         const std::string name = prefix + child.path().filename().string();
         if (child.is_directory()) {
             entries.push_back(kelvo::zip::FolderEntry(name + "/", kDosTime, kDosDate));
-            if (!Pack(child.path(), name + "/", entries))
-                return false;
         } else if (child.is_regular_file()) {
             std::string data;
             if (!ReadAll(child.path(), data)) {
@@ -56,7 +55,14 @@ bool Pack(const fs::path& dir, const std::string& prefix, std::vector<Entry>& en
                 return false;
             }
             entries.push_back(kelvo::zip::FileEntry(name, data, kDosTime, kDosDate));
+        } else {
+            continue;
         }
+        // The names here are UTF-8; unflagged, a reader takes them for code page 437.
+        if (kelvo::zip::NeedsUtf8Flag(entries.back().name))
+            entries.back().flags |= kelvo::zip::kFlagUtf8;
+        if (child.is_directory() && !Pack(child.path(), name + "/", entries))
+            return false;
     }
     return true;
 }
@@ -74,11 +80,14 @@ int main(int argc, char** argv)
     if (top.empty())
         top = folder.parent_path().filename().string();
     std::vector<Entry> entries{kelvo::zip::FolderEntry(top + "/", kDosTime, kDosDate)};
+    if (kelvo::zip::NeedsUtf8Flag(top))
+        entries.back().flags |= kelvo::zip::kFlagUtf8;
     if (!Pack(folder, top + "/", entries))
         return 1;
-    const std::string bytes = kelvo::zip::BuildArchive(entries);
+    std::string why;
+    const std::string bytes = kelvo::zip::BuildArchive(entries, &why);
     if (bytes.empty()) {
-        std::fprintf(stderr, "kelvo-zippack: compression failed\n");
+        std::fprintf(stderr, "kelvo-zippack: cannot pack %s: %s\n", argv[1], why.c_str());
         return 1;
     }
     std::string old;

@@ -1,26 +1,8 @@
 #include "uninstall/core/UninstallRules.h"
 
+#include "app/core/textutil.h"
+
 namespace kelvo::uninstall {
-
-namespace {
-
-bool EndsWithNoCase(const std::wstring& s, const std::wstring& suffix)
-{
-    if (s.size() < suffix.size())
-        return false;
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        wchar_t a = s[s.size() - suffix.size() + i], b = suffix[i];
-        if (a >= L'a' && a <= L'z')
-            a = static_cast<wchar_t>(a - L'a' + L'A');
-        if (b >= L'a' && b <= L'z')
-            b = static_cast<wchar_t>(b - L'a' + L'A');
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::wstring WithoutTrailingSlash(std::wstring folder)
 {
@@ -34,12 +16,34 @@ bool IsInstallationFolderName(const std::wstring& folder)
     const std::wstring f = WithoutTrailingSlash(folder);
     static const std::wstring kTail = L"\\ZENDRIX\\Kelvo";
     // Something must stand before "\ZENDRIX", and it must be a folder of its own.
-    if (!EndsWithNoCase(f, kTail) || f.size() == kTail.size())
+    if (!EndsWithAsciiNoCase(f, kTail) || f.size() == kTail.size())
         return false;
     if (f.find(L"..") != std::wstring::npos || f.find(L'/') != std::wstring::npos)
         return false;
     const wchar_t before = f[f.size() - kTail.size() - 1];
     return before != L'\\';
+}
+
+std::wstring SelfRemovalBatch()
+{
+    const std::wstring self = L"\"%" + std::wstring(kBatchSelfVariable) + L"%\"";
+    const std::wstring folder = L"\"%" + std::wstring(kBatchFolderVariable) + L"%\"";
+    const std::wstring parent = L"\"%" + std::wstring(kBatchParentVariable) + L"%\"";
+    // ping waits a second between its two echoes; timeout would want console
+    // input, which the hidden batch has not.
+    return L"@echo off\r\n"
+           L"set n=0\r\n"
+           L":wait\r\n"
+           L"del /f /q " + self + L" >nul 2>nul\r\n"
+           L"if not exist " + self + L" goto gone\r\n"
+           L"set /a n+=1\r\n"
+           L"if %n% geq " + std::to_wstring(kBatchRounds) + L" goto gone\r\n"
+           L"ping -n 2 127.0.0.1 >nul\r\n"
+           L"goto wait\r\n"
+           L":gone\r\n"
+           L"rmdir " + folder + L" >nul 2>nul\r\n"
+           L"rmdir " + parent + L" >nul 2>nul\r\n"
+           L"del /f /q \"%~f0\"\r\n";
 }
 
 } // namespace kelvo::uninstall

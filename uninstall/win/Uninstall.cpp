@@ -1,9 +1,10 @@
-// Uninstall.exe: removes what KelvoInstall made. It asks once; then it stops
-// the installation's Dozaz, deletes the Run value, the uninstall entry, the
-// three shortcuts and the Start-menu folders that are left empty, and the
-// installation folder itself, but only when that is the "...\ZENDRIX\Kelvo"
-// folder it runs from and holds Kelvo.exe; links and junctions inside are
-// removed as links, never followed. Its own file goes last, once it has ended.
+// Uninstall.exe: removes what KelvoInstall made. It asks once; then, only when
+// the folder it runs from is a "...\ZENDRIX\Kelvo" folder holding Kelvo.exe,
+// it stops that folder's Dozaz and removes the folder; links and junctions
+// inside are removed as links, never followed. The Run value, the uninstall
+// entry, the three shortcuts and the Start-menu folders left empty go too when,
+// besides, the uninstall entry names this very program: a stray copy never
+// takes the real installation's away. Its own file goes last, once it has ended.
 #include "uninstall/core/UninstallRules.h"
 
 #include <windows.h>
@@ -35,6 +36,29 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;
+}
+
+// The same file by its identity, whatever the spelling (case, short names).
+bool SameFile(const std::wstring& a, const std::wstring& b)
+{
+    if (a.empty() || b.empty())
+        return false;
+    if (SamePath(a, b))
+        return true;
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::wstring* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE h = ::CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        const BOOL got = ::GetFileInformationByHandle(h, &info[i]);
+        ::CloseHandle(h);
+        if (!got)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 std::wstring SpecialFolder(int csidl)
@@ -87,7 +111,8 @@ void RemoveTree(const std::wstring& folder, const std::wstring& keep)
             const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if (SamePath(path, keep))
                 continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            // A link's own attributes are not changed: that would reach its target.
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !link)
                 ::SetFileAttributesW(path.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
             if (dir && !link)
                 RemoveTree(path, keep);
@@ -105,7 +130,7 @@ std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 // This program cannot delete its own file while it runs: a small batch in the
 // temporary folder waits until it can, removes the folders left empty, and
-// then itself.
+// then itself. The paths reach it in its environment.
 void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
 {
     wchar_t temp[MAX_PATH] = {};
@@ -113,32 +138,23 @@ void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
         return;
     const std::wstring batch = std::wstring(temp) + L"kelvo-uninstall-" + std::to_wstring(::GetCurrentProcessId()) + L".bat";
     const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
-    // Bounded: a file that never goes (no right to delete it) ends the wait after some minutes.
-    const std::wstring text = L"@echo off\r\n"
-                              L"set n=0\r\n"
-                              L":wait\r\n"
-                              L"del /f /q " + Quoted(self) + L" >nul 2>nul\r\n"
-                              L"if not exist " + Quoted(self) + L" goto gone\r\n"
-                              L"set /a n+=1\r\n"
-                              L"if %n% lss 20000 goto wait\r\n"
-                              L":gone\r\n"
-                              L"rmdir " + Quoted(folder) + L" >nul 2>nul\r\n"
-                              L"rmdir " + Quoted(parent) + L" >nul 2>nul\r\n"
-                              L"del /f /q \"%~f0\"\r\n";
+    // The batch text is ASCII: the console reads it in the ANSI code page.
+    const std::wstring text = kelvo::uninstall::SelfRemovalBatch();
+    const std::string bytes(text.begin(), text.end());
     HANDLE h = ::CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
-    // The console reads the batch in the ANSI code page.
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
     DWORD written = 0;
     const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
-    if (!ok) {
+    if (!ok || written != bytes.size()) {
         ::DeleteFileW(batch.c_str());
         return;
     }
+    // Inherited by cmd: this process ends right after.
+    ::SetEnvironmentVariableW(kelvo::uninstall::kBatchSelfVariable, self.c_str());
+    ::SetEnvironmentVariableW(kelvo::uninstall::kBatchFolderVariable, folder.c_str());
+    ::SetEnvironmentVariableW(kelvo::uninstall::kBatchParentVariable, parent.c_str());
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
@@ -182,6 +198,26 @@ void RemoveRegistry()
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
 }
 
+// The uninstall entry's UninstallString, or empty.
+std::wstring RegisteredUninstaller()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return {};
+    std::vector<wchar_t> buf(MAX_PATH * 4 + 1, L'\0');
+    DWORD type = 0, size = static_cast<DWORD>((buf.size() - 1) * sizeof(wchar_t));
+    const LONG r = ::RegQueryValueExW(key, L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size);
+    ::RegCloseKey(key);
+    if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    std::wstring value(buf.data(), size / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0')
+        value.pop_back();
+    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
@@ -193,18 +229,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     const std::wstring self = ModulePath();
     const std::wstring folder = kelvo::uninstall::WithoutTrailingSlash(self.substr(0, self.rfind(L'\\')));
 
-    StopProgram(folder + L"\\Dozaz.exe");
-    RemoveRegistry();
-    RemoveShortcuts();
-
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     const DWORD program = ::GetFileAttributesW((folder + L"\\Kelvo.exe").c_str());
-    const bool ours = kelvo::uninstall::IsInstallationFolderName(folder) && attributes != INVALID_FILE_ATTRIBUTES &&
-                      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && program != INVALID_FILE_ATTRIBUTES &&
-                      !(program & FILE_ATTRIBUTE_DIRECTORY);
-    if (ours) {
-        RemoveTree(folder, self);
-        RemoveSelfAfterExit(self, folder);
+    const bool ours = !self.empty() && kelvo::uninstall::IsInstallationFolderName(folder) &&
+                      attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                      program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
+    if (!ours)
+        return 0;  // a stray copy: neither the folder nor the system's entries are its own
+
+    StopProgram(folder + L"\\Dozaz.exe");
+    // The shortcuts, the Run value and the entry belong to the installation the
+    // entry names: another one's (installed later elsewhere) stay.
+    if (SameFile(RegisteredUninstaller(), self)) {
+        RemoveRegistry();
+        RemoveShortcuts();
     }
+    RemoveTree(folder, self);
+    RemoveSelfAfterExit(self, folder);
     return 0;
 }
