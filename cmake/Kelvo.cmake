@@ -10,6 +10,11 @@ set(KELVO_DIST ${KELVO_ROOT}/dist/Kelvo CACHE PATH "installation folder laid out
 # Debian's scantool data, which the trouble-code file is made from at build time.
 set(KELVO_DTC_SOURCE /usr/share/scantool/codes.dat CACHE FILEPATH "code datafile dtc/en_OBDII.txt is made from")
 
+# The password every program of ours passes with its skins: the skin compiler
+# seals the installed skins with it, Kelvo opens them with it (as the compile
+# definition KELVO_SKIN_PASSWORD, a narrow string literal).
+set(KELVO_SKIN_PASSWORD "Vox")
+
 # zlib (the installer's package): linked in, so that no program needs a DLL of it.
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)

@@ -29,7 +29,7 @@ struct State {
     bool aero = false;
     DWORD thread = 0;
     HHOOK hook = nullptr;
-    std::map<COLORREF, HBRUSH> brushes;  // kept for the process's life: a handful per skin
+    std::map<COLORREF, HBRUSH> brushes;  // colour requests' answers, kept for the process's life: a handful per skin
 } g;
 
 COLORREF Colour(Role role)
@@ -120,6 +120,22 @@ void Prepare(HWND h)
 // replaces its (unused) reference data.
 void Hook(HWND h) { ::SetWindowSubclass(h, SkinProc, kSubclassId, 0); }
 
+// Fills with the device context's own brush: a gradient's many line colours
+// need no brush each, and the context's brush colour is left as it was.
+void Fill(HDC dc, const RECT& r, COLORREF c)
+{
+    const COLORREF was = ::SetDCBrushColor(dc, c);
+    ::FillRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    ::SetDCBrushColor(dc, was);
+}
+
+void Frame(HDC dc, const RECT& r, COLORREF c)
+{
+    const COLORREF was = ::SetDCBrushColor(dc, c);
+    ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    ::SetDCBrushColor(dc, was);
+}
+
 void DrawPushButton(const DRAWITEMSTRUCT* dis)
 {
     HDC dc = dis->hDC;
@@ -142,12 +158,12 @@ void DrawPushButton(const DRAWITEMSTRUCT* dis)
                                    (GetGValue(top) * (255 - t) + GetGValue(base) * t) / 255,
                                    (GetBValue(top) * (255 - t) + GetBValue(base) * t) / 255);
             RECT line{r.left, r.top + y, r.right, r.top + y + 1};
-            ::FillRect(dc, &line, Brush(c));
+            Fill(dc, line, c);
         }
     } else {
-        ::FillRect(dc, &r, Brush(base));
+        Fill(dc, r, base);
     }
-    ::FrameRect(dc, &r, Brush(border));
+    Frame(dc, r, border);
 
     wchar_t text[256] = {};
     ::GetWindowTextW(dis->hwndItem, text, 256);

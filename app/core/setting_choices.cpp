@@ -1,7 +1,8 @@
 #include "app/core/setting_choices.h"
 
+#include "app/core/textutil.h"
+
 #include <algorithm>
-#include <cwctype>
 
 namespace kelvo {
 
@@ -26,13 +27,6 @@ const SkinName kSkinNames[] = {
 constexpr long kErrorMoreData = 234;
 constexpr unsigned long kRegSz = 1;
 
-std::wstring Upper(std::wstring s)
-{
-    for (auto& c : s)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return s;
-}
-
 } // namespace
 
 const LanguageChoice& LanguageChoiceAt(int index)
@@ -54,7 +48,7 @@ std::vector<std::wstring> SkinFilesInListOrder(std::vector<std::wstring> names)
                 names.end());
     // NTFS lists a folder in the order of its upper-cased names.
     std::stable_sort(names.begin(), names.end(),
-                     [](const std::wstring& a, const std::wstring& b) { return Upper(a) < Upper(b); });
+                     [](const std::wstring& a, const std::wstring& b) { return AsciiUpper(a) < AsciiUpper(b); });
     return names;
 }
 
@@ -84,18 +78,20 @@ AfterApply DecideAfterApply(bool languageWritten, bool updateBusy)
     return updateBusy ? AfterApply::kTellBusy : AfterApply::kRestart;
 }
 
-bool IsInstallationDozaz(const std::wstring& exeName, const std::wstring& fullPath, const std::wstring& folder)
+bool IsDozazName(const std::wstring& exeName)
 {
     // The tool-help list may give a bare name or a path.
-    std::wstring name = exeName;
-    const size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        name = name.substr(slash + 1);
-    if (Upper(name) != L"DOZAZ.EXE")
+    const size_t slash = exeName.find_last_of(L"\\/");
+    return EqualsAsciiNoCase(slash == std::wstring::npos ? exeName : exeName.substr(slash + 1), L"Dozaz.exe");
+}
+
+bool IsInstallationDozaz(const std::wstring& exeName, const std::wstring& fullPath, const std::wstring& folder)
+{
+    // A path that could not be read proves nothing: the name alone would also
+    // match another installation's Dozaz or a process that took a freed PID.
+    if (!IsDozazName(exeName) || fullPath.empty())
         return false;
-    if (fullPath.empty())
-        return true;
-    return Upper(fullPath) == Upper(folder + L"Dozaz.exe");
+    return EqualsAsciiNoCase(fullPath, folder + L"Dozaz.exe");
 }
 
 bool RunValuePresent(long status, unsigned long type, const unsigned char* data, unsigned long size)

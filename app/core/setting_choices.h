@@ -50,14 +50,17 @@ ApplyWrites PlanApply(const SavedSettings& saved, const PageChoices& choices);
 enum class AfterApply {
     kStay,          // no new language in the file
     kTellBusy,      // text 82: a transfer runs, the language waits for the next start
-    kRestart,       // AidletStart "zendrix reboot", then close the main window
+    kRestart,       // AidletStart "zendrix reboot", then, if it started, close the main window
 };
 AfterApply DecideAfterApply(bool languageWritten, bool updateBusy);
 
-// A running program is this installation's Dozaz when its file name is
-// Dozaz.exe without regard to case and, where its full path could be read
-// (`fullPath` not empty), that path is Dozaz.exe in `folder` (with its
-// trailing backslash), again without regard to case.
+// The tool-help list's name (bare or with a path) is Dozaz.exe, without
+// regard to case.
+bool IsDozazName(const std::wstring& exeName);
+// A running program is this installation's Dozaz only when its name is
+// Dozaz.exe and its full path could be read (`fullPath` not empty) and is
+// Dozaz.exe in `folder` (with its trailing backslash), both without regard
+// to case. An unreadable path never counts: that program is left running.
 bool IsInstallationDozaz(const std::wstring& exeName, const std::wstring& fullPath, const std::wstring& folder);
 
 // The Run value as a registry read with a buffer of `capacity` bytes found it:

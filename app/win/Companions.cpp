@@ -59,12 +59,14 @@ int StopInstallationDozaz()
     entry.dwSize = sizeof entry;
     const DWORD self = ::GetCurrentProcessId();
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == self || !IsInstallationDozaz(entry.szExeFile, L"", folder))
+        if (entry.th32ProcessID == self || !IsDozazName(entry.szExeFile))
             continue;
         HANDLE process = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
                                        entry.th32ProcessID);
         if (!process)
             continue;
+        // Read from the opened handle: it is the process that would be ended,
+        // even if the snapshot's PID has since been given to another.
         const std::wstring path = FullImagePath(process);
         if (IsInstallationDozaz(entry.szExeFile, path.empty() ? path : LongPath(path), folder) &&
             ::TerminateProcess(process, 0)) {
@@ -97,7 +99,9 @@ void RegisterDozazAtLogon()
     HKEY key = OpenRunKey(KEY_SET_VALUE);
     if (!key)
         return;
-    const std::wstring path = ModuleFolder() + L"Dozaz.exe";
+    // Quoted: unquoted, a path with spaces ("Program Files (x86)") lets the
+    // system start "C:\Program.exe" or "C:\Program Files.exe" instead.
+    const std::wstring path = L"\"" + ModuleFolder() + L"Dozaz.exe\"";
     ::RegSetValueExW(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                      static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);

@@ -12,11 +12,12 @@ namespace kelvo {
 bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show);
 
 // Terminates every running Dozaz.exe of this installation (exit code 0) and
-// waits briefly for each to end; returns how many were stopped.
+// waits briefly for each to end; returns how many were stopped. A Dozaz.exe
+// whose full path cannot be read is left running.
 int StopInstallationDozaz();
 
-// The Run value: present (a non-empty REG_SZ), written with the path of
-// Dozaz.exe in the program's folder when absent or empty, and deleted. The
+// The Run value: present (a non-empty REG_SZ), written with the quoted path
+// of Dozaz.exe in the program's folder when absent or empty, and deleted. The
 // Run key is opened, never created; failures are silent.
 bool DozazRunValuePresent();
 void RegisterDozazAtLogon();

@@ -10,7 +10,8 @@
 
 namespace {
 
-const wchar_t kSkinPassword[] = L"Vox";
+// The build's password, the one the installed skins are sealed with.
+const wchar_t kSkinPassword[] = L"" KELVO_SKIN_PASSWORD;
 constexpr int kItemHeight = 35;
 constexpr int kIndent = 20;
 
@@ -172,8 +173,10 @@ void CSettingPage::OnApply()
         kelvo::ShowMessage(GetText(82), kelvo::kMbIconInformation);
         break;
     case kelvo::AfterApply::kRestart:
-        kelvo::StartCompanion(L"AidletStart.exe", L"zendrix reboot", SW_SHOWNORMAL);
-        ::SendMessageW(::GetAncestor(m_hWnd, GA_ROOT), WM_CLOSE, 0, 0);
+        // Without the restarter nothing would bring Kelvo back: it stays, and
+        // the saved language takes effect at the next start.
+        if (kelvo::StartCompanion(L"AidletStart.exe", L"zendrix reboot", SW_SHOWNORMAL))
+            ::SendMessageW(::GetAncestor(m_hWnd, GA_ROOT), WM_CLOSE, 0, 0);
         break;
     }
 }

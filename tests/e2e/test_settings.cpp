@@ -138,6 +138,23 @@ HWND MainWindowOf(DWORD pid, DWORD ms)
     return found;
 }
 
+// Waits for Kelvo's main window and opens its settings page there.
+testing::AssertionResult OpenPage(KelvoProcess& kelvo, SettingsPage& page)
+{
+    HWND main = kelvo.WaitMainWindow(kStartMs);
+    if (!main)
+        return testing::AssertionFailure() << "no main window";
+    if (!page.Open(main))
+        return testing::AssertionFailure() << "no settings page";
+    return testing::AssertionSuccess();
+}
+
+// What a page shows without a skin: the system's dialog colour.
+COLORREF Unskinned() { return ::GetSysColor(COLOR_BTNFACE); }
+
+// The Run value as Kelvo writes it: quoted, as a path with spaces must be.
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
 // Ends what a scenario may have left running and registered.
 struct CleanSlate {
     CleanSlate() { Clean(); }
@@ -159,10 +176,9 @@ TEST(SettingsPage, LanguageListDisablesTheEntryOfAMissingTableAndShowsASavedNede
     inst.WriteFile(L"Kelvo.cfg", Config(7, 2, 0));
     inst.Remove(L"language\\fr_TEXT.cbf");
     KelvoProcess kelvo(inst);
-    HWND main = kelvo.WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr);
     SettingsPage page;
-    ASSERT_TRUE(page.Open(main));
+    ASSERT_TRUE(OpenPage(kelvo, page));
+    HWND main = page.main;
 
     EXPECT_EQ(SettingsPage::Selected(page.languages), 7) << "Nederlands";
     const int count = static_cast<int>(::SendMessageW(page.languages, LB_GETCOUNT, 0, 0));
@@ -195,10 +211,9 @@ TEST(SettingsPage, ASkinClickRecoloursThePageAtOnceAndIsSavedOnlyByApply)
     inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
     {
         KelvoProcess kelvo(inst);
-        HWND main = kelvo.WaitMainWindow(kStartMs);
-        ASSERT_NE(main, nullptr);
         SettingsPage page;
-        ASSERT_TRUE(page.Open(main));
+        ASSERT_TRUE(OpenPage(kelvo, page));
+        HWND main = page.main;
         EXPECT_TRUE(Near(page.Background(), kITuneDialog)) << Hex(page.Background());
         Screenshot(main, L"settings-skin-itune");
 
@@ -213,10 +228,9 @@ TEST(SettingsPage, ASkinClickRecoloursThePageAtOnceAndIsSavedOnlyByApply)
     }
     {
         KelvoProcess kelvo(inst);
-        HWND main = kelvo.WaitMainWindow(kStartMs);
-        ASSERT_NE(main, nullptr);
         SettingsPage page;
-        ASSERT_TRUE(page.Open(main));
+        ASSERT_TRUE(OpenPage(kelvo, page));
+        HWND main = page.main;
         SettingsPage::ClickEntry(page.skins, 0);
         page.Apply();
         EXPECT_TRUE(WaitFor([&] { return Saved(inst, "Skin") == 0; }, 5000));
@@ -238,13 +252,12 @@ TEST(SettingsPage, ASavedSkinWhoseFileIsGoneSelectsAndAppliesNothing)
     inst.Remove(L"skin\\Silver.she");  // entry 5
     inst.WriteFile(L"skin\\Gold.she", "not in the skin-name table");
     KelvoProcess kelvo(inst);
-    HWND main = kelvo.WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr);
     SettingsPage page;
-    ASSERT_TRUE(page.Open(main));
+    ASSERT_TRUE(OpenPage(kelvo, page));
+    HWND main = page.main;
     EXPECT_EQ(::SendMessageW(page.skins, LB_GETCOUNT, 0, 0), 5) << "Gold gets no entry";
     EXPECT_EQ(SettingsPage::Selected(page.skins), -1);
-    EXPECT_FALSE(Near(page.Background(), RGB(0xC9, 0xCD, 0xD3))) << "no Silver";
+    EXPECT_TRUE(Near(page.Background(), Unskinned())) << "no skin applied: " << Hex(page.Background());
     Screenshot(main, L"settings-skin-missing");
     page.Apply();
     ::Sleep(1500);
@@ -275,10 +288,9 @@ TEST(SettingsPage, ApplyStopsThisInstallationsDozazAndStartsExactlyOne)
     SetRunValue(REG_SZ, path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
 
     KelvoProcess kelvo(inst);
-    HWND main = kelvo.WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr);
     SettingsPage page;
-    ASSERT_TRUE(page.Open(main));
+    ASSERT_TRUE(OpenPage(kelvo, page));
+    HWND main = page.main;
     ASSERT_FALSE(page.Ticked());
 
     // Nothing changed, the box unticked: Dozaz stops and the value goes.
@@ -300,7 +312,7 @@ TEST(SettingsPage, ApplyStopsThisInstallationsDozazAndStartsExactlyOne)
     DWORD type = 0;
     ASSERT_TRUE(RunValue(&value, &type));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(::lstrcmpiW(value.c_str(), dozaz.c_str()), 0) << Narrow(value);
+    EXPECT_EQ(::lstrcmpiW(value.c_str(), Quoted(dozaz).c_str()), 0) << Narrow(value);
     EXPECT_EQ(Saved(inst, "AutoUpdate"), 1);
 
     // Unticked again: the file follows each apply, not the value read at start.
@@ -342,7 +354,7 @@ TEST(SettingsPage, ARunValueTooLongForTheReadBufferIsPresentAndOneOfAnotherTypeI
         std::wstring value;
         DWORD type = 0;
         EXPECT_TRUE(WaitFor([&] { return RunValue(&value, &type) && type == REG_SZ; }, 10000));
-        EXPECT_EQ(::lstrcmpiW(value.c_str(), inst.Path(L"Dozaz.exe").c_str()), 0) << Narrow(value);
+        EXPECT_EQ(::lstrcmpiW(value.c_str(), Quoted(inst.Path(L"Dozaz.exe")).c_str()), 0) << Narrow(value);
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(kelvo.WaitExit(10000), 1u);
     }
@@ -354,10 +366,8 @@ TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStart)
     Installation inst;
     inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
     auto kelvo = std::make_unique<KelvoProcess>(inst);
-    HWND main = kelvo->WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr);
     SettingsPage page;
-    ASSERT_TRUE(page.Open(main));
+    ASSERT_TRUE(OpenPage(*kelvo, page));
     SettingsPage::ClickEntry(page.languages, 3);  // Deutsch
     ASSERT_EQ(SettingsPage::Selected(page.languages), 3);
     page.Apply();
@@ -379,6 +389,29 @@ TEST(SettingsPage, ANewLanguageRestartsKelvoInItThroughAidletStart)
             ::CloseHandle(p);
         }
     }
+}
+
+TEST(SettingsPage, ANewLanguageWithoutAidletStartIsSavedAndKelvoStaysOpen)
+{
+    CleanSlate clean;
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
+    inst.Remove(L"AidletStart.exe");
+    KelvoProcess kelvo(inst);
+    SettingsPage page;
+    ASSERT_TRUE(OpenPage(kelvo, page));
+    const size_t windows = TopWindows(kelvo.Pid()).size();
+    SettingsPage::ClickEntry(page.languages, 3);  // Deutsch
+    ASSERT_EQ(SettingsPage::Selected(page.languages), 3);
+    page.Apply();
+
+    EXPECT_TRUE(WaitFor([&] { return Saved(inst, "Language") == 3; }, 5000)) << "saved for the next start";
+    EXPECT_EQ(kelvo.WaitExit(5000), static_cast<DWORD>(STILL_ACTIVE)) << "nothing would restart it: it stays";
+    ASSERT_TRUE(::IsWindow(page.main));
+    EXPECT_EQ(TopWindows(kelvo.Pid()).size(), windows) << "nothing new is shown";
+    Screenshot(page.main, L"settings-language-no-restarter");
+    ::PostMessageW(page.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvo.WaitExit(10000), 1u);
 }
 
 TEST(SettingsPage, CompanionsStartByFullPathWithTheProgramsFolderAsWorkingDirectory)
@@ -464,11 +497,11 @@ TEST(SettingsPage, WithoutSkinHuKelvoRunsUnskinnedAndThePageStillWorks)
     inst.WriteFile(L"Kelvo.cfg", Config(0, 2, 0));
     inst.Remove(L"SkinHu.dll");
     KelvoProcess kelvo(inst);
-    HWND main = kelvo.WaitMainWindow(kStartMs);
-    ASSERT_NE(main, nullptr) << "a missing skin library does not stop the program";
     SettingsPage page;
-    ASSERT_TRUE(page.Open(main));
+    ASSERT_TRUE(OpenPage(kelvo, page)) << "a missing skin library does not stop the program";
+    HWND main = page.main;
     EXPECT_FALSE(Near(page.Background(), kITuneDialog)) << "no skin: " << Hex(page.Background());
+    EXPECT_TRUE(Near(page.Background(), Unskinned())) << Hex(page.Background());
     SettingsPage::ClickEntry(page.skins, 0);
     EXPECT_EQ(SettingsPage::Selected(page.skins), 0);
     page.Apply();

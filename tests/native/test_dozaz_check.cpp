@@ -4,9 +4,11 @@
 #include "app/core/platform.h"
 #include "dozaz/core/UpdateCheck.h"
 #include "native/support/temp_dir.h"
+#include "update/core/Catalogue.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 using namespace kelvo;
@@ -98,10 +100,33 @@ TEST_F(DozazCheck, NothingNewerAndAServerWithoutAnswersAreSilence)
     EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty());
     Server none;
     EXPECT_TRUE(FindNewerPackages(none, settings, kBase, L"EN").empty());
-    server.files[kBase + L"QB345/Zendrix.bin"] = std::string(81921, ' ');
+}
+
+TEST_F(DozazCheck, OnlyTheSizeLimitRefusesAPaddedCatalogueAndNothingIsWritten)
+{
+    // A relative catalogue file would land below the working directory: run
+    // in the test folder, with an "update" folder a write could succeed in.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{before};
+    std::filesystem::create_directory(dir.file("update"));
+    const std::string settingsBefore = test::ReadFileBytes(dir.file("Kelvo.cfg"));
+
+    // A newer QB345 the check finds, padded with a blank last line: at the
+    // limit it is read, one byte past it only the limit can refuse it.
+    const std::string valid = Catalogue("QB345", "2.34", "EN");
+    ASSERT_LT(valid.size(), kCatalogueLimit);
+    const std::string atLimit = valid + std::string(kCatalogueLimit - valid.size(), ' ');
+    server.files[kBase + L"QB345/Zendrix.bin"] = atLimit;
+    ASSERT_EQ(FindNewerPackages(server, settings, kBase, L"EN").size(), 1u) << "the padding keeps it a catalogue";
+    server.files[kBase + L"QB345/Zendrix.bin"] = atLimit + " ";
     EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty()) << "over the catalogue limit";
-    EXPECT_EQ(test::ReadFileBytes(dir.file("Kelvo.cfg")).find("version.sv"), std::string::npos);
-    EXPECT_FALSE(FileExists(Utf8ToWide(dir.file("update"))));
+
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("update"))) << "no catalogue file in update\\";
+    EXPECT_EQ(test::ReadFileBytes(dir.file("Kelvo.cfg")), settingsBefore);
 }
 
 TEST_F(DozazCheck, AModelNameUnfitForAnAddressIsNotAsked)

@@ -45,23 +45,37 @@ TEST(Apply, RestartsOnlyForAWrittenLanguageAndNotDuringATransfer)
     EXPECT_EQ(DecideAfterApply(true, false), AfterApply::kRestart);
 }
 
-TEST(Dozaz, ThisInstallationsProgramByNameWithoutCaseAndByPathWhereItCanBeRead)
+TEST(Dozaz, ThisInstallationsProgramOnlyByItsFullPathWithoutCase)
 {
     const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\";
-    EXPECT_TRUE(IsInstallationDozaz(L"DOZAZ.EXE", L"", folder)) << "path unreadable: the name decides";
+    EXPECT_FALSE(IsInstallationDozaz(L"DOZAZ.EXE", L"", folder))
+        << "path unreadable: it may be another installation's, or a reused PID";
     EXPECT_TRUE(IsInstallationDozaz(L"dozaz.exe", L"c:\\program files (x86)\\kelvo\\Dozaz.exe", folder));
+    EXPECT_TRUE(IsInstallationDozaz(L"C:\\Program Files (x86)\\Kelvo\\Dozaz.exe",
+                                    L"C:\\Program Files (x86)\\Kelvo\\Dozaz.exe", folder))
+        << "the tool-help name may come with its path";
     EXPECT_FALSE(IsInstallationDozaz(L"Dozaz.exe", L"D:\\Other\\Dozaz.exe", folder));
-    EXPECT_FALSE(IsInstallationDozaz(L"ZARIZ.EXE", L"", folder));
+    EXPECT_FALSE(IsInstallationDozaz(L"Dozaz.exe", L"C:\\Program Files (x86)\\Kelvo\\Zariz.exe", folder))
+        << "the PID now belongs to another program";
+    EXPECT_FALSE(IsInstallationDozaz(L"ZARIZ.EXE", L"C:\\Program Files (x86)\\Kelvo\\Dozaz.exe", folder));
     EXPECT_FALSE(IsInstallationDozaz(L"Dozaz.exe.bak", L"", folder));
+
+    EXPECT_TRUE(IsDozazName(L"dOZAZ.exe"));
+    EXPECT_TRUE(IsDozazName(L"C:\\x/Dozaz.exe"));
+    EXPECT_FALSE(IsDozazName(L"Dozaz.exe.bak"));
+    EXPECT_FALSE(IsDozazName(L"XDozaz.exe"));
+    EXPECT_FALSE(IsDozazName(L""));
 }
 
 TEST(RunValue, PresentOnlyAsANonEmptyStringAndAlsoWhenTooLongForTheBuffer)
 {
     const unsigned char path[] = {'C', 0, ':', 0, 0, 0};
+    const unsigned char quoted[] = {'"', 0, 'C', 0, ':', 0, '"', 0, 0, 0};
     const unsigned char empty[] = {0, 0};
     const long kSuccess = 0, kMoreData = 234, kNotFound = 2;
     const unsigned long kSz = 1, kExpandSz = 2, kDword = 4;
-    EXPECT_TRUE(RunValuePresent(kSuccess, kSz, path, sizeof path));
+    EXPECT_TRUE(RunValuePresent(kSuccess, kSz, quoted, sizeof quoted)) << "as Kelvo and the installer write it";
+    EXPECT_TRUE(RunValuePresent(kSuccess, kSz, path, sizeof path)) << "unquoted, as written before: present too";
     EXPECT_TRUE(RunValuePresent(kMoreData, kSz, nullptr, 0)) << "longer than 256 bytes is present";
     EXPECT_FALSE(RunValuePresent(kSuccess, kSz, empty, sizeof empty));
     EXPECT_FALSE(RunValuePresent(kSuccess, kSz, path, 1)) << "an odd byte is no character";

@@ -2,24 +2,18 @@
 // starts anything; it waits while Kelvo's mutex exists, then starts Kelvo.exe
 // by its full path with its own folder as working directory; it gives up
 // after 30 s. And the rights each program's manifest asks for.
+#include "win/support/dist.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
-namespace {
+using kelvo::wintest::Dist;
+using kelvo::wintest::Narrow;
 
-std::wstring Dist()
-{
-    wchar_t buf[1024] = {};
-    ::GetEnvironmentVariableW(L"KELVO_DIST", buf, 1024);
-    std::wstring p = std::wstring(L"Z:") + buf;
-    for (auto& c : p)
-        if (c == L'/')
-            c = L'\\';
-    return p + L"\\";
-}
+namespace {
 
 std::wstring OwnFolder()
 {
@@ -28,8 +22,6 @@ std::wstring OwnFolder()
     std::wstring p = self;
     return p.substr(0, p.find_last_of(L'\\') + 1);
 }
-
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 class AidletStart : public testing::Test {
 protected:

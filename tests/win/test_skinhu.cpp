@@ -3,6 +3,7 @@
 // damaged or a missing file changes nothing; colours a window chose itself stay.
 #include "skinhu/SkinHu.h"
 #include "skinhu/core/SkinFile.h"
+#include "win/support/dist.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,13 @@
 #include <string>
 #include <vector>
 
+using kelvo::wintest::Dist;
+using kelvo::wintest::Narrow;
+
 namespace {
+
+// The installed skins are sealed with the build's password.
+const wchar_t kPassword[] = L"" KELVO_SKIN_PASSWORD;
 
 HBRUSH g_ownBrush = ::CreateSolidBrush(RGB(10, 200, 30));
 
@@ -25,19 +32,6 @@ INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM, LPARAM lp)
         return reinterpret_cast<INT_PTR>(g_ownBrush);
     return FALSE;
 }
-
-std::wstring Dist()
-{
-    wchar_t buf[1024] = {};
-    ::GetEnvironmentVariableW(L"KELVO_DIST", buf, 1024);
-    std::wstring p = std::wstring(L"Z:") + buf;
-    for (auto& c : p)
-        if (c == L'/')
-            c = L'\\';
-    return p + L"\\";
-}
-
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 std::vector<uint8_t> ReadBytes(const std::wstring& path)
 {
@@ -89,6 +83,19 @@ COLORREF PixelOf(HWND hwnd, int x, int y)
     return c;
 }
 
+// Live GDI objects of this process: the system's count or, where it keeps
+// none (Wine), the handle table walked by index.
+size_t GdiObjects()
+{
+    if (const DWORD n = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS))
+        return n;
+    size_t n = 0;
+    for (UINT_PTR i = 1; i <= 0xFFFF; ++i)
+        if (::GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0)
+            ++n;
+    return n;
+}
+
 class SkinHuTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -123,7 +130,7 @@ protected:
     {
         skinhu::Skin skin;
         const std::vector<uint8_t> bytes = ReadBytes(Dist() + L"skin\\" + name + L".she");
-        EXPECT_EQ(skinhu::DecodeSkin(bytes.data(), bytes.size(), "Vox", &skin), skinhu::SkinError::kNone);
+        EXPECT_EQ(skinhu::DecodeSkin(bytes.data(), bytes.size(), KELVO_SKIN_PASSWORD, &skin), skinhu::SkinError::kNone);
         return skin;
     }
     static void ExpectSkinned(HWND dialog, const skinhu::Skin& skin)
@@ -167,7 +174,7 @@ TEST_F(SkinHuTest, ASkinRecoloursTheDialogsThatExistAndThoseCreatedLaterButNotCo
     HWND ownView = ::GetDlgItem(before, 107);
     ::SendMessageW(ownView, LVM_SETBKCOLOR, 0, RGB(1, 2, 3));
     const skinhu::Skin blue = SkinOf(L"Blue");
-    ASSERT_EQ(s_attach((Dist() + L"skin\\Blue.she").c_str(), L"Vox"), SKINH_OK);
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Blue.she").c_str(), kPassword), SKINH_OK);
     s_aero(0);
     ExpectSkinned(before, blue);
     HWND after = Open(700);
@@ -178,7 +185,7 @@ TEST_F(SkinHuTest, ASkinRecoloursTheDialogsThatExistAndThoseCreatedLaterButNotCo
         << "a list view colour the program chose stays";
 
     // Another skin replaces the colours, also in views SkinHu coloured before.
-    ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), L"Vox"), SKINH_OK);
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), kPassword), SKINH_OK);
     ExpectSkinned(before, SkinOf(L"Black"));
     ExpectSkinned(after, SkinOf(L"Black"));
 }
@@ -187,7 +194,7 @@ TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)
 {
     HWND dialog = Open(50);
     const std::wstring pink = Dist() + L"skin\\Pink.she";
-    ASSERT_EQ(s_attach(pink.c_str(), L"Vox"), SKINH_OK);
+    ASSERT_EQ(s_attach(pink.c_str(), kPassword), SKINH_OK);
     s_aero(0);
     const skinhu::Skin expected = SkinOf(L"Pink");
     const std::wstring black = Dist() + L"skin\\Black.she";
@@ -204,15 +211,15 @@ TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)
         std::ofstream out(Narrow(damaged), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_DAMAGED);
+    EXPECT_EQ(s_attach(damaged.c_str(), kPassword), SKINH_ERR_DAMAGED);
     {
         std::ofstream out(Narrow(damaged), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), 10);
     }
-    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_DAMAGED) << "cut short";
+    EXPECT_EQ(s_attach(damaged.c_str(), kPassword), SKINH_ERR_DAMAGED) << "cut short";
     ::DeleteFileW(damaged.c_str());
-    EXPECT_EQ(s_attach(damaged.c_str(), L"Vox"), SKINH_ERR_FILE);
-    EXPECT_EQ(s_attach(nullptr, L"Vox"), SKINH_ERR_FILE);
+    EXPECT_EQ(s_attach(damaged.c_str(), kPassword), SKINH_ERR_FILE);
+    EXPECT_EQ(s_attach(nullptr, kPassword), SKINH_ERR_FILE);
     ExpectSkinned(dialog, expected);
 
     // The glass face: lighter at the top than at the bottom.
@@ -222,5 +229,32 @@ TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)
     ::GetClientRect(button, &r);
     const COLORREF top = PixelOf(button, 5, 2), bottom = PixelOf(button, 5, r.bottom - 3);
     EXPECT_GT(GetRValue(top) + GetGValue(top) + GetBValue(top), GetRValue(bottom) + GetGValue(bottom) + GetBValue(bottom));
+    s_aero(0);
+}
+
+TEST_F(SkinHuTest, TheGlassFaceCreatesNoBrushPerLineColour)
+{
+    HWND dialog = Open(50);
+    ASSERT_EQ(s_attach((Dist() + L"skin\\iTune.she").c_str(), kPassword), SKINH_OK);
+    ASSERT_EQ(s_aero(1), SKINH_OK);
+    HWND button = ::GetDlgItem(dialog, 104);
+    RECT r;
+    ::GetClientRect(button, &r);
+    // Painted once: the brushes the colour requests are answered with exist.
+    PixelOf(dialog, 1, 1);
+    PixelOf(button, 5, 2);
+    Pump(100);
+    const size_t before = GdiObjects();
+    ASSERT_GT(before, 0u);
+
+    // Pressed: a darker face, a gradient of colours not painted before.
+    ::SendMessageW(button, BM_SETSTATE, TRUE, 0);
+    const COLORREF top = PixelOf(button, 5, 2), bottom = PixelOf(button, 5, r.bottom - 3);
+    ::SendMessageW(button, BM_SETSTATE, FALSE, 0);
+    PixelOf(button, 5, 2);
+    Pump(100);
+    EXPECT_GT(GetRValue(top) + GetGValue(top) + GetBValue(top), GetRValue(bottom) + GetGValue(bottom) + GetBValue(bottom))
+        << "still a glass face";
+    EXPECT_LE(GdiObjects(), before + 2) << "no brush kept per line colour";
     s_aero(0);
 }
