@@ -217,7 +217,17 @@ public:
         return model;
     }
 
-    // Opens the port, identifies the tool and closes it again.
+    // Take, then open the port, identify the tool and close it again.
+    int TakeIdentified(const Options& o, std::wstring* model)
+    {
+        if (int rc = Take(o))
+            return rc;
+        return IdentifyOnce(model);
+    }
+
+    const std::string& Path() const { return m_path; }
+
+private:
     int IdentifyOnce(std::wstring* model)
     {
         CIntPort channel;
@@ -234,9 +244,6 @@ public:
         return kExitOk;
     }
 
-    const std::string& Path() const { return m_path; }
-
-private:
     std::string m_path;
     PortLock m_lock;
 };
@@ -244,10 +251,8 @@ private:
 int Detect(const Options& o)
 {
     ToolPort port;
-    if (int rc = port.Take(o))
-        return rc;
     std::wstring model;
-    if (int rc = port.IdentifyOnce(&model))
+    if (int rc = port.TakeIdentified(o, &model))
         return rc;
     std::printf("%s %s\n", WideToUtf8(model).c_str(), port.Path().c_str());
     return kExitOk;
@@ -306,10 +311,8 @@ int Flash(const Options& o)
     }
 
     ToolPort port;
-    if (int rc = port.Take(o))
-        return rc;
     std::wstring model;
-    if (int rc = port.IdentifyOnce(&model))
+    if (int rc = port.TakeIdentified(o, &model))
         return rc;
     std::wstring version;
     if (!o.record.empty() && !PackageVersion(path, uint32_t(bytes.size()), model, &version)) {
@@ -345,9 +348,7 @@ int FetchRows(const Options& o, IHttpClient& http, std::wstring* base, std::vect
     std::wstring model = Utf8ToWide(o.model);
     if (model.empty()) {
         ToolPort port;
-        if (int rc = port.Take(o))
-            return rc;
-        if (int rc = port.IdentifyOnce(&model))
+        if (int rc = port.TakeIdentified(o, &model))
             return rc;
     }
     char folder[] = "/tmp/kelvo-XXXXXX";
