@@ -7,18 +7,6 @@
 
 #include <commctrl.h>
 
-namespace {
-
-CFont* MakeSharedFont(int height)
-{
-    auto* font = new CFont;
-    font->CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_RASTER_PRECIS,
-                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
-    return font;
-}
-
-} // namespace
-
 CKelvoApp theApp;
 
 BOOL CKelvoApp::InitInstance()
@@ -53,11 +41,7 @@ BOOL CKelvoApp::InitInstance()
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
 
-    if (!g_pFont16) {
-        g_pFont16 = MakeSharedFont(16);
-        g_pFont24 = MakeSharedFont(24);
-        g_pFont32 = MakeSharedFont(32);
-    }
+    CreateSharedFonts();
 
     {
         CKelvoDlg dlg;
@@ -74,10 +58,7 @@ int CKelvoApp::ExitInstance()
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
         m_gdiplusToken = 0;
     }
-    for (CFont** font : {&g_pFont16, &g_pFont24, &g_pFont32}) {
-        delete *font;
-        *font = nullptr;
-    }
+    DeleteSharedFonts();
     if (m_hMutex) {
         ::CloseHandle(m_hMutex);
         m_hMutex = nullptr;

@@ -6,18 +6,6 @@
 #include <commctrl.h>
 #include <gdiplus.h>
 
-namespace {
-
-CFont* MakeFont(int height)
-{
-    auto* font = new CFont;
-    font->CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_RASTER_PRECIS,
-                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
-    return font;
-}
-
-} // namespace
-
 CKelvoInstallApp theApp;
 
 BOOL CKelvoInstallApp::InitInstance()
@@ -31,9 +19,7 @@ BOOL CKelvoInstallApp::InitInstance()
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
     // The controls shared with Kelvo draw with these.
-    g_pFont16 = MakeFont(16);
-    g_pFont24 = MakeFont(24);
-    g_pFont32 = MakeFont(32);
+    CreateSharedFonts();
 
     {
         CKelvoInstallDlg dlg;
@@ -50,10 +36,7 @@ int CKelvoInstallApp::ExitInstance()
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
         m_gdiplusToken = 0;
     }
-    for (CFont** font : {&g_pFont16, &g_pFont24, &g_pFont32}) {
-        delete *font;
-        *font = nullptr;
-    }
+    DeleteSharedFonts();
     ::CoUninitialize();
     return 0;
 }

@@ -7,6 +7,33 @@ CFont* g_pFont16 = nullptr;
 CFont* g_pFont24 = nullptr;
 CFont* g_pFont32 = nullptr;
 
+namespace {
+CFont* MakeSharedFont(int height)
+{
+    auto* font = new CFont;
+    font->CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_RASTER_PRECIS,
+                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
+    return font;
+}
+} // namespace
+
+void CreateSharedFonts()
+{
+    if (g_pFont16)
+        return;
+    g_pFont16 = MakeSharedFont(16);
+    g_pFont24 = MakeSharedFont(24);
+    g_pFont32 = MakeSharedFont(32);
+}
+
+void DeleteSharedFonts()
+{
+    for (CFont** font : {&g_pFont16, &g_pFont24, &g_pFont32}) {
+        delete *font;
+        *font = nullptr;
+    }
+}
+
 Gdiplus::Image* LoadPngResource(UINT id)
 {
     HMODULE module = ::GetModuleHandleW(nullptr);

@@ -9,6 +9,9 @@
 extern CFont* g_pFont16;
 extern CFont* g_pFont24;
 extern CFont* g_pFont32;
+// Made once at the program's start (again only after DeleteSharedFonts), deleted at its end.
+void CreateSharedFonts();
+void DeleteSharedFonts();
 
 // A resource of type "PNG" as a GDI+ image, or none. The caller deletes the
 // image (the image owns its memory block through its stream).
