@@ -1,36 +1,15 @@
 #include "installer/win/Jpeg.h"
 
-#include <cstring>
+#include "ui/controls/Drawing.h"
 
 namespace kelvo::install {
 
 IPicture* LoadJpegResource(UINT id)
 {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"JPG");
-    if (!res)
+    DWORD size = 0;
+    IStream* stream = ResourceStream(id, L"JPG", &size);
+    if (!stream)
         return nullptr;
-    const DWORD size = ::SizeofResource(module, res);
-    HGLOBAL loaded = ::LoadResource(module, res);
-    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-    if (!bytes || size == 0)
-        return nullptr;
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
-        return nullptr;
-    void* dst = ::GlobalLock(block);
-    if (!dst) {
-        ::GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(dst, bytes, size);
-    ::GlobalUnlock(block);
-    IStream* stream = nullptr;
-    // The stream frees the block when it is released.
-    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
-        ::GlobalFree(block);
-        return nullptr;
-    }
     IPicture* picture = nullptr;
     const HRESULT hr = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
                                         reinterpret_cast<void**>(&picture));

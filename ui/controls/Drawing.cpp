@@ -34,27 +34,45 @@ void DeleteSharedFonts()
     }
 }
 
-Gdiplus::Image* LoadPngResource(UINT id)
+IStream* ResourceStream(UINT id, const wchar_t* type, DWORD* bytesOut)
 {
     HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), type);
     if (!res)
         return nullptr;
-    DWORD size = ::SizeofResource(module, res);
+    const DWORD size = ::SizeofResource(module, res);
     HGLOBAL data = ::LoadResource(module, res);
     const void* bytes = data ? ::LockResource(data) : nullptr;
     if (!bytes || size == 0)
         return nullptr;
-    HGLOBAL block = ::GlobalAlloc(GMEM_FIXED, size);
+    // A stream wants a movable block.
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
     if (!block)
         return nullptr;
-    memcpy(block, bytes, size);
-    IStream* stream = nullptr;
-    // The stream frees the block when the image lets go of it.
-    if (::CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK) {
+    void* copy = ::GlobalLock(block);
+    if (!copy) {
         ::GlobalFree(block);
         return nullptr;
     }
+    memcpy(copy, bytes, size);
+    ::GlobalUnlock(block);
+    IStream* stream = nullptr;
+    // The stream frees the block when it is released.
+    if (::CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK || !stream) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    if (bytesOut)
+        *bytesOut = size;
+    return stream;
+}
+
+Gdiplus::Image* LoadPngResource(UINT id)
+{
+    IStream* stream = ResourceStream(id, L"PNG", nullptr);
+    if (!stream)
+        return nullptr;
+    // The image holds the stream (and so its memory) while it lives.
     Gdiplus::Image* image = Gdiplus::Image::FromStream(stream);
     stream->Release();
     if (image && image->GetLastStatus() != Gdiplus::Ok) {

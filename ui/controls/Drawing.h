@@ -16,3 +16,6 @@ void DeleteSharedFonts();
 // A resource of type "PNG" as a GDI+ image, or none. The caller deletes the
 // image (the image owns its memory block through its stream).
 Gdiplus::Image* LoadPngResource(UINT id);
+// A copy of a resource of the given type in a memory stream that owns it, and
+// its size; none when the resource is missing or empty. The caller releases it.
+IStream* ResourceStream(UINT id, const wchar_t* type, DWORD* bytes);
