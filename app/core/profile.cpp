@@ -309,9 +309,10 @@ std::wstring CProfile::GetString(const std::wstring& file, const std::wstring& s
     return Lookup(text, section, key, def, match);
 }
 
-int CProfile::GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def)
+int CProfile::GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def,
+                     KeyMatch match)
 {
-    return ParseInt(GetString(file, section, key, std::to_wstring(def)));
+    return ParseInt(GetString(file, section, key, std::to_wstring(def), match));
 }
 
 bool CProfile::SetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
@@ -340,9 +341,10 @@ bool CProfile::SetString(const std::wstring& file, const std::wstring& section, 
     return true;
 }
 
-bool CProfile::SetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int value)
+bool CProfile::SetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int value,
+                      KeyMatch match)
 {
-    return SetString(file, section, key, std::to_wstring(value));
+    return SetString(file, section, key, std::to_wstring(value), match);
 }
 
 namespace kelvo {

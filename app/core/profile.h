@@ -18,15 +18,18 @@ public:
     // How a key line matches a key. The format's own rule: the key anywhere in
     // the text before "=" (so "HistoryNum" matches "HistoryNum01 = ..."). Exact:
     // that text, trimmed as values are, equals the key; for sections whose keys
-    // may share a prefix (the model names of [Update]: QB230 and QB230E).
+    // may share a prefix (the model names of [Update]: QB230 and QB230E; the
+    // count and the codes of [DTC]: HistoryNum and HistoryNum01).
     enum class KeyMatch { kSubstring, kExact };
 
     static std::wstring GetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                                   const std::wstring& def, KeyMatch match = KeyMatch::kSubstring);
-    static int GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def);
+    static int GetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int def,
+                      KeyMatch match = KeyMatch::kSubstring);
     static bool SetString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& value, KeyMatch match = KeyMatch::kSubstring);
-    static bool SetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int value);
+    static bool SetInt(const std::wstring& file, const std::wstring& section, const std::wstring& key, int value,
+                       KeyMatch match = KeyMatch::kSubstring);
 
     // The whole content of one file in memory, with a read position.
     class CTextFile {

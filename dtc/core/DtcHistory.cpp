@@ -9,6 +9,9 @@ namespace {
 
 const wchar_t kSection[] = L"DTC";
 const wchar_t kCountKey[] = L"HistoryNum";
+// The count's key begins every code's key: matched by the text before "="
+// alone, a code line above the count would be taken for it and overwritten.
+const CProfile::KeyMatch kExact = CProfile::KeyMatch::kExact;
 
 std::wstring KeyOf(int i)
 {
@@ -20,7 +23,7 @@ std::wstring KeyOf(int i)
 // The count of keys written so far; a negative one counts as none.
 int KeysWritten(const std::wstring& file)
 {
-    const int n = CProfile::GetInt(file, kSection, kCountKey, 0);
+    const int n = CProfile::GetInt(file, kSection, kCountKey, 0, kExact);
     return n < 0 ? 0 : n;
 }
 
@@ -33,7 +36,7 @@ std::vector<std::wstring> DtcHistory::Load()
     if (n > kMaxKeys)
         n = kMaxKeys;
     for (int i = 1; i <= n; ++i) {
-        std::wstring code = CProfile::GetString(m_file, kSection, KeyOf(i), L"");
+        std::wstring code = CProfile::GetString(m_file, kSection, KeyOf(i), L"", kExact);
         if (code.size() > 4) {
             offered.push_back(code);
             m_history.insert(code);
@@ -56,9 +59,9 @@ bool DtcHistory::Add(const std::wstring& code)
         return false;
     // A count that could not be written means the file cannot take the value
     // either: one message is enough.
-    if (!CProfile::SetInt(m_file, kSection, kCountKey, k))
+    if (!CProfile::SetInt(m_file, kSection, kCountKey, k, kExact))
         return false;
-    return CProfile::SetString(m_file, kSection, KeyOf(k), code);
+    return CProfile::SetString(m_file, kSection, KeyOf(k), code, kExact);
 }
 
 } // namespace kelvo

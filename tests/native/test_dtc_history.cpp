@@ -135,3 +135,14 @@ TEST_F(DtcHistoryTest, AFileThatCannotBeWrittenShowsOneMessagePerCode)
     EXPECT_FALSE(h.Add(L"P0100")) << "typed again: no second message";
     EXPECT_EQ(messages.size(), 1u);
 }
+
+TEST_F(DtcHistoryTest, ACodeAboveTheCountIsNeitherTakenForItNorOverwritten)
+{
+    // Edited by hand: the count comes after the codes.
+    WriteFileBytes(path, kHead + "HistoryNum01 = P0135\r\nHistoryNum= 1\r\n" + kTail);
+    kelvo::DtcHistory h = History();
+    EXPECT_EQ(h.Load(), std::vector<std::wstring>{L"P0135"});
+    EXPECT_TRUE(h.Add(L"P0100"));
+    EXPECT_EQ(ReadFileBytes(path), kHead + "HistoryNum01 = P0135\r\nHistoryNum= 2\r\nHistoryNum02 = P0100\r\n" + kTail);
+    EXPECT_EQ(History().Load(), (std::vector<std::wstring>{L"P0135", L"P0100"}));
+}
