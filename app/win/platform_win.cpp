@@ -61,14 +61,15 @@ bool ReplaceWith(const std::wstring& from, const std::wstring& to)
     // ReplaceFileW keeps what the file system holds about `to` (attributes,
     // ACLs, streams) and works while another program has it open with delete
     // sharing. Where it cannot be used (no `to` yet, a file system without
-    // it; on ERROR_UNABLE_TO_MOVE_REPLACEMENT `to` is gone and `from` is
-    // whole), a rename puts `from` in place.
+    // it; on ERROR_UNABLE_TO_MOVE_REPLACEMENT and _2 `to` is gone, or moved
+    // to a name of the system's, and `from` is whole), a rename puts `from`
+    // in place, so that the settings file never ends up missing.
     bool replaced = ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                  nullptr) != 0;
     if (!replaced) {
         const DWORD error = GetLastError();
         if (error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_SHARING_VIOLATION ||
-            error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            error == ERROR_ACCESS_DENIED)
             return false;
         replaced = MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     }
