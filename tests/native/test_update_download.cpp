@@ -277,13 +277,21 @@ TEST_F(UpdateCatalogue, OversizedShortOrMissingCataloguesAreRefused)
         EXPECT_EQ(m, L"#70");
 }
 
-TEST_F(UpdateCatalogue, CatalogueTheServerDoesNotHaveIsNothingNewer)
+TEST_F(UpdateCatalogue, CatalogueTheServerDoesNotHaveIsNothingNewerButAServerErrorIsNoAnswer)
 {
     server.files.erase(catalogueUrl);
     server.errors[catalogueUrl] = 404;
     EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNothingNewer);
     EXPECT_EQ(messages, std::vector<std::wstring>{L"#78"});
     EXPECT_EQ(page.enabled, 1);
+    EXPECT_FALSE(FileExists(request.catalogueFile));
+
+    // A server that fails (here: overloaded) has said nothing about the model.
+    messages.clear();
+    page.enabled = 0;
+    server.errors[catalogueUrl] = 503;
+    EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNetworkFailure);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#70"});
     EXPECT_FALSE(FileExists(request.catalogueFile));
 }
 

@@ -100,7 +100,10 @@ CatalogueRead ReadCatalogue(IHttpClient& http, const std::wstring& address, std:
     if (!session)
         return CatalogueRead::kNoAnswer;
     std::unique_ptr<IHttpRequest> request = session->Open(address);
-    if (!request && session->LastStatus() >= 400)
+    // Only "not found" (or "gone") says the server has no catalogue for the
+    // model; any other error is a server that did not answer the question.
+    const int status = session->LastStatus();
+    if (!request && (status == 404 || status == 410))
         return CatalogueRead::kNotOnServer;
     uint32_t size = 0;
     if (!request || !request->QuerySize(&size) || size == 0 || size > kCatalogueLimit)
