@@ -330,8 +330,10 @@ int Flash(const Options& o)
     g_nDevicePort = -1;
     if (result != 0)
         return messages.Was(kTextPortUnavailable) ? kExitPortBusy : kExitTransferFailed;
-    if (!o.record.empty() && !RecordInstalledVersion(Utf8ToWide(o.record), model, version))
+    if (!o.record.empty() && !RecordInstalledVersion(Utf8ToWide(o.record), model, version)) {
+        Say(o.record + ": the tool has the new firmware, but its version could not be recorded here");
         return kExitUnreadable;
+    }
     return kExitOk;
 }
 
@@ -515,8 +517,11 @@ bool WriteAll(int fd, const uint8_t* data, size_t n)
         ssize_t w = ::write(fd, data, n);
         if (w < 0 && errno == EINTR)
             continue;
-        if (w <= 0)
+        if (w <= 0) {
+            if (w == 0)
+                errno = EIO;
             return false;
+        }
         data += w;
         n -= size_t(w);
     }
@@ -575,13 +580,19 @@ int Capture(const Options& o)
     uint8_t buffer[CIntPort::kMaxRead];
     int rc = kExitOk;
     uint64_t total = 0;
+    // A closed pipe on standard output simply ends the capture; any other
+    // failed write (a full disk, say) is an error, wherever the report goes.
+    auto writeFailed = [&] {
+        const int error = errno;
+        if (!file.empty() || error != EPIPE) {
+            Say((file.empty() ? std::string("standard output") : part) + ": " + std::strerror(error));
+            rc = kExitUnreadable;
+        }
+    };
     if (!early.empty()) {
         if (!WriteAll(fd, early.data(), early.size())) {
-            if (!file.empty()) {
-                Say(part + ": " + std::strerror(errno));
-                rc = kExitUnreadable;
-            }
-            g_stopCapture = 1;  // a closed pipe on standard output simply ends the capture
+            writeFailed();
+            g_stopCapture = 1;
         }
         total = early.size();
     }
@@ -598,11 +609,8 @@ int Capture(const Options& o)
             continue;
         }
         if (!WriteAll(fd, buffer, size_t(n))) {
-            if (!file.empty()) {
-                Say(part + ": " + std::strerror(errno));
-                rc = kExitUnreadable;
-            }
-            break;  // a closed pipe on standard output simply ends the capture
+            writeFailed();
+            break;
         }
         total += uint64_t(n);
     }

@@ -33,15 +33,16 @@ struct Result {
 
 class CliTest : public ::testing::Test {
 protected:
-    // Starts kelvo with `args`; its standard output and error go to files.
-    pid_t Spawn(std::vector<std::string> args)
+    // Starts kelvo with `args`; its standard output and error go to files
+    // (standard output to `outPath` where one is given).
+    pid_t Spawn(std::vector<std::string> args, const char* outPath = nullptr)
     {
         args.insert(args.begin(), KELVO_CLI_PATH);
         args.push_back("--lock-dir");
         args.push_back(m_dir.path());
         pid_t pid = ::fork();
         if (pid == 0) {
-            int out = ::open(m_dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int out = ::open(outPath ? outPath : m_dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             int err = ::open(m_dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(out, 1);
             ::dup2(err, 2);
@@ -176,6 +177,12 @@ TEST_F(CliTest, FlashWritesThePackageAndRecordsItsVersion)
     EXPECT_NE(r.err.find("% / Writing...\n"), std::string::npos) << "plain progress lines off a terminal: " << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no bar redrawn off a terminal";
     EXPECT_EQ(ReadFileBytes(settings), "[Setting]\r\nLanguage = 0\r\n[Update]\r\nQB345E= V3.00\r\nQB345= V2.34\r\n");
+
+    // A settings file that is not there is never made: the flash says why it fails.
+    r = Kelvo({"flash", package, "--port", pty, "--record", m_dir.file("missing.cfg")});
+    EXPECT_EQ(r.exit, 3) << r.err;
+    EXPECT_EQ(m_sim->Images().size(), 2u);
+    EXPECT_NE(r.err.find("missing.cfg: the tool has the new firmware"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, ABadPackageIsRefusedBeforeAnythingIsSent)
@@ -361,6 +368,12 @@ TEST_F(CliTest, CaptureOfAToolAlreadySendingKeepsWhatWaited)
     EXPECT_EQ(got.substr(0, 256), report.substr(0, 256)) << "what waited before the identification is kept";
     ASSERT_GE(got.size(), 64u);
     EXPECT_EQ(got.substr(got.size() - 64), report.substr(report.size() - 64)) << "and the rest follows";
+
+    // Standard output that cannot take the report (a full disk) fails the capture.
+    const std::string again = StartTool(o);
+    r = Wait(Spawn({"capture", "--port", again, "--seconds", "5"}, "/dev/full"));
+    EXPECT_EQ(r.exit, 3) << r.err;
+    EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, CodeResolvesPartialCodesAndListsAPrefix)
