@@ -1,6 +1,8 @@
 #include "cli/sysfs.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -91,19 +93,34 @@ PortLock::~PortLock() { Release(); }
 
 namespace {
 
-// The pid a lock file names; 0 when it names none (yet).
+// The pid a lock file names, as text or, from older programs, as the four
+// bytes of a binary int; 0 when it names none (yet).
 long LockOwner(const std::string& path)
 {
-    long pid = 0;
-    if (FILE* f = std::fopen(path.c_str(), "r")) {
-        if (std::fscanf(f, "%ld", &pid) != 1)
-            pid = 0;
+    char bytes[32] = {};
+    size_t n = 0;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        n = std::fread(bytes, 1, sizeof bytes - 1, f);
         std::fclose(f);
     }
-    return pid;
+    long pid = 0;
+    if (std::sscanf(bytes, "%ld", &pid) == 1)
+        return pid;
+    if (n == sizeof(int)) {
+        int binary = 0;
+        std::memcpy(&binary, bytes, sizeof binary);
+        return binary;
+    }
+    return 0;
 }
 
-bool Alive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+// A pid that does not fit a pid_t names no process (and must not become -1,
+// which kill() takes for every process).
+bool Alive(long pid)
+{
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() &&
+           (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
 
 } // namespace
 
@@ -121,12 +138,23 @@ PortLock::Result PortLock::Acquire(const std::string& lockDir, const std::string
     struct stat st;
     if (::stat(lockDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(lockDir.c_str(), W_OK) != 0)
         return kNoLockDir;
-    const std::string path = lockDir + "/" + LockFileName(devicePath);
+    // Named after the device itself, so that a link to it (/dev/serial/by-id/...)
+    // and its own name take the same lock.
+    std::string device = devicePath;
+    if (char* real = ::realpath(devicePath.c_str(), nullptr)) {
+        device = real;
+        std::free(real);
+    }
+    const std::string path = lockDir + "/" + LockFileName(device);
     // The lock is written whole under a name of our own, then linked into
-    // place: another program never sees it half-written, and of two that
-    // take over a stale lock at once only one link succeeds.
+    // place, so another program never sees it half-written. (Two programs
+    // taking over the same stale lock at the same moment can still both
+    // succeed, as with every lock of this convention.)
     const std::string mine = path + "." + std::to_string(static_cast<long>(::getpid()));
-    int fd = ::open(mine.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Made afresh: the lock folder is shared, and a name planted there
+    // (a link, say) is never followed.
+    ::unlink(mine.c_str());
+    int fd = ::open(mine.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return kNoLockDir;
     // The format of the convention: the pid as ten characters and a line feed.

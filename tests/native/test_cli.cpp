@@ -147,6 +147,14 @@ TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
     EXPECT_EQ(r.exit, 5);
     EXPECT_NE(r.err.find("in use by process " + std::to_string(::getppid())), std::string::npos) << r.err;
     EXPECT_TRUE(m_sim->Frames().empty()) << "nothing is sent to a port another program holds";
+    // The same port by another name of it, and a lock holding its pid as a binary int.
+    const std::string link = m_dir.file("by-id-qb345");
+    ASSERT_EQ(::symlink(pty.c_str(), link.c_str()), 0);
+    const int self = int(::getppid());
+    WriteFileBytes(lock, std::string(reinterpret_cast<const char*>(&self), sizeof self));
+    r = Kelvo({"detect", "--port", link});
+    EXPECT_EQ(r.exit, 5) << r.err;
+    EXPECT_TRUE(m_sim->Frames().empty());
 
     // A lock just made by another program that has not written its pid yet.
     WriteFileBytes(lock, "");
@@ -154,10 +162,13 @@ TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
     EXPECT_EQ(r.exit, 5) << r.err;
     EXPECT_TRUE(FileExists(lock)) << "another program's lock is left alone";
 
-    WriteFileBytes(lock, "   9999999\n");  // no such process
-    r = Kelvo({"detect", "--port", pty});
-    EXPECT_EQ(r.exit, 0) << r.err;
-    EXPECT_FALSE(FileExists(lock));
+    // No such process, and a number no pid can be (not -1, "every process").
+    for (const char* stale : {"   9999999\n", "4294967295\n"}) {
+        WriteFileBytes(lock, stale);
+        r = Kelvo({"detect", "--port", pty});
+        EXPECT_EQ(r.exit, 0) << stale << r.err;
+        EXPECT_FALSE(FileExists(lock)) << stale;
+    }
 }
 
 TEST_F(CliTest, FlashWritesThePackageAndRecordsItsVersion)
