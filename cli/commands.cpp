@@ -121,7 +121,6 @@ public:
     void Progress(int, int percent) override { m_percent = percent; }
     void Status(int, const std::wstring& text) override
     {
-        m_last = text;
         const std::string line = WideToUtf8(text);
         if (m_tty) {
             const int filled = m_percent * 30 / 100;
@@ -135,7 +134,6 @@ public:
         }
         std::fflush(stderr);
     }
-    const std::wstring& Last() const { return m_last; }
     void Finish()
     {
         if (m_open)
@@ -145,7 +143,6 @@ public:
 
 private:
     bool m_tty;
-    std::wstring m_last;
     bool m_open = false;
     int m_percent = 0;
     int m_lastTenth = -1;
@@ -424,11 +421,12 @@ int Download(const Options& o)
     int result;
     {
         ProgressSink sink;
-        result = session ? DownloadFile(*session, PackageDownloadAddress(base, row), Utf8ToWide(path), sink, 0)
-                         : kDownloadNoAddress;
-        // A transfer broken off mid-way ends without a final status of its own.
-        if (result != kDownloadDone && sink.Last() != EnglishText(kTextDownloadIncomplete))
+        if (session) {
+            result = DownloadFile(*session, PackageDownloadAddress(base, row), Utf8ToWide(path), sink, 0);
+        } else {
+            result = kDownloadNoAddress;
             sink.Status(0, EnglishText(kTextDownloadIncomplete));
+        }
     }
     if (result != kDownloadDone)
         return result == kDownloadNoFile ? kExitUnreadable : kExitDownloadFailed;

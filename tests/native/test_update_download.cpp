@@ -135,15 +135,21 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
 
+    // Every failure ends the row with its answer.
+    auto last = [&] { return row.statuses.empty() ? std::wstring() : row.statuses.back(); };
     r.cutAfter = std::string::npos;
     r.failRead = true;
+    row.statuses.clear();
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_EQ(last(), L"#26") << "a read that fails";
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
 
     r.failRead = false;
     r.announce = false;
+    row.statuses.clear();
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadFailed);
+    EXPECT_EQ(last(), L"#26") << "no size announced";
     EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
 
     r.announce = true;
@@ -156,7 +162,9 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     EXPECT_EQ(DownloadFile(server, url + L"x", path, row, 0), kDownloadNoAddress);
     EXPECT_EQ(row.statuses, std::vector<std::wstring>{L"#26"}) << "a package the server does not have";
     EXPECT_FALSE(FileExists(path));
+    row.statuses.clear();
     EXPECT_EQ(DownloadFile(server, url, Utf8ToWide(dir.file("no/such/dir/p.bin")), row, 0), kDownloadNoFile);
+    EXPECT_EQ(last(), L"#26") << "a file that cannot be made";
 
     // A second try downloads again and succeeds.
     r.announced = -1;

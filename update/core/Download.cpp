@@ -23,14 +23,18 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
         return kDownloadNoAddress;
     }
 
+    // Whatever ends the download, its row says it did not complete.
     const std::wstring partial = PartialDownloadPath(path);
     FILE* f = OpenFile(partial, "wb");
-    if (!f)
+    if (!f) {
+        sink.Status(row, UpdateText(kTextDownloadIncomplete));
         return kDownloadNoFile;
+    }
     auto fail = [&](FILE* open) {
         if (open)
             std::fclose(open);
         RemoveFile(partial);
+        sink.Status(row, UpdateText(kTextDownloadIncomplete));
         return int(kDownloadFailed);
     };
 
@@ -71,7 +75,5 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
         sink.Status(row, UpdateText(kTextDownloadComplete));
         return kDownloadDone;
     }
-    RemoveFile(partial);
-    sink.Status(row, UpdateText(kTextDownloadIncomplete));
-    return kDownloadFailed;
+    return fail(nullptr);
 }
