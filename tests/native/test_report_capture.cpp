@@ -136,7 +136,7 @@ TEST(ReportCapture, ConnectWhileTheToolSendsTakesNoReportTextForTheName)
     const std::string report = Report(3000);
     Rig rig(o, report);
     kelvo::SleepMs(200);  // the tool is well into its report
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     EXPECT_TRUE(rig.host.names == 0 || rig.host.name == L"QB345") << kelvo::WideToUtf8(rig.host.name);
     // The report's end arrives, and no line of it twice.
     const std::wstring last = Wide(report.substr(report.size() - 26));

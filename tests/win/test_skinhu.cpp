@@ -198,7 +198,9 @@ TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)
     s_aero(0);
     const skinhu::Skin expected = SkinOf(L"Pink");
     const std::wstring black = Dist() + L"skin\\Black.she";
-    EXPECT_EQ(s_attach(black.c_str(), L"vox"), SKINH_ERR_PASSWORD);
+    std::wstring otherCase = kPassword;
+    otherCase[0] = static_cast<wchar_t>(otherCase[0] ^ 0x20);  // a letter in the other case
+    EXPECT_EQ(s_attach(black.c_str(), otherCase.c_str()), SKINH_ERR_PASSWORD);
     EXPECT_EQ(s_attach(black.c_str(), nullptr), SKINH_ERR_PASSWORD);
 
     wchar_t tmp[MAX_PATH];
