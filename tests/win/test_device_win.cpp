@@ -239,3 +239,20 @@ TEST(WinIdentification, RepliesThatAreNoIdentification)
         EXPECT_EQ(host.endedPort, c.port) << c.reply;
     }
 }
+
+// The plug library's own shell step: what reaches /bin/sh is the command as
+// written, quotes and backslashes included (in Windows command-line rules a
+// backslash is doubled only before a quote).
+TEST(WinPlugShell, TheCommandReachesTheShellAsWritten)
+{
+    const std::string folder = kelvo::plug::UnixPrefix() + "/drive_c";
+    const std::string out = folder + "/plug-shell-" + std::to_string(::GetCurrentProcessId());
+    const std::string text = "a\\b\"c\\\\ \\\"d\\";
+    ASSERT_TRUE(kelvo::plug::RunUnix("printf '%s' '" + text + "' > '" + out + ".tmp' && mv '" + out + ".tmp' '" +
+                                     out + "'"));
+    const std::wstring path = kelvo::plug::WindowsPath(out);
+    for (int i = 0; i < 250 && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        ::Sleep(20);
+    EXPECT_EQ(kelvo::plug::ReadWholeFile(path), text);
+    ::DeleteFileW(path.c_str());
+}

@@ -87,12 +87,17 @@ std::wstring WindowsPath(const std::string& unixPath)
 
 bool RunUnix(const std::string& shellCommand)
 {
+    // One argument in Windows command-line rules: backslashes are taken as
+    // they are except before a quote, where they and the quote are escaped.
     std::wstring cmd = L"/bin/sh -c \"";
+    size_t slashes = 0;
     for (char c : shellCommand) {
-        if (c == '"' || c == '\\')
-            cmd += L'\\';
+        if (c == '"')
+            cmd.append(slashes + 1, L'\\');
+        slashes = c == '\\' ? slashes + 1 : 0;
         cmd += static_cast<wchar_t>(static_cast<unsigned char>(c));
     }
+    cmd.append(slashes, L'\\');  // the closing quote must stay a quote
     cmd += L'"';
     STARTUPINFOW si{};
     si.cb = sizeof si;
