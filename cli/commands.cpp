@@ -285,25 +285,13 @@ int Flash(const Options& o)
     const std::string& path = o.args[1];
     // The package is checked before anything goes to the tool.
     std::vector<uint8_t> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t chunk[65536];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && bytes.size() <= size_t(kMaxPackageBytes))
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        const bool failed = std::ferror(f) != 0;
-        std::fclose(f);
-        if (failed || bytes.size() > size_t(kMaxPackageBytes)) {
-            ShowUpdateMessage(kTextFileUnreadable);
-            return kExitUnreadable;
-        }
-    } else {
-        ShowUpdateMessage(kTextFileUnreadable);
-        return kExitUnreadable;
-    }
-    ScramblePackage(bytes.data(), bytes.size());
     PackageLayout layout;
-    if (!CheckPackage(bytes.data(), bytes.size(), &layout)) {
-        ShowUpdateMessage(kTextInvalidPackage);
+    switch (LoadPackageFile(Utf8ToWide(path), &bytes, &layout)) {
+    case PackageLoad::kLoaded:
+        break;
+    case PackageLoad::kUnreadable:
+        return kExitUnreadable;
+    case PackageLoad::kInvalid:
         return kExitBadPackage;
     }
 
@@ -322,7 +310,7 @@ int Flash(const Options& o)
     int result;
     {
         ProgressSink sink;
-        result = FlashPackageFile(sink, Utf8ToWide(path), 0);
+        result = FlashPackage(sink, bytes, layout, Utf8ToWide(path), 0);
     }
     g_nDevicePort = -1;
     if (result != 0)

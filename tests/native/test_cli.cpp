@@ -209,6 +209,13 @@ TEST_F(CliTest, ABadPackageIsRefusedBeforeAnythingIsSent)
     r = Kelvo({"flash", m_dir.file("missing.bin"), "--port", pty});
     EXPECT_EQ(r.exit, 3);
     EXPECT_NE(r.err.find("The firmware file cannot be read."), std::string::npos) << r.err;
+    // A good package through a pipe cannot be read whole the way a transfer reads it: refused at once.
+    const std::string fifo = m_dir.file("pipe.bin");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::system(("(cat '" + m_dir.file("QB345_V2.34_EN_20191023.bin") + "' > '" + fifo + "') 2>/dev/null &").c_str());
+    r = Kelvo({"flash", fifo, "--port", pty});
+    EXPECT_EQ(r.exit, 3) << r.err;
+    EXPECT_NE(r.err.find("The firmware file cannot be read."), std::string::npos) << r.err;
     EXPECT_TRUE(m_sim->Frames().empty());
 
     // A version that the name does not give cannot be recorded: nothing is written.

@@ -175,16 +175,15 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
     return 0;
 }
 
-int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const ToolChannelFactory& channels)
+PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout)
 {
-    const int portNumber = g_nDevicePort;
-
     FILE* f = OpenFile(path, "rb");
     if (!f) {
         ShowUpdateMessage(kTextFileUnreadable);
-        return -1;
+        return PackageLoad::kUnreadable;
     }
-    std::vector<uint8_t> buffer;
+    std::vector<uint8_t>& buffer = *bytes;
+    buffer.clear();
     bool readAll = false;
     if (std::fseek(f, 0, SEEK_END) == 0) {
         long size = std::ftell(f);
@@ -196,15 +195,29 @@ int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const
     std::fclose(f);
     if (!readAll) {
         ShowUpdateMessage(kTextFileUnreadable);
-        return -1;
+        return PackageLoad::kUnreadable;
     }
-
     ScramblePackage(buffer.data(), buffer.size());
-    PackageLayout layout;
-    if (!CheckPackage(buffer.data(), buffer.size(), &layout)) {
+    if (!CheckPackage(buffer.data(), buffer.size(), layout)) {
         ShowUpdateMessage(kTextInvalidPackage);
-        return -1;
+        return PackageLoad::kInvalid;
     }
+    return PackageLoad::kLoaded;
+}
+
+int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const ToolChannelFactory& channels)
+{
+    std::vector<uint8_t> buffer;
+    PackageLayout layout;
+    if (LoadPackageFile(path, &buffer, &layout) != PackageLoad::kLoaded)
+        return -1;
+    return FlashPackage(sink, buffer, layout, path, row, channels);
+}
+
+int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const PackageLayout& layout,
+                 const std::wstring& path, int row, const ToolChannelFactory& channels)
+{
+    const int portNumber = g_nDevicePort;
 
     // Between the two images of a type-3 package the port is closed for a
     // second; the hold keeps the identification from taking it meanwhile.

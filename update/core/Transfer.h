@@ -1,12 +1,14 @@
 #pragma once
 // Writing a firmware package into the scan tool: load, unscramble, check,
 // then per image Identify, Start, Erase, 2048-byte blocks, End.
+#include "update/core/Package.h"
 #include "update/core/UpdateSink.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 
@@ -55,8 +57,18 @@ int TransferImage(const uint8_t* image, uint32_t length, int port, uint32_t addr
                   const uint8_t startCommand[9], const uint8_t eraseCommand[9], kelvo::IUpdateSink& sink, int row,
                   const kelvo::ToolChannelFactory& channels = {});
 
-// Loads, checks and writes the package at `path` into the tool on
-// g_nDevicePort (read once at the start); 0 on success, -1 on failure (the
-// user has then seen a message box).
+// Reads the package at `path` whole and checks it: its bytes, unscrambled,
+// and where its images lie. On failure the user has seen the message (file
+// unreadable or not a valid package).
+enum class PackageLoad { kLoaded, kUnreadable, kInvalid };
+PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout);
+
+// Writes a loaded package into the tool on g_nDevicePort (read once at the
+// start); `path` is the package's file, whose name tells a QB230E package.
+// 0 on success, -1 on failure (the user has then seen a message box).
+int FlashPackage(kelvo::IUpdateSink& sink, const std::vector<uint8_t>& bytes, const kelvo::PackageLayout& layout,
+                 const std::wstring& path, int row, const kelvo::ToolChannelFactory& channels = {});
+
+// LoadPackageFile, then FlashPackage.
 int FlashPackageFile(kelvo::IUpdateSink& sink, const std::wstring& path, int row,
                      const kelvo::ToolChannelFactory& channels = {});
