@@ -113,7 +113,10 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
     const std::wstring dozaz = ProgramFile(target, L"Dozaz.exe");
     const std::wstring kelvo = ProgramFile(target, L"Kelvo.exe");
     const std::wstring uninstaller = ProgramFile(target, L"Uninstall.exe");
-    const bool haveDozaz = IsFile(dozaz), haveKelvo = IsFile(kelvo), haveUninstaller = IsFile(uninstaller);
+    const bool haveDozaz = IsFile(dozaz), haveKelvo = IsFile(kelvo);
+    // The uninstaller acts only in a folder holding Kelvo.exe: without it, its
+    // shortcut and the entry would offer a removal that does nothing.
+    const bool haveUninstaller = haveKelvo && IsFile(uninstaller);
 
     if (haveDozaz) {
         ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);

@@ -5,6 +5,7 @@
 // entry, the three shortcuts and the Start-menu folders left empty go too when,
 // besides, the uninstall entry names this very program: a stray copy never
 // takes the real installation's away. Its own file goes last, once it has ended.
+// Elsewhere it removes nothing, and says so.
 #include "uninstall/core/UninstallRules.h"
 
 #include <windows.h>
@@ -234,8 +235,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     const bool ours = !self.empty() && kelvo::uninstall::IsInstallationFolderName(folder) &&
                       attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                       program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
-    if (!ours)
-        return 0;  // a stray copy: neither the folder nor the system's entries are its own
+    if (!ours) {
+        // A stray copy: neither the folder nor the system's entries are its own.
+        ::MessageBoxW(nullptr,
+                      L"Nothing was removed: this uninstaller is not in a folder where Kelvo is installed "
+                      L"(a ZENDRIX\\Kelvo folder holding Kelvo.exe).",
+                      L"Kelvo", MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
 
     StopProgram(folder + L"\\Dozaz.exe");
     // The shortcuts, the Run value and the entry belong to the installation the
