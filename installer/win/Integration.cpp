@@ -139,7 +139,8 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
             SetString(key, L"DisplayIcon", kelvo);
-            SetString(key, L"UninstallString", uninstaller);
+            // A command line to Windows: quoted, as the path may hold spaces.
+            SetString(key, L"UninstallString", RunCommand(uninstaller));
             SetString(key, L"DisplayVersion", L"1.00");
             SetString(key, L"DisplayName", L"Kelvo");
             SetString(key, L"Publisher", L"Zendrix");

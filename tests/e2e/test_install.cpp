@@ -438,7 +438,7 @@ void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
 // What the quick install registered is all still there.
 void ExpectTheInstallationIntegrated(const std::wstring& program)
 {
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_TRUE(Exists(ProgramsLink(L"Kelvo.lnk")));
     EXPECT_TRUE(Exists(ProgramsLink(L"Uninstall.lnk")));
     EXPECT_TRUE(Exists(DesktopLink()));
@@ -608,7 +608,7 @@ TEST_F(Installer, UninstallEntryHasItsFiveValues)
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayIcon"), program + L"\\Kelvo.exe");
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayVersion"), L"1.00");
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayName"), L"Kelvo");
     EXPECT_EQ(RegString(kUninstallKey, L"Publisher"), L"Zendrix");
@@ -803,7 +803,7 @@ TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)
     ASSERT_TRUE(run.Ended(30000));
     EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.exe"), ReadWholeFile(DistFolder() + L"\\Kelvo.exe"));
     EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
     Uninstall(program, nullptr);
     EXPECT_FALSE(Exists(DesktopLink()));
