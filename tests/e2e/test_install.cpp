@@ -733,6 +733,15 @@ TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
+    {
+        // With Kelvo running its files are in use: nothing goes, not even the entry, and the user is told why.
+        ProgramRun kelvo;
+        ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe"));
+        ASSERT_TRUE(WaitFor([&] { return IsRunning(program + L"\\Kelvo.exe"); }, kStartMs));
+        RunUninstaller(program + L"\\Uninstall.exe", nullptr, L"Close Kelvo, then uninstall it again");
+        ExpectTheInstallationIntegrated(program);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !IsRunning(program + L"\\Kelvo.exe"); }, 20000));
     Uninstall(program, L"uninstall-question");
     EXPECT_FALSE(Exists(program.substr(0, program.rfind(L'\\')))) << "the ZENDRIX folder stays";
     EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX"));

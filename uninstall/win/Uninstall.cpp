@@ -5,7 +5,7 @@
 // entry, the three shortcuts and the Start-menu folders left empty go too when,
 // besides, the uninstall entry names this very program: a stray copy never
 // takes the real installation's away. Its own file goes last, once it has ended.
-// Elsewhere it removes nothing, and says so.
+// Elsewhere, or while Kelvo runs, it removes nothing, and says so.
 #include "uninstall/core/UninstallRules.h"
 
 #include <windows.h>
@@ -70,8 +70,10 @@ std::wstring SpecialFolder(int csidl)
     return path;
 }
 
-// Every process whose program file is `exe` ends.
-void StopProgram(const std::wstring& exe)
+// Calls `visit` with a handle (opened with `access` too) of every other
+// process whose program file is `exe`.
+template <typename Visit>
+void ForEachProcessOf(const std::wstring& exe, DWORD access, Visit visit)
 {
     HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE)
@@ -81,19 +83,32 @@ void StopProgram(const std::wstring& exe)
     for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
         if (pe.th32ProcessID == ::GetCurrentProcessId())
             continue;
-        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                 pe.th32ProcessID);
+        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | access, FALSE, pe.th32ProcessID);
         if (!p)
             continue;
         wchar_t image[MAX_PATH * 2] = {};
         DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(p, 0, image, &size) && SamePath(image, exe)) {
-            ::TerminateProcess(p, 0);
-            ::WaitForSingleObject(p, 5000);
-        }
+        if (::QueryFullProcessImageNameW(p, 0, image, &size) && SamePath(image, exe))
+            visit(p);
         ::CloseHandle(p);
     }
     ::CloseHandle(snap);
+}
+
+// Every process whose program file is `exe` ends.
+void StopProgram(const std::wstring& exe)
+{
+    ForEachProcessOf(exe, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
+        ::TerminateProcess(p, 0);
+        ::WaitForSingleObject(p, 5000);
+    });
+}
+
+bool IsRunning(const std::wstring& exe)
+{
+    bool running = false;
+    ForEachProcessOf(exe, 0, [&](HANDLE) { running = true; });
+    return running;
 }
 
 // Removes a folder's contents and the folder, except `keep`. A link or
@@ -244,6 +259,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         return 0;
     }
 
+    // A running Kelvo holds its files: removing the entries and then failing on
+    // the folder would leave an installation nothing can uninstall.
+    if (IsRunning(folder + L"\\Kelvo.exe")) {
+        ::MessageBoxW(nullptr, L"Kelvo is running. Close Kelvo, then uninstall it again: nothing was removed.", L"Kelvo",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
     StopProgram(folder + L"\\Dozaz.exe");
     // The shortcuts, the Run value and the entry belong to the installation the
     // entry names: another one's (installed later elsewhere) stay.
