@@ -78,6 +78,20 @@ std::wstring DecodeUtf8(const std::string& raw)
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
+// Windows opens a device for these, whatever the extension or case: an entry
+// "Kelvo/COM1" could write into the scan tool's port.
+bool IsDeviceName(const std::wstring& component)
+{
+    std::wstring stem = component.substr(0, component.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();  // "CON .txt" is CON too
+    stem = AsciiUpper(stem);
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL")
+        return true;
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) && stem[3] >= L'1' &&
+           stem[3] <= L'9';
+}
+
 } // namespace
 
 std::wstring DecodeEntryName(const std::string& raw, uint32_t flags)
@@ -123,6 +137,8 @@ bool IsPlainName(const std::wstring& name)
         const wchar_t last = name[end - 1];
         // Also refuses "." and "..".
         if (last == L'.' || last == L' ')
+            return false;
+        if (IsDeviceName(name.substr(start, end - start)))
             return false;
         start = end + 1;
     }

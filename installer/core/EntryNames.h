@@ -23,7 +23,8 @@ bool StaysInside(const std::wstring& name);
 // True when Windows opens the file by exactly the name written: no empty or
 // "." component and no component ending in "." or " " (Windows drops those,
 // so "Kelvo/./Kelvo.cfg" or "Kelvo/Kelvo.cfg." would be Kelvo.cfg under
-// another name). One trailing separator, a folder's, is allowed.
+// another name), and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with
+// any extension). One trailing separator, a folder's, is allowed.
 bool IsPlainName(const std::wstring& name);
 
 // "Kelvo/dtc/" -> "Kelvo\dtc\"

@@ -72,11 +72,14 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
         m_state.Apply(kReportUnpacked, 0);
         CInstallFinishDlg& finish = m_pWizard->m_finishPage;
         finish.m_strTarget = m_strTarget;
-        finish.SetOutcome(m_nSkipped, m_nFailed, m_bNoPackage);
+        finish.SetOutcome(m_nFiles, m_nSkipped, m_nFailed, m_bNoPackage);
         PrepareShellLinks(m_strTarget, &finish.m_links);
         ShowProgress();
         break;
     }
+    case kReportFiles:
+        m_nFiles = static_cast<int>(value);
+        break;
     case kReportSkipped:
         m_nSkipped = static_cast<int>(value);
         break;

@@ -18,6 +18,7 @@ public:
     kelvo::install::InstallProgress m_state;
     CGradientProgressCtrl m_progress;
 
+    int m_nFiles = 0;
     int m_nSkipped = 0;
     int m_nFailed = 0;
     bool m_bNoPackage = false;

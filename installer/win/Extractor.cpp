@@ -188,6 +188,7 @@ UINT ExtractPackage(LPVOID param)
     const UnpackResult r = UnpackResource(job->module, job->target, events);
     if (!r.opened)
         post(kReportNoPackage, 0);
+    post(kReportFiles, r.files);
     post(kReportSkipped, r.skipped);
     post(kReportFailed, r.failed);
     post(kReportPosition, kUnpackShare);

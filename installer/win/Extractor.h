@@ -32,9 +32,10 @@ UnpackResult UnpackResource(HMODULE module, const std::wstring& target, const Un
 // WM_INSTALL_PROGRESS: posted by the unpacking worker to the copy page.
 constexpr UINT WM_INSTALL_PROGRESS = WM_USER + 0x404;
 // Reports beyond the progress ones: how the unpacking went, for the finish page.
-constexpr WPARAM kReportSkipped = 5;    // LPARAM: entries skipped (names leading outside)
+constexpr WPARAM kReportSkipped = 5;    // LPARAM: entries skipped (names leading outside or no plain names)
 constexpr WPARAM kReportFailed = 6;     // LPARAM: entries that could not be written
 constexpr WPARAM kReportNoPackage = 7;  // the package could not be read at all
+constexpr WPARAM kReportFiles = 8;      // LPARAM: files moved into place
 
 // The worker's parameter, made by the copy page, owned and freed by the worker.
 struct ExtractJob {

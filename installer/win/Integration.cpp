@@ -113,7 +113,10 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
     const std::wstring dozaz = ProgramFile(target, L"Dozaz.exe");
     const std::wstring kelvo = ProgramFile(target, L"Kelvo.exe");
     const std::wstring uninstaller = ProgramFile(target, L"Uninstall.exe");
-    const bool haveDozaz = IsFile(dozaz), haveKelvo = IsFile(kelvo), haveUninstaller = IsFile(uninstaller);
+    const bool haveDozaz = IsFile(dozaz), haveKelvo = IsFile(kelvo);
+    // The uninstaller acts only in a folder holding Kelvo.exe: without it, its
+    // shortcut and the entry would offer a removal that does nothing.
+    const bool haveUninstaller = haveKelvo && IsFile(uninstaller);
 
     if (haveDozaz) {
         ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
@@ -136,7 +139,8 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
             SetString(key, L"DisplayIcon", kelvo);
-            SetString(key, L"UninstallString", uninstaller);
+            // A command line to Windows: quoted, as the path may hold spaces.
+            SetString(key, L"UninstallString", RunCommand(uninstaller));
             SetString(key, L"DisplayVersion", L"1.00");
             SetString(key, L"DisplayName", L"Kelvo");
             SetString(key, L"Publisher", L"Zendrix");

@@ -202,17 +202,24 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 // ---------------------------------------------------------------- finish page
 
-std::wstring OutcomeText(const std::wstring& programFolder, int skipped, int failed, bool noPackage)
+std::wstring OutcomeText(const std::wstring& programFolder, int files, bool haveKelvo, int skipped, int failed,
+                         bool noPackage)
 {
     if (noPackage)
         return L"The package inside the installer could not be read: nothing was installed.";
-    std::wstring text = L"Kelvo is installed in " + programFolder + L".";
+    // An opened package is no installation: the folder may not have been made, or the program not written.
+    std::wstring text = files == 0    ? L"Nothing was installed in " + programFolder + L"."
+                        : !haveKelvo ? L"Kelvo is not installed: Kelvo.exe is missing from " + programFolder + L"."
+                                     : L"Kelvo is installed in " + programFolder + L".";
     if (skipped > 0)
         text += L"\n";
+    // Skipped names are those leading out, and those Windows would change (a trailing dot, a device name).
     if (skipped == 1)
-        text += L"1 entry of the package was skipped: its name leads outside the installation folder.";
+        text += L"1 entry of the package was skipped: its name leads outside the installation folder or cannot be a "
+                L"Windows file name.";
     else if (skipped > 1)
-        text += std::to_wstring(skipped) + L" entries of the package were skipped: their names lead outside the installation folder.";
+        text += std::to_wstring(skipped) + L" entries of the package were skipped: their names lead outside the "
+                                           L"installation folder or cannot be Windows file names.";
     if (failed > 0) {
         text += L"\n";
         text += failed == 1 ? L"1 file could not be written (in use, damaged or no room); any old version of it is unchanged."
@@ -231,9 +238,12 @@ BOOL CInstallFinishDlg::OnInitDialog()
     return TRUE;
 }
 
-void CInstallFinishDlg::SetOutcome(int skipped, int failed, bool noPackage)
+void CInstallFinishDlg::SetOutcome(int files, int skipped, int failed, bool noPackage)
 {
-    SetDlgItemText(IDC_OUTCOME, OutcomeText(kelvo::install::ProgramFolder(m_strTarget), skipped, failed, noPackage));
+    const DWORD attributes = ::GetFileAttributesW(kelvo::install::ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
+    const bool haveKelvo = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    SetDlgItemText(IDC_OUTCOME, OutcomeText(kelvo::install::ProgramFolder(m_strTarget), files, haveKelvo, skipped, failed,
+                                            noPackage));
 }
 
 void CInstallFinishDlg::Layout(int cx, int cy)

@@ -83,7 +83,7 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // How the unpacking went: shown above the Finish button (m_strTarget set first).
-    void SetOutcome(int skipped, int failed, bool noPackage);
+    void SetOutcome(int files, int skipped, int failed, bool noPackage);
     void OnFinish();
 
     std::wstring m_strTarget;
@@ -96,5 +96,7 @@ protected:
     bool CloseEnabled() const override { return false; }
 };
 
-// The finish page's summary of an unpacking into `programFolder`.
-std::wstring OutcomeText(const std::wstring& programFolder, int skipped, int failed, bool noPackage);
+// The finish page's summary of an unpacking into `programFolder`; `haveKelvo`:
+// Kelvo.exe is there after it.
+std::wstring OutcomeText(const std::wstring& programFolder, int files, bool haveKelvo, int skipped, int failed,
+                         bool noPackage);

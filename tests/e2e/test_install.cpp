@@ -407,8 +407,9 @@ protected:
     static void TearDownTestSuite() { ::CoUninitialize(); }
 };
 
-// Runs an Uninstall.exe, answers its question with Yes and waits for its end.
-void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot)
+// Runs an Uninstall.exe, answers its question with Yes and waits for its end;
+// with `refusal`, a message holding it must follow, and is answered with OK.
+void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot, const wchar_t* refusal = nullptr)
 {
     ProgramRun run;
     ASSERT_TRUE(run.Start(exe));
@@ -417,6 +418,13 @@ void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot)
     if (screenshot)
         Screenshot(box, screenshot);
     ASSERT_TRUE(PressButton(box, IDYES));
+    if (refusal) {
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 10000));
+        HWND message = WaitWindow(run.Pid(), L"Kelvo", 20000);
+        ASSERT_NE(message, nullptr) << "ended without saying why";
+        EXPECT_NE(ChildTexts(message).find(refusal), std::wstring::npos) << Narrow(ChildTexts(message));
+        PressButton(message, IDOK);
+    }
     EXPECT_TRUE(run.Ended(60000));
 }
 
@@ -430,7 +438,7 @@ void Uninstall(const std::wstring& programFolder, const wchar_t* screenshot)
 // What the quick install registered is all still there.
 void ExpectTheInstallationIntegrated(const std::wstring& program)
 {
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_TRUE(Exists(ProgramsLink(L"Kelvo.lnk")));
     EXPECT_TRUE(Exists(ProgramsLink(L"Uninstall.lnk")));
     EXPECT_TRUE(Exists(DesktopLink()));
@@ -476,7 +484,9 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     std::vector<kelvo::zip::Entry> entries{kelvo::zip::FolderEntry("Kelvo/", 0, 0),
                                            kelvo::zip::FileEntry("Kelvo/readme.txt", "fine", 0, 0),
                                            kelvo::zip::FileEntry("../escaped.txt", "outside", 0, 0),
-                                           kelvo::zip::FileEntry("Kelvo/damaged.txt", std::string(4000, 'x'), 0, 0)};
+                                           kelvo::zip::FileEntry("Kelvo/damaged.txt", std::string(4000, 'x'), 0, 0),
+                                           kelvo::zip::FileEntry("Kelvo/dotted.txt.", "dropped dot", 0, 0),
+                                           kelvo::zip::FileEntry("Kelvo/Uninstall.exe", "MZ", 0, 0)};
     entries[3].forceCrc = true;
     entries[3].crc = 12345;
     const std::string zip = kelvo::zip::BuildArchive(entries);
@@ -499,16 +509,27 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     ::Sleep(300);
     Screenshot(wizard.Main(), L"install-page-finish-skipped-and-failed");
     const std::wstring outcome = wizard.Outcome();
-    EXPECT_NE(outcome.find(L"1 entry of the package was skipped"), std::wstring::npos) << Narrow(outcome);
+    // No Kelvo.exe in the package: a failure, though some files were written.
+    EXPECT_EQ(outcome.find(L"Kelvo is not installed: Kelvo.exe is missing from " + base + L"\\ZENDRIX\\Kelvo."), 0u)
+        << Narrow(outcome);
+    EXPECT_EQ(outcome.find(L"Kelvo is installed"), std::wstring::npos) << Narrow(outcome);
+    EXPECT_NE(outcome.find(L"2 entries of the package were skipped: their names lead outside the installation folder "
+                           L"or cannot be Windows file names."),
+              std::wstring::npos)
+        << Narrow(outcome);
     EXPECT_NE(outcome.find(L"1 file could not be written"), std::wstring::npos) << Narrow(outcome);
     EXPECT_EQ(ReadWholeFile(base + L"\\ZENDRIX\\Kelvo\\readme.txt"), "fine");
     EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\Kelvo\\damaged.txt"));
     EXPECT_FALSE(Exists(base + L"\\escaped.txt"));
     EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\escaped.txt"));
+    EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\Kelvo\\dotted.txt"));
+    EXPECT_TRUE(Exists(base + L"\\ZENDRIX\\Kelvo\\Uninstall.exe"));
 
-    wizard.Click(1008, 1008);  // Finish: nothing of the program is there to integrate
+    // Finish: an uninstaller without Kelvo.exe, which would refuse to act, is not registered.
+    wizard.Click(1008, 1008);
     EXPECT_TRUE(run.Ended(30000));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(ProgramsLink(L"Uninstall.lnk")));
     EXPECT_FALSE(Exists(ProgramsLink(L"Kelvo.lnk")));
     EXPECT_FALSE(Exists(DesktopLink()));
 }
@@ -587,7 +608,7 @@ TEST_F(Installer, UninstallEntryHasItsFiveValues)
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayIcon"), program + L"\\Kelvo.exe");
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayVersion"), L"1.00");
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayName"), L"Kelvo");
     EXPECT_EQ(RegString(kUninstallKey, L"Publisher"), L"Zendrix");
@@ -689,7 +710,7 @@ TEST_F(Installer, AStrayCopyOfTheUninstallerTakesNothingOfTheInstallation)
     ScratchFolder scratch("stray-uninstaller");
     const std::wstring copy = scratch.Windows("Uninstall.exe");
     ASSERT_TRUE(::CopyFileW((program + L"\\Uninstall.exe").c_str(), copy.c_str(), FALSE));
-    RunUninstaller(copy, nullptr);
+    RunUninstaller(copy, nullptr, L"Nothing was removed: this uninstaller is not in a folder where Kelvo is installed");
     ExpectTheInstallationIntegrated(program);
 }
 
@@ -712,6 +733,15 @@ TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
+    {
+        // With Kelvo running its files are in use: nothing goes, not even the entry, and the user is told why.
+        ProgramRun kelvo;
+        ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe"));
+        ASSERT_TRUE(WaitFor([&] { return IsRunning(program + L"\\Kelvo.exe"); }, kStartMs));
+        RunUninstaller(program + L"\\Uninstall.exe", nullptr, L"Close Kelvo, then uninstall it again");
+        ExpectTheInstallationIntegrated(program);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !IsRunning(program + L"\\Kelvo.exe"); }, 20000));
     Uninstall(program, L"uninstall-question");
     EXPECT_FALSE(Exists(program.substr(0, program.rfind(L'\\')))) << "the ZENDRIX folder stays";
     EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX"));
@@ -782,7 +812,7 @@ TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)
     ASSERT_TRUE(run.Ended(30000));
     EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.exe"), ReadWholeFile(DistFolder() + L"\\Kelvo.exe"));
     EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
-    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), program + L"\\Uninstall.exe");
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
     Uninstall(program, nullptr);
     EXPECT_FALSE(Exists(DesktopLink()));

@@ -38,6 +38,17 @@ TEST(EntryNames, NamesWindowsWouldShortenAreNoPlainNames)
         EXPECT_TRUE(IsPlainName(good));
 }
 
+TEST(EntryNames, DeviceNamesAreNoPlainNames)
+{
+    // Windows opens a device for these, whatever the folder or extension (COM1 may be the scan tool).
+    for (const wchar_t* bad : {L"Kelvo/COM1", L"Kelvo/CON.txt", L"Kelvo/con", L"Kelvo/nul.tar.gz", L"Kelvo/Aux/x.txt",
+                               L"PRN/Kelvo.exe", L"Kelvo/lpt9.log", L"Kelvo\\LPT1\\", L"Kelvo/cOm3.bin", L"Kelvo/CON .txt"})
+        EXPECT_FALSE(IsPlainName(bad)) << std::wstring(bad).size();
+    for (const wchar_t* good : {L"Kelvo/COM10", L"Kelvo/LPT", L"Kelvo/CONFIG.txt", L"Kelvo/console/",
+                                L"Kelvo/nul_.txt", L"Kelvo/x.CON", L"Kelvo/AUXI", L"Kelvo/PRN1.txt"})
+        EXPECT_TRUE(IsPlainName(good)) << std::wstring(good).size();
+}
+
 TEST(EntryNames, DecodedAsUtf8WhenFlaggedAndAsCodePage437Otherwise)
 {
     EXPECT_EQ(DecodeEntryName("Kelvo/F\xC3\xBCr.txt", kZipFlagUtf8), L"Kelvo/F\u00FCr.txt");

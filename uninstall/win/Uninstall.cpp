@@ -5,6 +5,7 @@
 // entry, the three shortcuts and the Start-menu folders left empty go too when,
 // besides, the uninstall entry names this very program: a stray copy never
 // takes the real installation's away. Its own file goes last, once it has ended.
+// Elsewhere, or while Kelvo runs, it removes nothing, and says so.
 #include "uninstall/core/UninstallRules.h"
 
 #include <windows.h>
@@ -69,8 +70,10 @@ std::wstring SpecialFolder(int csidl)
     return path;
 }
 
-// Every process whose program file is `exe` ends.
-void StopProgram(const std::wstring& exe)
+// Calls `visit` with a handle (opened with `access` too) of every other
+// process whose program file is `exe`.
+template <typename Visit>
+void ForEachProcessOf(const std::wstring& exe, DWORD access, Visit visit)
 {
     HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE)
@@ -80,19 +83,32 @@ void StopProgram(const std::wstring& exe)
     for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
         if (pe.th32ProcessID == ::GetCurrentProcessId())
             continue;
-        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                 pe.th32ProcessID);
+        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | access, FALSE, pe.th32ProcessID);
         if (!p)
             continue;
         wchar_t image[MAX_PATH * 2] = {};
         DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(p, 0, image, &size) && SamePath(image, exe)) {
-            ::TerminateProcess(p, 0);
-            ::WaitForSingleObject(p, 5000);
-        }
+        if (::QueryFullProcessImageNameW(p, 0, image, &size) && SamePath(image, exe))
+            visit(p);
         ::CloseHandle(p);
     }
     ::CloseHandle(snap);
+}
+
+// Every process whose program file is `exe` ends.
+void StopProgram(const std::wstring& exe)
+{
+    ForEachProcessOf(exe, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
+        ::TerminateProcess(p, 0);
+        ::WaitForSingleObject(p, 5000);
+    });
+}
+
+bool IsRunning(const std::wstring& exe)
+{
+    bool running = false;
+    ForEachProcessOf(exe, 0, [&](HANDLE) { running = true; });
+    return running;
 }
 
 // Removes a folder's contents and the folder, except `keep`. A link or
@@ -234,9 +250,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     const bool ours = !self.empty() && kelvo::uninstall::IsInstallationFolderName(folder) &&
                       attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                       program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
-    if (!ours)
-        return 0;  // a stray copy: neither the folder nor the system's entries are its own
+    if (!ours) {
+        // A stray copy: neither the folder nor the system's entries are its own.
+        ::MessageBoxW(nullptr,
+                      L"Nothing was removed: this uninstaller is not in a folder where Kelvo is installed "
+                      L"(a ZENDRIX\\Kelvo folder holding Kelvo.exe).",
+                      L"Kelvo", MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
 
+    // A running Kelvo holds its files: removing the entries and then failing on
+    // the folder would leave an installation nothing can uninstall.
+    if (IsRunning(folder + L"\\Kelvo.exe")) {
+        ::MessageBoxW(nullptr, L"Kelvo is running. Close Kelvo, then uninstall it again: nothing was removed.", L"Kelvo",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
     StopProgram(folder + L"\\Dozaz.exe");
     // The shortcuts, the Run value and the entry belong to the installation the
     // entry names: another one's (installed later elsewhere) stay.
