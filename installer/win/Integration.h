@@ -27,6 +27,13 @@ struct ShellLinks {
 void PrepareShellLinks(const std::wstring& target, ShellLinks* links);
 void ReleaseShellLinks(ShellLinks* links);
 
+// The driver batch this system needs ("x64.bat", "x86.bat"), or null when
+// it needs none (ARM64).
+const wchar_t* DriverBatchForThisSystem();
+
+// Removes the shortcuts an older installer saved for its own account only.
+void RemovePerUserShortcuts();
+
 // Steps 1 to 5 of Finish, below the target folder T; the links stay with the caller.
 void IntegrateInstallation(const std::wstring& target, const ShellLinks& links);
 
