@@ -34,7 +34,7 @@ std::wstring FinishText(const FinishFacts& f)
     // An opened package is no installation: the folder may not have been made, or the program not written.
     std::wstring text = f.files == 0 && f.scheduled == 0
                             ? L"Nothing was installed in " + f.programFolder + L"."
-                        : !f.haveKelvo && f.scheduled == 0
+                        : !f.haveKelvo
                             ? L"Kelvo is not installed: Kelvo.exe is missing from " + f.programFolder + L"."
                         : f.scheduled > 0 ? L"Kelvo is installed in " + f.programFolder + L"; a restart completes it."
                                           : L"Kelvo is installed in " + f.programFolder + L".";

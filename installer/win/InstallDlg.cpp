@@ -1,5 +1,6 @@
 #include "installer/win/InstallDlg.h"
 
+#include "installer/core/Folders.h"
 #include "installer/resource.h"
 #include "installer/win/InstallTexts.h"
 #include "installer/win/RunningPrograms.h"
@@ -67,12 +68,14 @@ void CKelvoInstallDlg::ConfirmQuit()
     CDialog::OnCancel();
 }
 
-bool CKelvoInstallDlg::MayReplaceKelvo()
+bool CKelvoInstallDlg::MayReplaceKelvo(const std::wstring& base)
 {
     using namespace kelvo::install;
     if (!KelvoIsRunning())
         return true;
     if (::MessageBoxW(m_hWnd, kTextCloseKelvo, L"Kelvo", MB_ICONQUESTION | MB_YESNO) == IDYES) {
+        // AidletStart would start the closed Kelvo again.
+        StopProgramAt(ProgramFile(TargetBelow(base), L"AidletStart.exe"), 2000);
         // Kelvo may ask its own user first (a firmware update running): time to answer.
         if (CloseKelvo(20000))
             return true;

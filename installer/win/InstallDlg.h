@@ -17,7 +17,8 @@ public:
     // Before an installation starts: a running Kelvo holds files the
     // installation replaces. The user is asked once whether the installer may
     // close it; No, or a Kelvo that stays open, leads back to the way page.
-    bool MayReplaceKelvo();
+    // `base`: where the installation goes.
+    bool MayReplaceKelvo(const std::wstring& base);
     CWizardPage* Page(int index);
 
     int m_nClientWidth = 0;

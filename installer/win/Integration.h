@@ -1,8 +1,9 @@
 #pragma once
 // The system integration when Finish is pressed: Dozaz started and registered
-// to run at logon, the Start-menu and desktop shortcuts, the uninstall entry,
-// the driver batch of the system's architecture. What the unpacking could not
-// place is skipped.
+// to run at logon when the settings have it on (its Run value removed when
+// off), the all-users Start-menu and desktop shortcuts, the uninstall entry,
+// the driver batch of the system's architecture (none on ARM64). What the
+// unpacking could not place is skipped.
 #include <windows.h>
 #include <shlobj.h>
 

@@ -96,7 +96,7 @@ bool KelvoIsRunning()
 {
     HANDLE m = ::OpenMutexW(SYNCHRONIZE, FALSE, kKelvoMutex);
     if (!m)
-        return false;
+        return ::GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to open
     ::CloseHandle(m);
     return true;
 }

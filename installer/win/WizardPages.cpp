@@ -91,7 +91,7 @@ LRESULT CInstallWayDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         if (LOWORD(wParam) == IDC_QUICK_INSTALL) {
-            if (!m_pWizard->MayReplaceKelvo())
+            if (!m_pWizard->MayReplaceKelvo(m_strQuickBase))
                 return 0;
             m_pWizard->SwitchTo(2);
             SetTimer(kQuickTimer, kStartDelayMs);
@@ -176,7 +176,7 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         case IDC_INSTALL:
-            if (!m_pWizard->MayReplaceKelvo())
+            if (!m_pWizard->MayReplaceKelvo(kelvo::install::ChosenBase(m_edit.GetWindowText(), m_strDefaultBase)))
                 return 0;
             m_pWizard->SwitchTo(2);
             SetTimer(kCustomTimer, kStartDelayMs);

@@ -564,9 +564,42 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     wizard.Click(1001, 1002);  // Custom Install
     ASSERT_TRUE(wizard.WaitShows(1010, 10000));
     const std::wstring base = scratch.Windows("base");
+    // A file of the folder held open as a program of another would hold it:
+    // the new one waits beside it for the next restart.
+    const std::wstring held = base + L"\\ZENDRIX\\Kelvo\\Uninstall.exe";
+    ASSERT_TRUE(::CreateDirectoryW(base.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((base + L"\\ZENDRIX").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((base + L"\\ZENDRIX\\Kelvo").c_str(), nullptr));
+    WriteBytes(held, "old uninstaller");
+    HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     ::SendMessageW(::GetDlgItem(wizard.PageWith(1010), 1002), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(base.c_str()));
     wizard.Click(1010, 1004);  // Install
     ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
+    ::CloseHandle(holder);
+    EXPECT_EQ(ReadWholeFile(held), "old uninstaller");
+    EXPECT_EQ(ReadWholeFile(held + L".kelvo-new"), "MZ");
+    {
+        // Scheduled with the system, new over old (Wine keeps the list where Windows does).
+        HKEY key = nullptr;
+        std::wstring pending;
+        const wchar_t session[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, session, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            std::vector<wchar_t> buf(65536, L'\0');
+            DWORD type = 0, size = static_cast<DWORD>((buf.size() - 2) * sizeof(wchar_t));
+            if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                                   &size) == ERROR_SUCCESS)
+                for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1)
+                    pending += std::wstring(p) + L"|";
+            ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+            ::RegCloseKey(key);
+        }
+        std::wstring lower = pending;
+        for (auto& c : lower)
+            c = static_cast<wchar_t>(towlower(c));
+        EXPECT_NE(lower.find(L"\\zendrix\\kelvo\\uninstall.exe.kelvo-new|"), std::wstring::npos) << Narrow(pending);
+        EXPECT_NE(lower.find(L"\\zendrix\\kelvo\\uninstall.exe|"), std::wstring::npos) << Narrow(pending);
+    }
     ::Sleep(300);
     Screenshot(wizard.Main(), L"install-page-finish-skipped-and-failed");
     const std::wstring outcome = wizard.Outcome();
@@ -574,11 +607,19 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     EXPECT_EQ(outcome.find(L"Kelvo is not installed: Kelvo.exe is missing from " + base + L"\\ZENDRIX\\Kelvo."), 0u)
         << Narrow(outcome);
     EXPECT_EQ(outcome.find(L"Kelvo is installed"), std::wstring::npos) << Narrow(outcome);
-    EXPECT_NE(outcome.find(L"2 entries of the package were skipped: their names lead outside the installation folder "
-                           L"or cannot be Windows file names."),
+    EXPECT_NE(outcome.find(L"1 file was in use and is replaced when Windows restarts: Uninstall.exe. Restart Windows to "
+                           L"complete the installation."),
               std::wstring::npos)
         << Narrow(outcome);
-    EXPECT_NE(outcome.find(L"1 file could not be written"), std::wstring::npos) << Narrow(outcome);
+    // Every file the user must know about is named.
+    EXPECT_NE(outcome.find(L"2 entries of the package were skipped (their names lead outside the installation folder "
+                           L"or cannot be Windows file names): ../escaped.txt and Kelvo/dotted.txt.."),
+              std::wstring::npos)
+        << Narrow(outcome);
+    EXPECT_NE(outcome.find(L"1 file could not be written (damaged, no room or no access), any old version of it "
+                           L"unchanged: damaged.txt."),
+              std::wstring::npos)
+        << Narrow(outcome);
     EXPECT_EQ(ReadWholeFile(base + L"\\ZENDRIX\\Kelvo\\readme.txt"), "fine");
     EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\Kelvo\\damaged.txt"));
     EXPECT_FALSE(Exists(base + L"\\escaped.txt"));
@@ -717,8 +758,9 @@ TEST_F(Installer, TheDriverBatchOfThisArchitectureRanAndKelvoDidNot)
         reinterpret_cast<IsWow64Fn2>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process2"));
     USHORT process = 0, native = 0;
     const bool machineKnown = wow64Process2 && wow64Process2(::GetCurrentProcess(), &process, &native);
-    if (machineKnown)
+    if (machineKnown) {
         ASSERT_EQ(native, IMAGE_FILE_MACHINE_AMD64);
+    }
     const bool x64 = machineKnown || !Is64BitTestBuild();
     const std::wstring expected = x64 ? L"\\x64\\devcon.exe" : L"\\x86\\devcon.exe";
     const std::wstring other = x64 ? L"\\x86\\devcon.exe" : L"\\x64\\devcon.exe";

@@ -211,12 +211,16 @@ TEST(FinishText, EveryFileTheUserMustKnowAboutIsNamed)
               std::wstring::npos);
     EXPECT_EQ(text.find(L"restart"), std::wstring::npos);
 
-    // A file only scheduled is still an installation; without Kelvo.exe and nothing pending, none.
+    // Kelvo.exe in use (the old one there until the restart) is an installation; none written and none pending, none.
     FinishFacts pending;
     pending.programFolder = L"C:\\K";
+    pending.haveKelvo = true;
     pending.scheduled = 1;
     pending.scheduledNames = {L"Kelvo/Kelvo.exe"};
     EXPECT_EQ(FinishText(pending).find(L"Kelvo is installed in C:\\K; a restart completes it."), 0u);
+    pending.haveKelvo = false;
+    pending.scheduledNames = {L"Kelvo/Uninstall.exe"};
+    EXPECT_EQ(FinishText(pending).find(L"Kelvo is not installed: Kelvo.exe is missing from C:\\K.\n1 file was in use"), 0u);
     pending.scheduled = 0;
     EXPECT_EQ(FinishText(pending), L"Nothing was installed in C:\\K.");
     pending.files = 1;
