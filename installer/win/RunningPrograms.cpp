@@ -45,24 +45,27 @@ std::vector<DWORD> ProcessesWhere(Match match)
     return out;
 }
 
+struct CloseAsk {
+    DWORD pid;
+    bool visibleOnly;
+};
+
+BOOL CALLBACK CloseIfOwned(HWND h, LPARAM lp)
+{
+    const CloseAsk* a = reinterpret_cast<const CloseAsk*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    if (owner == a->pid && !::GetWindow(h, GW_OWNER) && (!a->visibleOnly || ::IsWindowVisible(h)))
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
 // WM_CLOSE to the top-level windows of a process; `visibleOnly` leaves out
 // the hidden helper windows a dialog program has.
 void CloseWindowsOf(DWORD pid, bool visibleOnly)
 {
-    struct Ask {
-        DWORD pid;
-        bool visibleOnly;
-    } ask{pid, visibleOnly};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            const Ask* a = reinterpret_cast<const Ask*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(h, &owner);
-            if (owner == a->pid && !::GetWindow(h, GW_OWNER) && (!a->visibleOnly || ::IsWindowVisible(h)))
-                ::PostMessageW(h, WM_CLOSE, 0, 0);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ask));
+    CloseAsk ask{pid, visibleOnly};
+    ::EnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&ask));
 }
 
 // Waits for `done` up to `ms`, dispatching this thread's messages meanwhile.
