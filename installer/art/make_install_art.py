@@ -111,7 +111,7 @@ def custom():
 def finish():
     img = backdrop()
     title(img, "Almost done", ["Finish creates the shortcuts and the uninstall entry,",
-                               "starts Dozaz and installs the QB345 driver."])
+                               "sets up Dozaz and the QB345 driver."])
     device(img, 700, 210, screen_text="OK")
     save(img, "install_finish.jpg")
 

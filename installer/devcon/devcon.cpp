@@ -2,7 +2,10 @@
 // drivers of the devices present with that hardware id. The driver batch
 // files run it; no device present is still success (the system picks the
 // staged driver when the tool is plugged in). Exit codes: 0 done, 1 failed,
-// 2 bad arguments, each with one line of output.
+// 2 bad arguments, 3 the INF was refused (Windows would not stage it: an
+// unsigned package on 64-bit Windows 8 and later), 4 done but Windows must
+// restart to finish; each with one line of output. The driver batch tells
+// its user by them.
 #include "installer/core/InfCheck.h"
 
 #include <windows.h>
@@ -38,6 +41,29 @@ bool ReadWhole(const std::wstring& path, std::string* bytes)
     return ok;
 }
 
+// Setup API errors that MinGW's headers lack.
+constexpr DWORD kDriverStoreAddFailed = APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x247;
+constexpr DWORD kDriverInstallBlocked = APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x248;
+
+// Errors of a driver package that Windows will not accept as it is.
+bool RefusedPackage(DWORD error)
+{
+    switch (error) {
+    case ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED:
+    case ERROR_AUTHENTICODE_PUBLISHER_NOT_TRUSTED:
+    case ERROR_AUTHENTICODE_DISALLOWED:
+    case static_cast<DWORD>(TRUST_E_NOSIGNATURE):
+    case static_cast<DWORD>(TRUST_E_BAD_DIGEST):
+    case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
+    case ERROR_NO_CATALOG_FOR_OEM_INF:
+    case kDriverStoreAddFailed:
+    case kDriverInstallBlocked:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::wstring FullPath(const std::wstring& path)
 {
     const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -64,15 +90,16 @@ int wmain(int argc, wchar_t** argv)
         return Say(1, L"devcon: " + inf + L" does not name " + hwid);
 
     if (!::SetupCopyOEMInfW(inf.c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr))
-        return Say(1, L"devcon: the driver package could not be staged (error " + std::to_wstring(::GetLastError()) + L")");
+        return Say(3, L"devcon: Windows refused the driver package (error " + std::to_wstring(::GetLastError()) + L")");
 
     BOOL reboot = FALSE;
     if (!::UpdateDriverForPlugAndPlayDevicesW(nullptr, hwid.c_str(), inf.c_str(), INSTALLFLAG_FORCE, &reboot)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_NO_SUCH_DEVINST)
-            return Say(1, L"devcon: the devices could not be updated (error " + std::to_wstring(error) + L")");
+            return Say(RefusedPackage(error) ? 3 : 1,
+                       L"devcon: the devices could not be updated (error " + std::to_wstring(error) + L")");
         return Say(0, L"devcon: driver staged for " + hwid + L"; no such device present");
     }
-    return Say(0, reboot ? L"devcon: driver installed for " + hwid + L"; restart Windows to finish"
-                         : L"devcon: driver installed for " + hwid);
+    return reboot ? Say(4, L"devcon: driver installed for " + hwid + L"; restart Windows to finish")
+                  : Say(0, L"devcon: driver installed for " + hwid);
 }

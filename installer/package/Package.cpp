@@ -90,12 +90,41 @@ bool WriteFileEntry(unzFile zip, const unz_file_info64& info, PendingFile& out)
     return ok && closed == UNZ_OK && total == info.uncompressed_size;
 }
 
+// The entry's bytes into memory, when it is whole and at most `limit` bytes.
+bool ReadEntry(unzFile zip, const unz_file_info64& info, uint64_t limit, std::string* bytes)
+{
+    if (info.uncompressed_size > limit)
+        return false;
+    struct Sink : PendingFile {
+        std::string* out;
+        bool Write(const void* data, size_t size) override
+        {
+            out->append(static_cast<const char*>(data), size);
+            return true;
+        }
+        bool Commit(uint32_t, uint32_t) override { return true; }
+        void Abandon() override { out->clear(); }
+    } sink;
+    sink.out = bytes;
+    bytes->clear();
+    if (WriteFileEntry(zip, info, sink))
+        return true;
+    bytes->clear();
+    return false;
+}
+
+void Fail(UnpackResult& result, const std::wstring& name)
+{
+    ++result.failed;
+    result.failedNames.push_back(name);
+}
+
 void UnpackEntry(unzFile zip, InstallTarget& target, UnpackResult& result)
 {
     unz_file_info64 info{};
     std::string raw;
     if (!CurrentEntry(zip, info, raw)) {
-        ++result.failed;
+        ++result.failed;  // no name to show
         return;
     }
     const std::wstring name = DecodeEntryName(raw, static_cast<uint32_t>(info.flag));
@@ -103,6 +132,7 @@ void UnpackEntry(unzFile zip, InstallTarget& target, UnpackResult& result)
     // the checks below: refused as an escaping name is.
     if (!StaysInside(name) || !IsPlainName(name)) {
         ++result.skipped;
+        result.skippedNames.push_back(name);
         return;
     }
     const std::wstring path = ToBackslashes(name);
@@ -110,32 +140,38 @@ void UnpackEntry(unzFile zip, InstallTarget& target, UnpackResult& result)
         if (target.CreateFolders(path))
             ++result.folders;
         else
-            ++result.failed;
+            Fail(result, name);
         return;
     }
     if (IsUserSettingsEntry(path) && target.FileExists(path)) {
         ++result.kept;
+        // A settings file is small; one that is not is no settings file to merge.
+        ReadEntry(zip, info, 1 << 20, &result.packageSettings);
         return;
     }
     const size_t slash = path.rfind(L'\\');
     if (slash != std::wstring::npos && !target.CreateFolders(path.substr(0, slash + 1))) {
-        ++result.failed;
+        Fail(result, name);
         return;
     }
     std::unique_ptr<PendingFile> file = target.BeginFile(path);
     if (!file) {
-        ++result.failed;
+        Fail(result, name);
         return;
     }
     if (!WriteFileEntry(zip, info, *file)) {
         file->Abandon();
-        ++result.failed;
+        Fail(result, name);
         return;
     }
-    if (file->Commit(DosFileAttributes(static_cast<uint32_t>(info.external_fa)), static_cast<uint32_t>(info.dosDate)))
+    if (!file->Commit(DosFileAttributes(static_cast<uint32_t>(info.external_fa)), static_cast<uint32_t>(info.dosDate))) {
+        Fail(result, name);
+    } else if (file->Scheduled()) {
+        ++result.scheduled;
+        result.scheduledNames.push_back(name);
+    } else {
         ++result.files;
-    else
-        ++result.failed;
+    }
 }
 
 } // namespace
@@ -157,7 +193,8 @@ UnpackResult Unpack(const void* archive, uint64_t size, InstallTarget& target, c
         if (!positioned) {
             // The directory ends early (a damaged archive): the entries it
             // cannot reach have failed.
-            result.failed += static_cast<int>(result.entries - i < 1000000 ? result.entries - i : 1000000);
+            const int lost = static_cast<int>(result.entries - i < 1000000 ? result.entries - i : 1000000);
+            result.failed += lost;
             break;
         }
         UnpackEntry(zip.handle, target, result);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kelvo::install {
 
@@ -22,7 +23,10 @@ public:
     virtual ~PendingFile() = default;
     virtual bool Write(const void* data, size_t size) = 0;
     // Moves the complete file into place with its DOS attributes and time.
+    // True as well when the old file is in use and the new one waits beside
+    // it, scheduled to replace it at the next restart (then Scheduled()).
     virtual bool Commit(uint32_t dosAttributes, uint32_t dosDateTime) = 0;
+    virtual bool Scheduled() const { return false; }
     // Removes the partial file; the old one stays.
     virtual void Abandon() = 0;
 };
@@ -45,6 +49,13 @@ struct UnpackResult {
     int kept = 0;          // existing user files left alone
     int skipped = 0;       // names that would leave the target or are no plain names
     int failed = 0;        // damaged, unreadable or unwritable entries
+    int scheduled = 0;     // written beside a file in use, to replace it at the next restart
+    // The entries behind those counts, by their names in the package, for the
+    // user to see (every one; the page shows the first few).
+    std::vector<std::wstring> skippedNames, failedNames, scheduledNames;
+    // The package's own settings file when the user's was kept (empty
+    // otherwise), so that keys the maker owns can still be brought up to date.
+    std::string packageSettings;
 };
 
 struct UnpackEvents {

@@ -72,7 +72,10 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
         m_state.Apply(kReportUnpacked, 0);
         CInstallFinishDlg& finish = m_pWizard->m_finishPage;
         finish.m_strTarget = m_strTarget;
-        finish.SetOutcome(m_nFiles, m_nSkipped, m_nFailed, m_bNoPackage);
+        m_result.files = m_nFiles;
+        m_result.skipped = m_nSkipped;
+        m_result.failed = m_nFailed;
+        finish.SetOutcome(m_result, m_bNoPackage);
         PrepareShellLinks(m_strTarget, &finish.m_links);
         ShowProgress();
         break;
@@ -86,6 +89,12 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
     case kReportFailed:
         m_nFailed = static_cast<int>(value);
         break;
+    case kReportResult: {
+        std::unique_ptr<UnpackResult> result(reinterpret_cast<UnpackResult*>(value));
+        if (result)
+            m_result = std::move(*result);
+        break;
+    }
     case kReportNoPackage:
         m_bNoPackage = true;
         break;

@@ -1,6 +1,9 @@
 #include "installer/win/Extractor.h"
 
+#include "installer/core/Folders.h"
 #include "installer/core/Progress.h"
+#include "installer/core/Upgrade.h"
+#include "installer/win/RunningPrograms.h"
 
 namespace kelvo::install {
 
@@ -48,13 +51,22 @@ public:
             ::SetFileTime(m_file, &utc, &utc, &utc);
         const BOOL closed = ::CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
-        if (!closed || !Replace()) {
+        const Outcome placed = closed ? Replace() : Outcome::Failed;
+        if (placed == Outcome::Failed) {
             ::DeleteFileW(m_part.c_str());
             return false;
+        }
+        if (placed == Outcome::Scheduled) {
+            // The new file waits under its temporary name; the attributes come with it.
+            m_scheduled = true;
+            ::SetFileAttributesW(m_part.c_str(), dosAttributes ? dosAttributes : FILE_ATTRIBUTE_NORMAL);
+            return true;
         }
         ::SetFileAttributesW(m_final.c_str(), dosAttributes ? dosAttributes : FILE_ATTRIBUTE_NORMAL);
         return true;
     }
+
+    bool Scheduled() const override { return m_scheduled; }
 
     void Abandon() override
     {
@@ -66,35 +78,57 @@ public:
     }
 
 private:
-    // The old file goes only when nobody holds it: a running program or an
-    // open document keeps its old content.
-    bool Replace()
+    enum class Outcome { Placed, Scheduled, Failed };
+
+    // Errors of a file that someone holds open (a running program, a scanner).
+    static bool InUse(DWORD error)
+    {
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+               error == ERROR_USER_MAPPED_FILE;
+    }
+
+    // A file still held when the installation's programs have been closed
+    // is replaced by the system at the next restart, before anyone holds it.
+    Outcome ScheduleAtRestart()
+    {
+        return ::MoveFileExW(m_part.c_str(), m_final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)
+                   ? Outcome::Scheduled
+                   : Outcome::Failed;
+    }
+
+    // The old file goes only when nobody holds it; otherwise the new one is
+    // scheduled to replace it at the next restart.
+    Outcome Replace()
     {
         const DWORD old = ::GetFileAttributesW(m_final.c_str());
         if (old != INVALID_FILE_ATTRIBUTES) {
             if (old & FILE_ATTRIBUTE_DIRECTORY)
-                return false;
+                return Outcome::Failed;
             if (old & FILE_ATTRIBUTE_READONLY)
                 ::SetFileAttributesW(m_final.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
             HANDLE probe = ::CreateFileW(m_final.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
             if (probe == INVALID_HANDLE_VALUE) {
+                const DWORD error = ::GetLastError();
                 if (old & FILE_ATTRIBUTE_READONLY)
                     ::SetFileAttributesW(m_final.c_str(), old);
-                return false;
+                return InUse(error) ? ScheduleAtRestart() : Outcome::Failed;
             }
             ::CloseHandle(probe);
         }
         if (::MoveFileExW(m_part.c_str(), m_final.c_str(), MOVEFILE_REPLACE_EXISTING))
-            return true;
+            return Outcome::Placed;
+        const DWORD error = ::GetLastError();
         if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
             ::SetFileAttributesW(m_final.c_str(), old);
-        return false;
+        // Taken between the probe and the move.
+        return old != INVALID_FILE_ATTRIBUTES && InUse(error) ? ScheduleAtRestart() : Outcome::Failed;
     }
 
     HANDLE m_file;
     std::wstring m_part;
     std::wstring m_final;
+    bool m_scheduled = false;
 };
 
 } // namespace
@@ -185,7 +219,18 @@ UINT ExtractPackage(LPVOID param)
     UnpackEvents events;
     events.started = [&](long long n) { post(kReportStep, EntryStep(n)); };
     events.entryDone = [&] { post(kReportEntry, 0); };
+    // The installation's own helpers hold their files: AidletStart first, as it
+    // would start Kelvo again; Dozaz is asked to close so that its tray icon goes.
+    StopProgramAt(ProgramFile(job->target, L"AidletStart.exe"), 2000);
+    StopProgramAt(ProgramFile(job->target, L"Dozaz.exe"), 3000);
     const UnpackResult r = UnpackResource(job->module, job->target, events);
+    // The kept settings take the package's maker keys; the installer's one
+    // thread that uses CProfile is this one until Finish.
+    if (!r.packageSettings.empty())
+        MergeSettings(ProgramFile(job->target, L"Kelvo.cfg"), r.packageSettings);
+    auto* whole = new UnpackResult(r);
+    if (!::PostMessageW(page, WM_INSTALL_PROGRESS, kReportResult, reinterpret_cast<LPARAM>(whole)))
+        delete whole;
     if (!r.opened)
         post(kReportNoPackage, 0);
     post(kReportFiles, r.files);

@@ -36,6 +36,7 @@ constexpr WPARAM kReportSkipped = 5;    // LPARAM: entries skipped (names leadin
 constexpr WPARAM kReportFailed = 6;     // LPARAM: entries that could not be written
 constexpr WPARAM kReportNoPackage = 7;  // the package could not be read at all
 constexpr WPARAM kReportFiles = 8;      // LPARAM: files moved into place
+constexpr WPARAM kReportResult = 9;     // LPARAM: the whole UnpackResult (new), owned by the page from then on
 
 // The worker's parameter, made by the copy page, owned and freed by the worker.
 struct ExtractJob {

@@ -1,6 +1,7 @@
 #include "installer/win/Folder.h"
 
 #include "installer/core/Folders.h"
+#include "installer/core/Upgrade.h"
 
 #include <vector>
 
@@ -12,6 +13,42 @@ std::wstring DefaultBase()
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path)))
         return L"C:\\Program Files\\";
     return NormaliseFolder(path);
+}
+
+namespace {
+
+std::wstring EntryString(HKEY key, const wchar_t* name)
+{
+    std::vector<wchar_t> buf(MAX_PATH * 4 + 1, L'\0');
+    DWORD type = 0, size = static_cast<DWORD>((buf.size() - 1) * sizeof(wchar_t));
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    std::wstring value(buf.data(), size / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0')
+        value.pop_back();
+    return value;
+}
+
+} // namespace
+
+std::wstring EarlierInstallationBase()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvo", 0,
+                        KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return {};
+    const std::wstring location = EntryString(key, L"InstallLocation");
+    const std::wstring command = EntryString(key, L"UninstallString");
+    ::RegCloseKey(key);
+    // An older entry has no InstallLocation: its uninstaller's folder tells.
+    std::wstring base = EarlierBase(location, command);
+    if (base.empty() && !location.empty())
+        base = EarlierBase(L"", command);
+    if (base.empty() || !IsFullyQualified(base))
+        return {};
+    const DWORD a = ::GetFileAttributesW(ProgramFile(TargetBelow(base), L"Uninstall.exe").c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) ? base : std::wstring();
 }
 
 std::wstring ChosenBase(const std::wstring& editText, const std::wstring& defaultBase)

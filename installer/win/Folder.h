@@ -11,6 +11,11 @@ namespace kelvo::install {
 // The Program Files folder as the system reports it to this process, with "\".
 std::wstring DefaultBase();
 
+// The base of the installation the uninstall entry names (its
+// InstallLocation, or the folder of its UninstallString), when that folder
+// still holds our uninstaller; empty otherwise. An upgrade goes there.
+std::wstring EarlierInstallationBase();
+
 // The custom page's base: the edit's text normalised and made absolute
 // (a relative path means the same folder to the shortcuts and the uninstall
 // entry as to the unpacking), or the default when the edit is empty.

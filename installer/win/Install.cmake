@@ -5,10 +5,10 @@
 # driver INF and the two driver batch files.
 
 add_library(kelvo_installer STATIC
-    win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/Jpeg.cpp win/GradientProgress.cpp
+    win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
     win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
 target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
-target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_controls kelvo_framework
+target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_winsupport kelvo_controls kelvo_framework
     shell32 ole32 oleaut32 uuid advapi32 gdiplus comctl32 gdi32 user32 kernel32)
 
 # The package: whatever the installation folder holds when everything else is built.
@@ -68,12 +68,39 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     COMMENT "devcon for x64"
     VERBATIM)
 
-# The driver batch files: four lines each, CR LF, run in the program folder.
-# Written only when they change, so that the package is not rebuilt for nothing.
-set(_bat_x64 "@echo off\n\"x64\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x86.bat\ndel %0\n")
-set(_bat_x86 "@echo off\n\"x86\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"\ndel x64.bat\ndel %0\n")
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x64.bat.in CONTENT "${_bat_x64}" NEWLINE_STYLE CRLF)
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/x86.bat.in CONTENT "${_bat_x86}" NEWLINE_STYLE CRLF)
+# The driver batch files, CR LF, run in the program folder. A batch that
+# worked removes both; one whose devcon failed says why in one line, keeps its
+# console open until a key is pressed, and stays to be run again. devcon's exit
+# codes: 0 done, 1 failed, 2 bad arguments, 3 the INF was refused, 4 done but
+# Windows must restart. Written only when they change, so that the package is
+# not rebuilt for nothing.
+foreach(_pair "x64;x86" "x86;x64")
+    list(GET _pair 0 _arch)
+    list(GET _pair 1 _other)
+    set(_bat "@echo off
+\"${_arch}\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"
+if errorlevel 5 goto failed
+if errorlevel 4 goto restart
+if errorlevel 3 goto refused
+if errorlevel 1 goto failed
+goto done
+:refused
+echo Windows refused the scan tool's driver, so it is not installed. To try again, run ${_arch}.bat in the Kelvo folder as administrator.
+pause
+goto :eof
+:failed
+echo The scan tool's driver could not be installed. To try again, run ${_arch}.bat in the Kelvo folder as administrator.
+pause
+goto :eof
+:restart
+echo The scan tool's driver is installed. Restart Windows to complete it.
+pause
+:done
+del ${_other}.bat
+del %0
+")
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/${_arch}.bat.in CONTENT "${_bat}" @ONLY NEWLINE_STYLE CRLF)
+endforeach()
 add_custom_command(OUTPUT ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat ${KELVO_DIST}/stm32_sys/stmcdc.inf
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/stm32_sys
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/installer/x64.bat.in ${KELVO_DIST}/x64.bat

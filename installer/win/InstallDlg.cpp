@@ -1,6 +1,9 @@
 #include "installer/win/InstallDlg.h"
 
+#include "installer/core/Folders.h"
 #include "installer/resource.h"
+#include "installer/win/InstallTexts.h"
+#include "installer/win/RunningPrograms.h"
 
 CKelvoInstallDlg::CKelvoInstallDlg()
     : CDialog(IDD_KELVOINSTALL_DIALOG), m_setPage(this), m_wayPage(this), m_copyPage(this), m_finishPage(this)
@@ -63,6 +66,23 @@ void CKelvoInstallDlg::ConfirmQuit()
         IDNO)
         return;
     CDialog::OnCancel();
+}
+
+bool CKelvoInstallDlg::MayReplaceKelvo(const std::wstring& base)
+{
+    using namespace kelvo::install;
+    if (!KelvoIsRunning())
+        return true;
+    if (::MessageBoxW(m_hWnd, kTextCloseKelvo, L"Kelvo", MB_ICONQUESTION | MB_YESNO) == IDYES) {
+        // AidletStart would start the closed Kelvo again.
+        StopProgramAt(ProgramFile(TargetBelow(base), L"AidletStart.exe"), 2000);
+        // Kelvo may ask its own user first (a firmware update running): time to answer.
+        if (CloseKelvo(20000))
+            return true;
+        ::MessageBoxW(m_hWnd, kTextKelvoStillRuns, L"Kelvo", MB_ICONEXCLAMATION | MB_OK);
+    }
+    SwitchTo(0);
+    return false;
 }
 
 BOOL CKelvoInstallDlg::PreTranslateMessage(MSG* msg)

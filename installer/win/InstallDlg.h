@@ -14,6 +14,11 @@ public:
     void SwitchTo(int index);
     // The quit question of the first two pages; unpacking and finishing cannot be left.
     void ConfirmQuit();
+    // Before an installation starts: a running Kelvo holds files the
+    // installation replaces. The user is asked once whether the installer may
+    // close it; No, or a Kelvo that stays open, leads back to the way page.
+    // `base`: where the installation goes.
+    bool MayReplaceKelvo(const std::wstring& base);
     CWizardPage* Page(int index);
 
     int m_nClientWidth = 0;

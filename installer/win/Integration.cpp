@@ -1,7 +1,10 @@
 #include "installer/win/Integration.h"
 
+#include "app/core/profile.h"
 #include "installer/core/Batch.h"
 #include "installer/core/Folders.h"
+#include "installer/core/Upgrade.h"
+#include "ui/core/VersionFile.h"
 
 #include <shellapi.h>
 
@@ -48,7 +51,67 @@ Wow64Answer AskWow64()
     return wow64 ? Wow64Answer::Yes : Wow64Answer::No;
 }
 
+void SetNumber(HKEY key, const wchar_t* name, DWORD value)
+{
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+uint64_t FolderBytes(const std::wstring& folder)
+{
+    uint64_t total = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;  // not ours to count
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            total += FolderBytes(folder + L"\\" + name);
+        else
+            total += (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    return total;
+}
+
+std::wstring SpecialFolderPath(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return {};
+    return path;
+}
+
 } // namespace
+
+const wchar_t* DriverBatchForThisSystem()
+{
+    typedef BOOL(WINAPI * IsWow64Fn2)(HANDLE, USHORT*, USHORT*);
+    auto fn = reinterpret_cast<IsWow64Fn2>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process2"));
+    USHORT process = 0, native = 0;
+    if (fn && fn(::GetCurrentProcess(), &process, &native))
+        return DriverBatchForMachine(native);
+    return DriverBatchFile(AskWow64());
+}
+
+void RemovePerUserShortcuts()
+{
+    const std::wstring programs = SpecialFolderPath(CSIDL_PROGRAMS);
+    const std::wstring desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
+    if (!programs.empty()) {
+        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Kelvo.lnk").c_str());
+        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Uninstall.lnk").c_str());
+        // Only empty folders go: another program of the maker may share them.
+        ::RemoveDirectoryW((programs + L"\\ZENDRIX\\Kelvo").c_str());
+        ::RemoveDirectoryW((programs + L"\\ZENDRIX").c_str());
+    }
+    if (!desktop.empty())
+        ::DeleteFileW((desktop + L"\\Kelvo.lnk").c_str());
+}
 
 IShellLinkW* CreateProgramLink(const std::wstring& path, const std::wstring& description)
 {
@@ -118,21 +181,30 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
     // shortcut and the entry would offer a removal that does nothing.
     const bool haveUninstaller = haveKelvo && IsFile(uninstaller);
 
-    if (haveDozaz) {
-        ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
-        HKEY run = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+    // The user's choice in the settings (the package's for a first install):
+    // Dozaz runs and starts at logon only when it is on, as Settings shows it.
+    const bool autoUpdate =
+        CProfile::GetInt(ProgramFile(target, L"Kelvo.cfg"), L"Setting", L"AutoUpdate", 1) != 0;
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        if (haveDozaz && autoUpdate)
             SetString(run, L"Kelvo Dozaz", RunCommand(dozaz));
-            ::RegCloseKey(run);
-        }
+        else
+            ::RegDeleteValueW(run, L"Kelvo Dozaz");
+        ::RegCloseKey(run);
     }
+    if (haveDozaz && autoUpdate)
+        ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
 
+    // For every user of the machine, as the program folder and the Run value
+    // are; those an older installer made for its own account go.
+    RemovePerUserShortcuts();
     if (haveKelvo)
-        SaveShortcut(CSIDL_PROGRAMS, L"Kelvo.lnk", true, links.program);
+        SaveShortcut(CSIDL_COMMON_PROGRAMS, L"Kelvo.lnk", true, links.program);
     if (haveUninstaller)
-        SaveShortcut(CSIDL_PROGRAMS, L"Uninstall.lnk", true, links.uninstaller);
+        SaveShortcut(CSIDL_COMMON_PROGRAMS, L"Uninstall.lnk", true, links.uninstaller);
     if (haveKelvo)
-        SaveShortcut(CSIDL_DESKTOPDIRECTORY, L"Kelvo.lnk", false, links.program);
+        SaveShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, L"Kelvo.lnk", false, links.program);
 
     if (haveUninstaller) {
         HKEY key = nullptr;
@@ -141,15 +213,25 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
             SetString(key, L"DisplayIcon", kelvo);
             // A command line to Windows: quoted, as the path may hold spaces.
             SetString(key, L"UninstallString", RunCommand(uninstaller));
-            SetString(key, L"DisplayVersion", L"1.00");
+            // The version the program itself shows; none rather than a wrong one.
+            const std::wstring version = kelvo::ReadVersionFile(ProgramFile(target, L"version.txt"));
+            if (!version.empty())
+                SetString(key, L"DisplayVersion", version);
+            else
+                ::RegDeleteValueW(key, L"DisplayVersion");
             SetString(key, L"DisplayName", L"Kelvo");
             SetString(key, L"Publisher", L"Zendrix");
+            SetString(key, L"InstallLocation", ProgramFolder(target));
+            SetNumber(key, L"EstimatedSize", SizeInKb(FolderBytes(ProgramFolder(target))));
+            SetNumber(key, L"NoModify", 1);
+            SetNumber(key, L"NoRepair", 1);
             ::RegCloseKey(key);
         }
     }
 
-    const std::wstring batch = ProgramFile(target, DriverBatchFile(AskWow64()));
-    if (IsFile(batch))
+    const wchar_t* batchName = DriverBatchForThisSystem();
+    const std::wstring batch = batchName ? ProgramFile(target, batchName) : std::wstring();
+    if (batchName && IsFile(batch))
         ::ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, ProgramFolder(target).c_str(), SW_SHOW);
 }
 

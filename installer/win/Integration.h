@@ -1,8 +1,9 @@
 #pragma once
 // The system integration when Finish is pressed: Dozaz started and registered
-// to run at logon, the Start-menu and desktop shortcuts, the uninstall entry,
-// the driver batch of the system's architecture. What the unpacking could not
-// place is skipped.
+// to run at logon when the settings have it on (its Run value removed when
+// off), the all-users Start-menu and desktop shortcuts, the uninstall entry,
+// the driver batch of the system's architecture (none on ARM64). What the
+// unpacking could not place is skipped.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -26,6 +27,13 @@ struct ShellLinks {
 };
 void PrepareShellLinks(const std::wstring& target, ShellLinks* links);
 void ReleaseShellLinks(ShellLinks* links);
+
+// The driver batch this system needs ("x64.bat", "x86.bat"), or null when
+// it needs none (ARM64).
+const wchar_t* DriverBatchForThisSystem();
+
+// Removes the shortcuts an older installer saved for its own account only.
+void RemovePerUserShortcuts();
 
 // Steps 1 to 5 of Finish, below the target folder T; the links stay with the caller.
 void IntegrateInstallation(const std::wstring& target, const ShellLinks& links);

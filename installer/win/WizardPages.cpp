@@ -1,5 +1,6 @@
 #include "installer/win/WizardPages.h"
 
+#include "installer/core/FinishText.h"
 #include "installer/core/Folders.h"
 #include "installer/resource.h"
 #include "installer/win/Folder.h"
@@ -90,6 +91,8 @@ LRESULT CInstallWayDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         if (LOWORD(wParam) == IDC_QUICK_INSTALL) {
+            if (!m_pWizard->MayReplaceKelvo(m_strQuickBase))
+                return 0;
             m_pWizard->SwitchTo(2);
             SetTimer(kQuickTimer, kStartDelayMs);
             return 0;
@@ -139,8 +142,11 @@ BOOL CInstallSetDlg::OnInitDialog()
     m_btnBack.Attach(IDC_BACK, this);
     ::SendDlgItemMessageW(m_hWnd, IDC_PATH_LABEL, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), TRUE);
     m_edit.SetFont(g_pFont16);
-    m_edit.SetWindowText(m_strDefaultBase);
-    m_pWizard->m_wayPage.m_strQuickBase = m_strDefaultBase;
+    // An upgrade goes where the installation the system knows of is.
+    const std::wstring earlier = kelvo::install::EarlierInstallationBase();
+    const std::wstring proposed = earlier.empty() ? m_strDefaultBase : earlier;
+    m_edit.SetWindowText(proposed);
+    m_pWizard->m_wayPage.m_strQuickBase = proposed;
     return TRUE;
 }
 
@@ -170,6 +176,8 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         case IDC_INSTALL:
+            if (!m_pWizard->MayReplaceKelvo(kelvo::install::ChosenBase(m_edit.GetWindowText(), m_strDefaultBase)))
+                return 0;
             m_pWizard->SwitchTo(2);
             SetTimer(kCustomTimer, kStartDelayMs);
             return 0;
@@ -202,33 +210,6 @@ LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 // ---------------------------------------------------------------- finish page
 
-std::wstring OutcomeText(const std::wstring& programFolder, int files, bool haveKelvo, int skipped, int failed,
-                         bool noPackage)
-{
-    if (noPackage)
-        return L"The package inside the installer could not be read: nothing was installed.";
-    // An opened package is no installation: the folder may not have been made, or the program not written.
-    std::wstring text = files == 0    ? L"Nothing was installed in " + programFolder + L"."
-                        : !haveKelvo ? L"Kelvo is not installed: Kelvo.exe is missing from " + programFolder + L"."
-                                     : L"Kelvo is installed in " + programFolder + L".";
-    if (skipped > 0)
-        text += L"\n";
-    // Skipped names are those leading out, and those Windows would change (a trailing dot, a device name).
-    if (skipped == 1)
-        text += L"1 entry of the package was skipped: its name leads outside the installation folder or cannot be a "
-                L"Windows file name.";
-    else if (skipped > 1)
-        text += std::to_wstring(skipped) + L" entries of the package were skipped: their names lead outside the "
-                                           L"installation folder or cannot be Windows file names.";
-    if (failed > 0) {
-        text += L"\n";
-        text += failed == 1 ? L"1 file could not be written (in use, damaged or no room); any old version of it is unchanged."
-                            : std::to_wstring(failed) +
-                                  L" files could not be written (in use, damaged or no room); any old versions of them are unchanged.";
-    }
-    return text;
-}
-
 CInstallFinishDlg::~CInstallFinishDlg() { kelvo::install::ReleaseShellLinks(&m_links); }
 
 BOOL CInstallFinishDlg::OnInitDialog()
@@ -238,18 +219,30 @@ BOOL CInstallFinishDlg::OnInitDialog()
     return TRUE;
 }
 
-void CInstallFinishDlg::SetOutcome(int files, int skipped, int failed, bool noPackage)
+void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage)
 {
-    const DWORD attributes = ::GetFileAttributesW(kelvo::install::ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
-    const bool haveKelvo = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    SetDlgItemText(IDC_OUTCOME, OutcomeText(kelvo::install::ProgramFolder(m_strTarget), files, haveKelvo, skipped, failed,
-                                            noPackage));
+    using namespace kelvo::install;
+    const DWORD attributes = ::GetFileAttributesW(ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
+    FinishFacts facts;
+    facts.programFolder = ProgramFolder(m_strTarget);
+    facts.noPackage = noPackage;
+    facts.files = result.files;
+    facts.haveKelvo = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    facts.skipped = result.skipped;
+    facts.failed = result.failed;
+    facts.scheduled = result.scheduled;
+    facts.skippedNames = result.skippedNames;
+    facts.failedNames = result.failedNames;
+    facts.scheduledNames = result.scheduledNames;
+    facts.noDriverStep = DriverBatchForThisSystem() == nullptr;
+    SetDlgItemText(IDC_OUTCOME, FinishText(facts));
 }
 
 void CInstallFinishDlg::Layout(int cx, int cy)
 {
     m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
-    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 125, cx - 40, 58, TRUE);
+    // Room for the names of files the user must know about.
+    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 205, cx - 40, 138, TRUE);
 }
 
 void CInstallFinishDlg::OnFinish()

@@ -10,6 +10,7 @@
 #include "ui/controls/Page.h"
 
 #include "installer/core/Progress.h"
+#include "installer/package/Package.h"
 
 #include <string>
 
@@ -83,7 +84,7 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // How the unpacking went: shown above the Finish button (m_strTarget set first).
-    void SetOutcome(int files, int skipped, int failed, bool noPackage);
+    void SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage);
     void OnFinish();
 
     std::wstring m_strTarget;
@@ -96,7 +97,3 @@ protected:
     bool CloseEnabled() const override { return false; }
 };
 
-// The finish page's summary of an unpacking into `programFolder`; `haveKelvo`:
-// Kelvo.exe is there after it.
-std::wstring OutcomeText(const std::wstring& programFolder, int files, bool haveKelvo, int skipped, int failed,
-                         bool noPackage);

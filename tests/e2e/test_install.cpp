@@ -1,14 +1,18 @@
 // KelvoInstall.exe under Wine and Xvfb, driven by real clicks: the quit
 // question, a package with escaping and damaged entries, Quick Install to the
-// default folder (tree, shortcuts, registry, Dozaz, the driver batch, Kelvo
-// not started), a reinstall over running programs, uninstallers that are not
-// the registered one (a stray copy, another folder's), Uninstall, and Custom
-// Install to a typed relative folder. The tests run in this order and share
-// the Wine prefix's state.
+// default folder (tree, all-users shortcuts, registry, Dozaz off as the
+// package's settings say, the driver batch, Kelvo not started), a reinstall
+// over a running Kelvo (asked once; No goes back) and a running older Dozaz
+// that leaves every file as the package has it, uninstallers that are not
+// the registered one (a stray copy, another folder's), Uninstall, Custom
+// Install to a typed relative folder, Quick Install upgrading that folder in
+// place, and Uninstall with Kelvo.exe gone. The tests run in this order and
+// share the Wine prefix's state.
 //
 // Architecture: the 32-bit installer in Wine's 64-bit prefix is a WoW64
-// process: "Program Files (x86)" and x64.bat. The x86_64 test build is no
-// WoW64 process: "Program Files" and x86.bat.
+// process: "Program Files (x86)"; the x86_64 test build: "Program Files".
+// The driver batch follows the system's own machine where the system tells
+// it (IsWow64Process2: x64.bat for both), else the WoW64 answer.
 #include "e2e/support/driver.h"
 #include "e2e/support/scenario.h"
 #include "support/remove_tree_win.h"
@@ -366,8 +370,60 @@ bool KeyExists(const wchar_t* key)
     return true;
 }
 
-std::wstring ProgramsLink(const wchar_t* name) { return SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo\\" + name; }
-std::wstring DesktopLink() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Kelvo.lnk"; }
+// The shortcuts are for every user of the machine.
+std::wstring ProgramsLink(const wchar_t* name) { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\ZENDRIX\\Kelvo\\" + name; }
+std::wstring DesktopLink() { return SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Kelvo.lnk"; }
+// Where an older installer put them: the installing account's own folders.
+std::wstring OwnProgramsLink(const wchar_t* name) { return SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo\\" + name; }
+std::wstring OwnDesktopLink() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Kelvo.lnk"; }
+// Shortcuts as an older installer left them for its own account.
+void PlantOwnShortcuts()
+{
+    ::CreateDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX").c_str(), nullptr);
+    ::CreateDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo").c_str(), nullptr);
+    ::CopyFileW(ProgramsLink(L"Kelvo.lnk").c_str(), OwnProgramsLink(L"Kelvo.lnk").c_str(), FALSE);
+    ::CopyFileW(ProgramsLink(L"Uninstall.lnk").c_str(), OwnProgramsLink(L"Uninstall.lnk").c_str(), FALSE);
+    ::CopyFileW(DesktopLink().c_str(), OwnDesktopLink().c_str(), FALSE);
+}
+bool AnyOwnShortcut()
+{
+    return Exists(OwnProgramsLink(L"Kelvo.lnk")) || Exists(OwnProgramsLink(L"Uninstall.lnk")) || Exists(OwnDesktopLink()) ||
+           Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX");
+}
+
+DWORD RegNumber(const wchar_t* key, const wchar_t* name)
+{
+    DWORD value = 0xFFFFFFFF, type = 0, size = sizeof value;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return 0xFFFFFFFF;
+    return value;
+}
+
+void SetRunValue(const std::wstring& data)
+{
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        ::RegSetValueExW(run, L"Kelvo Dozaz", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(run);
+    }
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr) << Narrow(path);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+// The first line of a text file without its line end.
+std::string FirstLine(const std::string& text)
+{
+    std::string line = text.substr(0, text.find_first_of("\r\n"));
+    return line;
+}
 
 // What the quick install left, for the tests that look at it.
 struct QuickResult {
@@ -386,9 +442,14 @@ void ForgetEarlierInstallations()
     ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
     ::DeleteFileW(ProgramsLink(L"Kelvo.lnk").c_str());
     ::DeleteFileW(ProgramsLink(L"Uninstall.lnk").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\ZENDRIX\\Kelvo").c_str());
+    ::RemoveDirectoryW((SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\ZENDRIX").c_str());
+    ::DeleteFileW(DesktopLink().c_str());
+    ::DeleteFileW(OwnProgramsLink(L"Kelvo.lnk").c_str());
+    ::DeleteFileW(OwnProgramsLink(L"Uninstall.lnk").c_str());
     ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX\\Kelvo").c_str());
     ::RemoveDirectoryW((SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX").c_str());
-    ::DeleteFileW(DesktopLink().c_str());
+    ::DeleteFileW(OwnDesktopLink().c_str());
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
     HKEY run = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
@@ -503,9 +564,42 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     wizard.Click(1001, 1002);  // Custom Install
     ASSERT_TRUE(wizard.WaitShows(1010, 10000));
     const std::wstring base = scratch.Windows("base");
+    // A file of the folder held open as a program of another would hold it:
+    // the new one waits beside it for the next restart.
+    const std::wstring held = base + L"\\ZENDRIX\\Kelvo\\Uninstall.exe";
+    ASSERT_TRUE(::CreateDirectoryW(base.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((base + L"\\ZENDRIX").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((base + L"\\ZENDRIX\\Kelvo").c_str(), nullptr));
+    WriteBytes(held, "old uninstaller");
+    HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     ::SendMessageW(::GetDlgItem(wizard.PageWith(1010), 1002), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(base.c_str()));
     wizard.Click(1010, 1004);  // Install
     ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
+    ::CloseHandle(holder);
+    EXPECT_EQ(ReadWholeFile(held), "old uninstaller");
+    EXPECT_EQ(ReadWholeFile(held + L".kelvo-new"), "MZ");
+    {
+        // Scheduled with the system, new over old (Wine keeps the list where Windows does).
+        HKEY key = nullptr;
+        std::wstring pending;
+        const wchar_t session[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, session, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            std::vector<wchar_t> buf(65536, L'\0');
+            DWORD type = 0, size = static_cast<DWORD>((buf.size() - 2) * sizeof(wchar_t));
+            if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                                   &size) == ERROR_SUCCESS)
+                for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1)
+                    pending += std::wstring(p) + L"|";
+            ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+            ::RegCloseKey(key);
+        }
+        std::wstring lower = pending;
+        for (auto& c : lower)
+            c = static_cast<wchar_t>(towlower(c));
+        EXPECT_NE(lower.find(L"\\zendrix\\kelvo\\uninstall.exe.kelvo-new|"), std::wstring::npos) << Narrow(pending);
+        EXPECT_NE(lower.find(L"\\zendrix\\kelvo\\uninstall.exe|"), std::wstring::npos) << Narrow(pending);
+    }
     ::Sleep(300);
     Screenshot(wizard.Main(), L"install-page-finish-skipped-and-failed");
     const std::wstring outcome = wizard.Outcome();
@@ -513,11 +607,19 @@ TEST_F(Installer, APackageWithEscapingAndDamagedEntriesSaysSoOnTheFinishPage)
     EXPECT_EQ(outcome.find(L"Kelvo is not installed: Kelvo.exe is missing from " + base + L"\\ZENDRIX\\Kelvo."), 0u)
         << Narrow(outcome);
     EXPECT_EQ(outcome.find(L"Kelvo is installed"), std::wstring::npos) << Narrow(outcome);
-    EXPECT_NE(outcome.find(L"2 entries of the package were skipped: their names lead outside the installation folder "
-                           L"or cannot be Windows file names."),
+    EXPECT_NE(outcome.find(L"1 file was in use and is replaced when Windows restarts: Uninstall.exe. Restart Windows to "
+                           L"complete the installation."),
               std::wstring::npos)
         << Narrow(outcome);
-    EXPECT_NE(outcome.find(L"1 file could not be written"), std::wstring::npos) << Narrow(outcome);
+    // Every file the user must know about is named.
+    EXPECT_NE(outcome.find(L"2 entries of the package were skipped (their names lead outside the installation folder "
+                           L"or cannot be Windows file names): ../escaped.txt and Kelvo/dotted.txt.."),
+              std::wstring::npos)
+        << Narrow(outcome);
+    EXPECT_NE(outcome.find(L"1 file could not be written (damaged, no room or no access), any old version of it "
+                           L"unchanged: damaged.txt."),
+              std::wstring::npos)
+        << Narrow(outcome);
     EXPECT_EQ(ReadWholeFile(base + L"\\ZENDRIX\\Kelvo\\readme.txt"), "fine");
     EXPECT_FALSE(Exists(base + L"\\ZENDRIX\\Kelvo\\damaged.txt"));
     EXPECT_FALSE(Exists(base + L"\\escaped.txt"));
@@ -539,6 +641,8 @@ TEST_F(Installer, QuickInstallToTheDefaultFolder)
     const std::wstring program = DefaultProgramFolder();
     EXPECT_EQ(program.find(L"Program Files (x86)") != std::wstring::npos, !Is64BitTestBuild())
         << "the 32-bit installer is a WoW64 process: " << Narrow(program);
+    // A Run value some earlier installation left: the package's settings say Dozaz is off.
+    SetRunValue(L"\"C:\\stale\\ZENDRIX\\Kelvo\\Dozaz.exe\"");
     ProgramRun run;
     ASSERT_TRUE(run.Start(InstallerExe()));
     Wizard wizard(run);
@@ -603,32 +707,63 @@ TEST_F(Installer, ShortcutsResolveToTheProgramAndTheUninstaller)
     EXPECT_EQ(uninstall.description, L"Uninstall Kelvo");
 }
 
-TEST_F(Installer, UninstallEntryHasItsFiveValues)
+TEST_F(Installer, UninstallEntryCarriesTheVersionTheFolderAndTheSize)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayIcon"), program + L"\\Kelvo.exe");
     EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
-    EXPECT_EQ(RegString(kUninstallKey, L"DisplayVersion"), L"1.00");
+    // The version the program shows in its title, not a fixed one.
+    const std::string version = FirstLine(ReadWholeFile(DistFolder() + L"\\version.txt"));
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayVersion"), std::wstring(version.begin(), version.end()));
     EXPECT_EQ(RegString(kUninstallKey, L"DisplayName"), L"Kelvo");
     EXPECT_EQ(RegString(kUninstallKey, L"Publisher"), L"Zendrix");
+    EXPECT_EQ(RegString(kUninstallKey, L"InstallLocation"), program);
+    // The folder's size in KB: the package's files, the batch files gone by now or not.
+    std::set<std::wstring> dist;
+    ListTree(DistFolder(), L"", dist);
+    unsigned long long bytes = 0, batches = 0;
+    for (const auto& rel : dist)
+        if (rel.back() != L'\\') {
+            const unsigned long long n = ReadWholeFile(DistFolder() + L"\\" + rel).size();
+            bytes += n;
+            if (rel == L"x64.bat" || rel == L"x86.bat")
+                batches += n;
+        }
+    const DWORD kb = RegNumber(kUninstallKey, L"EstimatedSize");
+    EXPECT_GE(kb, (bytes - batches) / 1024) << bytes;
+    EXPECT_LE(kb, (bytes + 1023) / 1024) << bytes;
+    EXPECT_EQ(RegNumber(kUninstallKey, L"NoModify"), 1u);
+    EXPECT_EQ(RegNumber(kUninstallKey, L"NoRepair"), 1u);
 }
 
-TEST_F(Installer, DozazRunsAndRunsAtLogon)
+TEST_F(Installer, TheSettingsSayDozazIsOffSoItNeitherRunsNorRunsAtLogon)
 {
     ASSERT_TRUE(g_quick.done);
     REQUIRE_COMPANION(L"Dozaz.exe");
-    const std::wstring dozaz = DefaultProgramFolder() + L"\\Dozaz.exe";
-    // Quoted: unquoted, a path with spaces could start "C:\Program.exe".
-    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"\"" + dozaz + L"\"");
-    EXPECT_TRUE(WaitFor([&] { return IsRunning(dozaz); }, 20000));
+    const std::wstring program = DefaultProgramFolder();
+    ASSERT_NE(ReadWholeFile(program + L"\\Kelvo.cfg").find("AutoUpdate = 0"), std::string::npos);
+    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"<no value>") << "the stale value goes too";
+    ::Sleep(3000);
+    EXPECT_FALSE(IsRunning(program + L"\\Dozaz.exe"));
 }
 
 TEST_F(Installer, TheDriverBatchOfThisArchitectureRanAndKelvoDidNot)
 {
     ASSERT_TRUE(g_quick.done);
-    const std::wstring expected = Is64BitTestBuild() ? L"\\x86\\devcon.exe" : L"\\x64\\devcon.exe";
-    const std::wstring other = Is64BitTestBuild() ? L"\\x64\\devcon.exe" : L"\\x86\\devcon.exe";
+    // The system's own machine where it tells it (x64 here), else the WoW64 answer.
+    typedef BOOL(WINAPI * IsWow64Fn2)(HANDLE, USHORT*, USHORT*);
+    auto wow64Process2 =
+        reinterpret_cast<IsWow64Fn2>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process2"));
+    USHORT process = 0, native = 0;
+    const bool machineKnown = wow64Process2 && wow64Process2(::GetCurrentProcess(), &process, &native);
+    if (machineKnown) {
+        ASSERT_EQ(native, IMAGE_FILE_MACHINE_AMD64);
+    }
+    const bool x64 = machineKnown || !Is64BitTestBuild();
+    const std::wstring expected = x64 ? L"\\x64\\devcon.exe" : L"\\x86\\devcon.exe";
+    const std::wstring other = x64 ? L"\\x86\\devcon.exe" : L"\\x64\\devcon.exe";
     std::wstring started;
     bool ran = false, otherRan = false, kelvo = false;
     for (const auto& s : g_quick.started) {
@@ -643,54 +778,103 @@ TEST_F(Installer, TheDriverBatchOfThisArchitectureRanAndKelvoDidNot)
     EXPECT_FALSE(IsRunning(DefaultProgramFolder() + L"\\Kelvo.exe"));
 }
 
-TEST_F(Installer, AReinstallKeepsTheSettingsAndEveryProgramInUse)
+// The question about a running Kelvo, or null.
+HWND WaitKelvoQuestion(ProgramRun& run, Wizard& wizard, DWORD ms)
+{
+    HWND box = wizard.WaitBox(L"Kelvo", ms);
+    return box && ChildTexts(box).find(L"Kelvo is running.") != std::wstring::npos ? box : nullptr;
+}
+
+TEST_F(Installer, AReinstallOverARunningKelvoAndOlderDozazLeavesEveryFileAsThePackageHasIt)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
-    const std::string mine = "[Setting]\r\nLanguage = 9\r\nSkin = 3\r\n[Update]\r\nQB345= V2.34\r\n";
-    {
-        FILE* f = _wfopen((program + L"\\Kelvo.cfg").c_str(), L"wb");
-        ASSERT_NE(f, nullptr);
-        fwrite(mine.data(), 1, mine.size(), f);
-        fclose(f);
-    }
+    // The user's settings: Dozaz on, their language and history, and the link of an older release.
+    const std::string mine = "[Update]\r\nQB345= V2.34\r\n\r\n[DTC]\r\nHistoryNum= 1\r\n\r\nHistoryNum01 = U0100\r\n"
+                             "[Setting]\r\nLanguage = 9\r\nSkin = 3\r\nAutoUpdate = 1\r\n"
+                             "DownloadLink = http://old.example/Update/\r\n";
+    WriteBytes(program + L"\\Kelvo.cfg", mine);
+    const std::string shipped = ReadWholeFile(DistFolder() + L"\\Kelvo.cfg");
+    const size_t at = shipped.find("DownloadLink = ");
+    ASSERT_NE(at, std::string::npos);
+    const std::string link = FirstLine(shipped.substr(at + 15));
+    std::string merged = mine;
+    merged.replace(merged.find("http://old.example/Update/"), 26, link);
+
     ::DeleteFileW((program + L"\\language\\en_TEXT.cbf").c_str());
-    // A Kelvo.exe of its own (bytes appended still run), running from the folder.
-    const std::string running = ReadWholeFile(program + L"\\Kelvo.exe") + "kelvo running build";
-    {
-        FILE* f = _wfopen((program + L"\\Kelvo.exe").c_str(), L"wb");
-        ASSERT_NE(f, nullptr);
-        fwrite(running.data(), 1, running.size(), f);
-        fclose(f);
-    }
+    // Older programs of their own (bytes appended still run), running from the
+    // folder; Dozaz written first, as Kelvo starts it when it is on.
+    const bool haveDozaz = CompanionExpected(L"Dozaz.exe");
+    if (haveDozaz)
+        WriteBytes(program + L"\\Dozaz.exe", ReadWholeFile(DistFolder() + L"\\Dozaz.exe") + "older dozaz");
+    WriteBytes(program + L"\\Kelvo.exe", ReadWholeFile(DistFolder() + L"\\Kelvo.exe") + "older kelvo");
     ProgramRun kelvo;
     ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe", program));
     ASSERT_TRUE(WaitFor([&] { return !TopWindows(kelvo.Pid()).empty(); }, kStartMs)) << "Kelvo did not start";
     for (HWND h : TopWindows(kelvo.Pid()))
         ::ShowWindow(h, SW_MINIMIZE);  // out of the way of the wizard's buttons
+    ProgramRun dozaz;  // or the one Kelvo started: one copy runs
+    if (haveDozaz) {
+        ASSERT_TRUE(dozaz.Start(program + L"\\Dozaz.exe", program));
+        ASSERT_TRUE(WaitFor([&] { return IsRunning(program + L"\\Dozaz.exe"); }, kStartMs));
+    }
+    PlantOwnShortcuts();
+    ASSERT_TRUE(AnyOwnShortcut());
 
     ProgramRun run;
     ASSERT_TRUE(run.Start(InstallerExe()));
     Wizard wizard(run);
     ASSERT_TRUE(wizard.Open());
-    ASSERT_TRUE(wizard.QuickInstall());
-    // Kelvo.exe; Dozaz.exe where the package has it (the first install started it);
-    // SkinHu.dll where the package has it (the running Kelvo has it loaded).
-    const int busy = 1 + (CompanionExpected(L"Dozaz.exe") ? 1 : 0) + (CompanionExpected(L"SkinHu.dll") ? 1 : 0);
-    const std::wstring inUse =
-        busy == 1 ? L"1 file could not be written" : std::to_wstring(busy) + L" files could not be written";
-    EXPECT_NE(wizard.Outcome().find(inUse), std::wstring::npos) << Narrow(wizard.Outcome());
+    // No: back on the way page, nothing touched.
+    wizard.Click(1001, 1001);
+    HWND box = WaitKelvoQuestion(run, wizard, 20000);
+    ASSERT_NE(box, nullptr) << "not asked about the running Kelvo";
+    ::Sleep(300);
+    Screenshot(box, L"install-close-kelvo-question");
+    EXPECT_NE(ChildTexts(box).find(L"Close Kelvo now and go on with the installation?"), std::wstring::npos)
+        << Narrow(ChildTexts(box));
+    PressButton(box, IDNO);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 10000));
+    EXPECT_TRUE(wizard.WaitShows(1001, 5000)) << "No goes back to the choice page";
+    ::Sleep(1500);
+    EXPECT_FALSE(wizard.Shows(1005)) << "the unpacking started";
+    EXPECT_TRUE(IsRunning(program + L"\\Kelvo.exe"));
+    EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.cfg"), mine);
+
+    // Yes: asked once, Kelvo and Dozaz closed, every file written.
+    wizard.Click(1001, 1001);
+    box = WaitKelvoQuestion(run, wizard, 20000);
+    ASSERT_NE(box, nullptr);
+    PressButton(box, IDYES);
+    ASSERT_TRUE(wizard.WaitShows(1005, 30000));
+    EXPECT_TRUE(kelvo.Ended(20000)) << "Kelvo was not closed";
+    EXPECT_EQ(WaitKelvoQuestion(run, wizard, 1000), nullptr) << "asked twice";
+    ASSERT_TRUE(wizard.WaitShows(1008, kInstallMs));
     ::Sleep(300);
     Screenshot(wizard.Main(), L"install-page-finish-reinstall");
+    const std::wstring outcome = wizard.Outcome();
+    EXPECT_EQ(outcome, L"Kelvo is installed in " + program + L".") << Narrow(outcome);
     wizard.Click(1008, 1008);
     ASSERT_TRUE(run.Ended(30000));
-    EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.cfg"), mine);
-    EXPECT_TRUE(ReadWholeFile(program + L"\\Kelvo.exe") == running) << "the running program was replaced";
-    EXPECT_EQ(ReadWholeFile(program + L"\\language\\en_TEXT.cbf"), ReadWholeFile(DistFolder() + L"\\language\\en_TEXT.cbf"));
+
+    EXPECT_EQ(ReadWholeFile(program + L"\\Kelvo.cfg"), merged) << "the user's keys, the package's DownloadLink";
+    std::set<std::wstring> dist;
+    ListTree(DistFolder(), L"", dist);
+    for (const auto& rel : dist) {
+        if (rel.back() == L'\\' || rel == L"Kelvo.cfg" || rel == L"x64.bat" || rel == L"x86.bat")
+            continue;
+        EXPECT_TRUE(ReadWholeFile(DistFolder() + L"\\" + rel) == ReadWholeFile(program + L"\\" + rel)) << Narrow(rel);
+    }
+    std::set<std::wstring> installed;
+    ListTree(program, L"", installed);
+    for (const auto& rel : installed)
+        EXPECT_EQ(rel.find(L".kelvo-"), std::wstring::npos) << "left beside: " << Narrow(rel);
+    EXPECT_FALSE(AnyOwnShortcut()) << "the older installer's own shortcuts stay beside the all-users ones";
+    EXPECT_TRUE(Exists(ProgramsLink(L"Kelvo.lnk")));
     EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
-    for (HWND h : TopWindows(kelvo.Pid()))
-        ::PostMessageW(h, WM_CLOSE, 0, 0);
-    kelvo.Ended(20000);
+    if (haveDozaz) {
+        EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"\"" + program + L"\\Dozaz.exe\"") << "AutoUpdate = 1";
+    }
     g_quick.reinstalled = true;
 }
 
@@ -699,8 +883,9 @@ TEST_F(Installer, DozazRunsOnAfterTheReinstall)
     ASSERT_TRUE(g_quick.reinstalled);
     REQUIRE_COMPANION(L"Dozaz.exe");
     const std::wstring program = DefaultProgramFolder();
-    EXPECT_TRUE(IsRunning(program + L"\\Dozaz.exe"));
-    EXPECT_EQ(ReadWholeFile(program + L"\\Dozaz.exe"), ReadWholeFile(DistFolder() + L"\\Dozaz.exe"));
+    EXPECT_TRUE(WaitFor([&] { return IsRunning(program + L"\\Dozaz.exe"); }, 20000));
+    // The older one ran during the reinstall: this holds only when it was replaced.
+    EXPECT_TRUE(ReadWholeFile(program + L"\\Dozaz.exe") == ReadWholeFile(DistFolder() + L"\\Dozaz.exe"));
 }
 
 TEST_F(Installer, AStrayCopyOfTheUninstallerTakesNothingOfTheInstallation)
@@ -742,10 +927,12 @@ TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
         ExpectTheInstallationIntegrated(program);
     }
     ASSERT_TRUE(WaitFor([&] { return !IsRunning(program + L"\\Kelvo.exe"); }, 20000));
+    PlantOwnShortcuts();
     Uninstall(program, L"uninstall-question");
     EXPECT_FALSE(Exists(program.substr(0, program.rfind(L'\\')))) << "the ZENDRIX folder stays";
-    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\ZENDRIX"));
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\ZENDRIX"));
     EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(AnyOwnShortcut()) << "an older installer's shortcuts for its own account stay";
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"<no value>");
     EXPECT_FALSE(IsRunning(program + L"\\Dozaz.exe"));
@@ -814,6 +1001,38 @@ TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)
     EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
     EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
     EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
+    EXPECT_EQ(RegString(kUninstallKey, L"InstallLocation"), program);
+
+    // The next installation upgrades this one where it is: Custom proposes
+    // its base, Quick Install goes there, and no second copy is made.
+    ::DeleteFileW((program + L"\\language\\en_TEXT.cbf").c_str());
+    WriteBytes(program + L"\\Kelvo.exe", "older kelvo");
+    {
+        ProgramRun again;
+        ASSERT_TRUE(again.Start(InstallerExe()));
+        Wizard upgrade(again);
+        ASSERT_TRUE(upgrade.Open());
+        upgrade.Click(1001, 1002);
+        ASSERT_TRUE(upgrade.WaitShows(1010, 10000));
+        EXPECT_EQ(WindowText(::GetDlgItem(upgrade.PageWith(1010), 1002)), workdir + L"\\kelvo-custom\\");
+        ::Sleep(300);
+        Screenshot(upgrade.Main(), L"install-page-custom-upgrade");
+        upgrade.Click(1010, 1005);  // Back
+        ASSERT_TRUE(upgrade.WaitShows(1001, 10000));
+        ASSERT_TRUE(upgrade.QuickInstall());
+        EXPECT_NE(upgrade.Outcome().find(L"Kelvo is installed in " + program + L"."), std::wstring::npos)
+            << Narrow(upgrade.Outcome());
+        upgrade.Click(1008, 1008);
+        ASSERT_TRUE(again.Ended(30000));
+    }
+    EXPECT_TRUE(ReadWholeFile(program + L"\\Kelvo.exe") == ReadWholeFile(DistFolder() + L"\\Kelvo.exe"));
+    EXPECT_EQ(ReadWholeFile(program + L"\\language\\en_TEXT.cbf"), ReadWholeFile(DistFolder() + L"\\language\\en_TEXT.cbf"));
+    EXPECT_FALSE(Exists(DefaultProgramFolder())) << "a second copy was made";
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\x64.bat") && !Exists(program + L"\\x86.bat"); }, 60000));
+
+    // Kelvo.exe gone (a virus scanner took it): the registered uninstaller still removes everything.
+    ASSERT_TRUE(::DeleteFileW((program + L"\\Kelvo.exe").c_str()));
     Uninstall(program, nullptr);
     EXPECT_FALSE(Exists(DesktopLink()));
     EXPECT_FALSE(KeyExists(kUninstallKey));

@@ -1,9 +1,15 @@
 // The installer's portable decisions: entry names, progress, the progress
 // bar's bands, the driver batch, folders, the INF check, the uninstaller's
-// folder rule.
+// folder rule, and what an upgrade keeps, finds and tells (the settings
+// merged, the earlier folder, the finish page's names).
+#include "app/core/platform.h"
+#include "app/core/profile.h"
 #include "installer/core/Batch.h"
 #include "installer/core/EntryNames.h"
+#include "installer/core/FinishText.h"
 #include "installer/core/Folders.h"
+#include "installer/core/Upgrade.h"
+#include "native/support/temp_dir.h"
 #include "installer/core/InfCheck.h"
 #include "installer/core/MemoryArchive.h"
 #include "installer/core/Progress.h"
@@ -132,6 +138,158 @@ TEST(DriverBatch, X64OnlyForA32BitProcessOn64BitWindows)
     EXPECT_STREQ(DriverBatchFile(Wow64Answer::No), L"x86.bat");
     EXPECT_STREQ(DriverBatchFile(Wow64Answer::NoFunction), L"x86.bat");
     EXPECT_STREQ(DriverBatchFile(Wow64Answer::Failed), L"x86.bat");
+}
+
+TEST(DriverBatch, TheSystemsOwnMachineDecidesAndArm64HasNoDriverStep)
+{
+    EXPECT_STREQ(DriverBatchForMachine(kMachineAmd64), L"x64.bat");
+    EXPECT_STREQ(DriverBatchForMachine(kMachineI386), L"x86.bat");
+    // IsWow64Process alone would have said "32-bit process on 64-bit Windows": x64.bat, for which the INF has no section.
+    EXPECT_EQ(DriverBatchForMachine(kMachineArm64), nullptr);
+    EXPECT_EQ(DriverBatchForMachine(0), nullptr);
+}
+
+TEST(Upgrade, TheEarlierBaseComesFromTheLocationOrTheUninstallersFolder)
+{
+    EXPECT_EQ(EarlierBase(L"D:\\Tools\\ZENDRIX\\Kelvo", L""), L"D:\\Tools\\");
+    EXPECT_EQ(EarlierBase(L"D:\\Tools\\ZENDRIX\\Kelvo\\", L"\"C:\\x\\ZENDRIX\\Kelvo\\Uninstall.exe\""), L"D:\\Tools\\")
+        << "InstallLocation first";
+    EXPECT_EQ(EarlierBase(L"", L"\"D:\\Program Files (x86)\\ZENDRIX\\Kelvo\\Uninstall.exe\""),
+              L"D:\\Program Files (x86)\\");
+    EXPECT_EQ(EarlierBase(L"", L"D:\\Apps\\zendrix\\kelvo\\Uninstall.exe"), L"D:\\Apps\\");
+    // Only a folder of the kind this installer makes.
+    for (const wchar_t* other : {L"D:\\Tools\\Kelvo", L"\\ZENDRIX\\Kelvo", L"D:\\x\\..\\ZENDRIX\\Kelvo", L"D:\\ZENDRIX\\Kelvo2"})
+        EXPECT_EQ(EarlierBase(other, L""), L"") << std::wstring(other).size();
+    EXPECT_EQ(EarlierBase(L"", L"\"D:\\Tools\\Uninstall.exe\""), L"");
+    EXPECT_EQ(EarlierBase(L"", L"\"unterminated"), L"");
+    EXPECT_EQ(EarlierBase(L"", L""), L"");
+}
+
+TEST(Upgrade, NamesAreListedAFewThenCounted)
+{
+    const std::vector<std::wstring> names{L"a", L"b", L"c", L"d", L"e"};
+    EXPECT_EQ(ListNames({L"a"}, 1), L"a");
+    EXPECT_EQ(ListNames({L"a", L"b"}, 2), L"a and b");
+    EXPECT_EQ(ListNames({L"a", L"b", L"c"}, 3), L"a, b and c");
+    EXPECT_EQ(ListNames(names, 5), L"a, b, c and 2 more");
+    EXPECT_EQ(ListNames({L"a"}, 4), L"a and 3 more") << "more failed than have names";
+    EXPECT_EQ(ListNames({}, 2), L"2 more");
+    EXPECT_EQ(ListNames(names, 2), L"a and b") << "the count rules";
+    EXPECT_EQ(SizeInKb(0), 0u);
+    EXPECT_EQ(SizeInKb(1), 1u);
+    EXPECT_EQ(SizeInKb(2048), 2u);
+    EXPECT_EQ(SizeInKb(2049), 3u);
+    EXPECT_EQ(SizeInKb(UINT64_MAX), 0xFFFFFFFFu);
+}
+
+TEST(FinishText, EveryFileTheUserMustKnowAboutIsNamed)
+{
+    FinishFacts f;
+    f.programFolder = L"C:\\P\\ZENDRIX\\Kelvo";
+    f.files = 40;
+    f.haveKelvo = true;
+    EXPECT_EQ(FinishText(f), L"Kelvo is installed in C:\\P\\ZENDRIX\\Kelvo.");
+
+    f.scheduled = 1;
+    f.scheduledNames = {L"Kelvo/SkinHu.dll"};
+    EXPECT_EQ(FinishText(f), L"Kelvo is installed in C:\\P\\ZENDRIX\\Kelvo; a restart completes it.\n"
+                             L"1 file was in use and is replaced when Windows restarts: SkinHu.dll. "
+                             L"Restart Windows to complete the installation.");
+
+    f.scheduled = 0;
+    f.scheduledNames.clear();
+    f.failed = 5;
+    f.failedNames = {L"Kelvo/language/en_TEXT.cbf", L"Kelvo/a", L"Kelvo/b", L"Kelvo/c", L"Kelvo/d"};
+    f.skipped = 1;
+    f.skippedNames = {L"../escaped.txt"};
+    const std::wstring text = FinishText(f);
+    EXPECT_NE(text.find(L"1 entry of the package was skipped (its name leads outside the installation folder or cannot "
+                        L"be a Windows file name): ../escaped.txt."),
+              std::wstring::npos);
+    EXPECT_NE(text.find(L"5 files could not be written (damaged, no room or no access), any old versions unchanged: "
+                        L"language\\en_TEXT.cbf, a, b and 2 more."),
+              std::wstring::npos);
+    EXPECT_EQ(text.find(L"restart"), std::wstring::npos);
+
+    // Kelvo.exe in use (the old one there until the restart) is an installation; none written and none pending, none.
+    FinishFacts pending;
+    pending.programFolder = L"C:\\K";
+    pending.haveKelvo = true;
+    pending.scheduled = 1;
+    pending.scheduledNames = {L"Kelvo/Kelvo.exe"};
+    EXPECT_EQ(FinishText(pending).find(L"Kelvo is installed in C:\\K; a restart completes it."), 0u);
+    pending.haveKelvo = false;
+    pending.scheduledNames = {L"Kelvo/Uninstall.exe"};
+    EXPECT_EQ(FinishText(pending).find(L"Kelvo is not installed: Kelvo.exe is missing from C:\\K.\n1 file was in use"), 0u);
+    pending.scheduled = 0;
+    EXPECT_EQ(FinishText(pending), L"Nothing was installed in C:\\K.");
+    pending.files = 1;
+    EXPECT_EQ(FinishText(pending), L"Kelvo is not installed: Kelvo.exe is missing from C:\\K.");
+
+    FinishFacts arm;
+    arm.files = 1;
+    arm.haveKelvo = true;
+    arm.noDriverStep = true;
+    EXPECT_NE(FinishText(arm).find(L"No driver was installed: this Windows on ARM64 connects the scan tool with its own driver."),
+              std::wstring::npos);
+    arm.noPackage = true;
+    EXPECT_EQ(FinishText(arm), L"The package inside the installer could not be read: nothing was installed.");
+}
+
+// The user's settings kept over a reinstall, with the maker's DownloadLink of the package.
+class MergeSettingsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        kelvo::SetMessageSink([this](const std::wstring& text, unsigned) {
+            messages.push_back(text);
+            return kelvo::kIdOk;
+        });
+    }
+    void TearDown() override { kelvo::SetMessageSink({}); }
+    std::wstring File(const std::string& name) const
+    {
+        const std::string p = dir.file(name);
+        return std::wstring(p.begin(), p.end());
+    }
+    kelvo::test::TempDir dir;
+    std::vector<std::wstring> messages;
+};
+
+TEST_F(MergeSettingsTest, TheUsersKeysAndHistoryStayAndThePackagesLinkIsTaken)
+{
+    const std::string user =
+        "[Update]\r\nQB345= V2.34\r\n\r\n[DTC]\r\nHistoryNum= 2\r\n\r\nHistoryNum01 = P0135\r\nHistoryNum02 = "
+        "U0100\r\n[Setting]\r\nLanguage = 9 // mine\r\nSkin = 3\r\nAutoUpdate = 1\r\nDownloadLink = "
+        "http://old.example/Update/\r\n";
+    kelvo::test::WriteFileBytes(dir.file("Kelvo.cfg"), user);
+    const std::string package = "[Update]\r\nQB345= V1.04\r\n[Setting]\r\nLanguage = 0\r\nSkin = 2\r\nAutoUpdate = "
+                                "0\r\ndownloadlink =   http://new.example/Update/  \r\n";
+    ASSERT_TRUE(MergeSettings(File("Kelvo.cfg"), package));
+    std::string expected = user;
+    expected.replace(expected.find("http://old.example/Update/"), 26, "http://new.example/Update/");
+    EXPECT_EQ(kelvo::test::ReadFileBytes(dir.file("Kelvo.cfg")), expected);
+    EXPECT_FALSE(kelvo::test::FileExists(dir.file("Kelvo.cfg.kelvo-package"))) << "the package's copy stays";
+    EXPECT_TRUE(messages.empty());
+
+    // Merged again: nothing to change, the file stays byte for byte.
+    ASSERT_TRUE(MergeSettings(File("Kelvo.cfg"), package));
+    EXPECT_EQ(kelvo::test::ReadFileBytes(dir.file("Kelvo.cfg")), expected);
+}
+
+TEST_F(MergeSettingsTest, AMissingLinkIsAddedAndAPackageWithoutOneChangesNothing)
+{
+    const std::string user = "[Setting]\r\nLanguage = 4\r\n[DTC]\r\nHistoryNum= 0\r\n";
+    kelvo::test::WriteFileBytes(dir.file("Kelvo.cfg"), user);
+    ASSERT_TRUE(MergeSettings(File("Kelvo.cfg"), "[Setting]\r\nLanguage = 0\r\n"));
+    EXPECT_EQ(kelvo::test::ReadFileBytes(dir.file("Kelvo.cfg")), user);
+    ASSERT_TRUE(MergeSettings(File("Kelvo.cfg"), ""));
+    EXPECT_EQ(kelvo::test::ReadFileBytes(dir.file("Kelvo.cfg")), user);
+
+    ASSERT_TRUE(MergeSettings(File("Kelvo.cfg"), "[Setting]\r\nDownloadLink = http://new.example/U/\r\n"));
+    EXPECT_EQ(kelvo::test::ReadFileBytes(dir.file("Kelvo.cfg")),
+              "[Setting]\r\nLanguage = 4\r\nDownloadLink = http://new.example/U/\r\n[DTC]\r\nHistoryNum= 0\r\n");
+    EXPECT_EQ(kelvo::ReadIniString(File("Kelvo.cfg"), L"Setting", L"DownloadLink", L""), L"http://new.example/U/");
 }
 
 TEST(Folders, OneTrailingBackslashAndTheTargetBelowTheBase)

@@ -132,6 +132,9 @@ TEST(Unpack, EscapingNamesAreSkippedAndCountedButStillCountForProgress)
     EXPECT_EQ(r.skipped, 6);
     EXPECT_EQ(done, 11);
     EXPECT_EQ(r.files, 3);
+    ASSERT_EQ(r.skippedNames.size(), 6u);
+    EXPECT_EQ(r.skippedNames[0], L"../evil.txt");
+    EXPECT_EQ(r.skippedNames[5], L"Kelvo/x:ads");
     for (const auto& f : target.files)
         EXPECT_EQ(f.first.rfind(L"Kelvo\\", 0), 0u);
 }
@@ -145,6 +148,7 @@ TEST(Unpack, ADamagedEntryOrAFullDiskFailsThatFileAlone)
     target.files[L"Kelvo\\dtc\\en_OBDII.txt"] = "old codes";
     UnpackResult r = UnpackInto(zip::BuildArchive(entries), target);
     EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(r.failedNames, std::vector<std::wstring>{L"Kelvo/dtc/en_OBDII.txt"});
     EXPECT_EQ(r.files, 2) << "the settings file and Kelvo.exe";
     EXPECT_EQ(target.files[L"Kelvo\\dtc\\en_OBDII.txt"], "old codes");
     EXPECT_EQ(target.pending, 0) << "every partial file is removed";
@@ -184,6 +188,11 @@ TEST(Unpack, AnExistingSettingsFileIsKept)
     const UnpackResult r = UnpackInto(zip::BuildArchive(Package()), target);
     EXPECT_EQ(r.kept, 1);
     EXPECT_EQ(target.files[L"Kelvo\\Kelvo.cfg"], "[Setting]\r\nLanguage = 9\r\n");
+    // The package's own file comes back for the merge of the maker's keys.
+    EXPECT_EQ(r.packageSettings, "[Setting]\r\nLanguage = 0\r\n");
+
+    MemoryTarget fresh;
+    EXPECT_EQ(UnpackInto(zip::BuildArchive(Package()), fresh).packageSettings, "") << "nothing kept, nothing to merge";
 }
 
 TEST(Unpack, NamesAreDecodedWhole)

@@ -1,12 +1,15 @@
 // The installer's Windows side: the unpacking into a real folder from crafted
-// archives (escaping names, Unix attributes, a bad CRC, a file in use, a
-// truncated archive, a file's data damaged inside a whole archive, a planted
-// temporary file), the custom page's folder rules, saving shortcuts, and the
-// tests' tree removal beside a link.
+// archives (escaping names, Unix attributes, a bad CRC, a file in use
+// scheduled for the next restart, a truncated archive, a file's data damaged
+// inside a whole archive, a planted temporary file), the custom page's folder
+// rules and the earlier installation it proposes, saving shortcuts, the
+// driver batch files with a stand-in devcon, and the tree removal of the
+// uninstaller and of the tests beside a link.
 #include "installer/win/Extractor.h"
 #include "installer/win/Folder.h"
 #include "installer/win/Integration.h"
 #include "support/remove_tree_win.h"
+#include "uninstall/win/RemoveTree.h"
 #include "tools/zippack/ZipWriter.h"
 
 #include <gtest/gtest.h>
@@ -130,29 +133,80 @@ TEST_F(Unpacking, UnixModeBitsNeverBecomeAttributesAndNamesBecomeWidePaths)
     EXPECT_EQ(Read(Installed(L"F\u00FCr.txt")), "cp437");
 }
 
-TEST_F(Unpacking, ABadCrcOrAFileInUseKeepsTheOldContent)
+// The system's list of renames at the next restart (REG_MULTI_SZ: source,
+// destination, source, destination...).
+std::vector<std::wstring> PendingRenames()
 {
+    std::vector<std::wstring> out;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                        &key) != ERROR_SUCCESS)
+        return out;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_MULTI_SZ && size > 0) {
+        std::vector<wchar_t> buf(size / sizeof(wchar_t) + 2, L'\0');
+        if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                               &size) == ERROR_SUCCESS) {
+            for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1)
+                out.push_back(p);
+        }
+    }
+    ::RegCloseKey(key);
+    return out;
+}
+
+void ForgetPendingRenames() { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations"); }
+
+bool Contains(const std::wstring& s, const std::wstring& part)
+{
+    std::wstring a = s, b = part;
+    for (auto& c : a)
+        c = static_cast<wchar_t>(towlower(c));
+    for (auto& c : b)
+        c = static_cast<wchar_t>(towlower(c));
+    return a.find(b) != std::wstring::npos;
+}
+
+TEST_F(Unpacking, ABadCrcKeepsTheOldContentAndAFileInUseIsReplacedAtTheNextRestart)
+{
+    ForgetPendingRenames();
     ASSERT_TRUE(CreateFolderPath(m_target + L"Kelvo"));
     Write(Installed(L"damaged.txt"), "old damaged");
     Write(Installed(L"busy.txt"), "old busy");
     Entry damaged = File("Kelvo/damaged.txt", std::string(5000, 'd'));
     damaged.forceCrc = true;
     damaged.crc = kelvo::zip::Crc32(damaged.data) + 1;
+    // Held as a running program holds its file: no one may write or delete it.
     HANDLE busy = ::CreateFileW(Installed(L"busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                 nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     UnpackResult r = UnpackEntries({damaged, File("Kelvo/busy.txt", "new busy"), File("Kelvo/fine.txt", "fine")});
-    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(r.failed, 1);
+    EXPECT_EQ(r.failedNames, std::vector<std::wstring>{L"Kelvo/damaged.txt"});
+    EXPECT_EQ(r.scheduled, 1);
+    EXPECT_EQ(r.scheduledNames, std::vector<std::wstring>{L"Kelvo/busy.txt"});
     EXPECT_EQ(r.files, 1);
     EXPECT_EQ(Read(Installed(L"damaged.txt")), "old damaged");
-    EXPECT_EQ(Read(Installed(L"busy.txt")), "old busy");
+    EXPECT_EQ(Read(Installed(L"busy.txt")), "old busy") << "in use: the old content until the restart";
+    EXPECT_EQ(Read(Installed(L"busy.txt.kelvo-new")), "new busy") << "the new one waits beside it";
     EXPECT_EQ(Read(Installed(L"fine.txt")), "fine");
-    EXPECT_EQ(LeftoverParts(), 0);
+    EXPECT_EQ(LeftoverParts(), 1) << "only the scheduled one";
+    // The system performs the rename at the next restart: the pair is in its list, new over old.
+    const std::vector<std::wstring> renames = PendingRenames();
+    bool scheduled = false;
+    for (size_t i = 0; i + 1 < renames.size(); i += 2)
+        scheduled |= Contains(renames[i], L"busy.txt.kelvo-new") && Contains(renames[i + 1], L"busy.txt") &&
+                     !Contains(renames[i + 1], L".kelvo-new");
+    EXPECT_TRUE(scheduled) << renames.size() << " entries in PendingFileRenameOperations";
     ::CloseHandle(busy);
+    ForgetPendingRenames();
 
-    r = UnpackEntries({File("Kelvo/busy.txt", "new busy")});
+    r = UnpackEntries({File("Kelvo/busy.txt", "newer busy")});
     EXPECT_EQ(r.files, 1);
-    EXPECT_EQ(Read(Installed(L"busy.txt")), "new busy") << "no longer in use, it is replaced";
+    EXPECT_EQ(r.scheduled, 0);
+    EXPECT_EQ(Read(Installed(L"busy.txt")), "newer busy") << "no longer in use, it is replaced";
+    EXPECT_TRUE(PendingRenames().empty());
 }
 
 // Cut short, an archive loses its end record: it is refused as a whole before
@@ -270,7 +324,71 @@ TEST(TestTreeRemoval, ALinkToAFolderIsRemovedNotFollowed)
         GTEST_SKIP() << "no link to a folder can be made here";
 }
 
+// The uninstaller's own removal: a link inside the installation goes, what
+// it points at stays; the uninstaller's file stays for its own batch.
+TEST(UninstallerTreeRemoval, ALinkToAFolderIsRemovedNotFollowedAndTheKeptFileStays)
+{
+    const std::wstring outside = TempFolder(L"kept-by-uninstaller");
+    Write(outside + L"keep.txt", "kept");
+    const std::wstring tree = TempFolder(L"installation");
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"sub").c_str(), nullptr));
+    Write(tree + L"sub\\file.txt", "x");
+    Write(tree + L"Uninstall.exe", "MZ");
+    ::SetFileAttributesW((tree + L"sub\\file.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring link = tree + L"sub\\link";
+    const bool made = ::CreateSymbolicLinkW(link.c_str(), outside.substr(0, outside.size() - 1).c_str(),
+                                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+    const DWORD a = ::GetFileAttributesW(link.c_str());
+    const bool isLink = made && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (made && !isLink) {
+        // A link this system does not show as one would be followed by any program: not the case under test.
+        ::RemoveDirectoryW(link.c_str());
+        ::DeleteFileW(link.c_str());
+    }
+    kelvo::uninstall::RemoveTree(tree.substr(0, tree.size() - 1), tree + L"Uninstall.exe");
+    EXPECT_FALSE(Exists(tree + L"sub")) << "a read-only file inside goes too";
+    EXPECT_EQ(Read(tree + L"Uninstall.exe"), "MZ");
+    EXPECT_EQ(Read(outside + L"keep.txt"), "kept");
+    RemoveTree(tree.substr(0, tree.size() - 1));
+    RemoveTree(outside.substr(0, outside.size() - 1));
+    if (!isLink)
+        GTEST_SKIP() << "no link to a folder can be made here";
+}
+
 // ---------------------------------------------------------------- folders
+
+// The uninstall entry names an installation: an upgrade goes there, as long
+// as our uninstaller is in it.
+TEST(CustomFolder, TheEarlierInstallationIsWhereTheEntryPlacesItsUninstaller)
+{
+    const wchar_t key[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvo";
+    HKEY probe = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &probe) == ERROR_SUCCESS) {
+        ::RegCloseKey(probe);
+        GTEST_SKIP() << "an installation is registered in this prefix";
+    }
+    const std::wstring outer = TempFolder(L"earlier");
+    const std::wstring program = outer + L"ZENDRIX\\Kelvo";
+    ASSERT_TRUE(CreateFolderPath(program));
+    auto setEntry = [&](const wchar_t* name, const std::wstring& value) {
+        HKEY h = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr), ERROR_SUCCESS);
+        ::RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(h);
+    };
+    setEntry(L"UninstallString", L"\"" + program + L"\\Uninstall.exe\"");
+    EXPECT_EQ(EarlierInstallationBase(), L"") << "no uninstaller in the folder: nothing to upgrade";
+    Write(program + L"\\Uninstall.exe", "MZ");
+    EXPECT_EQ(EarlierInstallationBase(), outer) << "an entry without InstallLocation: the uninstaller's folder";
+    setEntry(L"InstallLocation", L"C:\\nowhere\\ZENDRIX\\Kelvo");
+    EXPECT_EQ(EarlierInstallationBase(), L"") << "InstallLocation rules, and it holds no uninstaller";
+    setEntry(L"InstallLocation", program);
+    EXPECT_EQ(EarlierInstallationBase(), outer);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+    EXPECT_EQ(EarlierInstallationBase(), L"");
+    RemoveTree(outer.substr(0, outer.size() - 1));
+}
 
 TEST(CustomFolder, ARelativePathIsMadeAbsoluteAndAnEmptyOneIsTheDefault)
 {
@@ -392,4 +510,106 @@ TEST(Devcon, ExitCodesTellDoneFailedAndBadArguments)
     EXPECT_EQ(RunDevcon(L"install \"" + dir + L"other.inf\" \"USB\\VID_0483&PID_5740\""), 1u)
         << "the INF does not name the hardware id";
     RemoveTree(dir.substr(0, dir.size() - 1));
+}
+
+// ---------------------------------------------------------------- driver batch
+
+namespace {
+
+// Runs a copy of the installation's batch `name` in a folder whose devcon is a
+// stand-in ending with `exitCode`; a key is there for its pause. Returns what
+// it printed; `*kept` tells whether the batch is still there after it.
+std::string RunBatch(const std::wstring& name, int exitCode, bool* kept, bool* otherKept)
+{
+    wchar_t dist[MAX_PATH] = {}, bin[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KELVO_DIST", dist, MAX_PATH);
+    ::GetEnvironmentVariableW(L"KELVO_WIN_BUILD", bin, MAX_PATH);
+    auto windows = [](std::wstring unix) {
+        for (auto& c : unix)
+            if (c == L'/')
+                c = L'\\';
+        return L"Z:" + unix;
+    };
+    const std::wstring dir = TempFolder(L"batch");
+    const std::wstring arch = name.substr(0, 3), other = arch == L"x64" ? L"x86" : L"x64";
+    ::CreateDirectoryW((dir + arch).c_str(), nullptr);
+    ::CopyFileW((windows(dist) + L"\\" + name).c_str(), (dir + name).c_str(), FALSE);
+    ::CopyFileW((windows(dist) + L"\\" + other + L".bat").c_str(), (dir + other + L".bat").c_str(), FALSE);
+    ::CopyFileW((windows(bin) + L"\\tests\\bin\\fake_devcon.exe").c_str(), (dir + arch + L"\\devcon.exe").c_str(), FALSE);
+    ::SetEnvironmentVariableW(L"KELVO_FAKE_DEVCON_EXIT", std::to_wstring(exitCode).c_str());
+
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    ::CreatePipe(&inRead, &inWrite, &sa, 0);
+    ::CreatePipe(&outRead, &outWrite, &sa, 0);
+    ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    DWORD n = 0;
+    ::WriteFile(inWrite, "\r\n\r\n", 4, &n, nullptr);
+    ::CloseHandle(inWrite);
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(system) + L"\\cmd.exe\" /c " + name;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = inRead;
+    si.hStdOutput = outWrite;
+    si.hStdError = outWrite;
+    PROCESS_INFORMATION pi{};
+    std::string out;
+    if (::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, dir.c_str(), &si, &pi)) {
+        ::CloseHandle(outWrite);
+        outWrite = nullptr;
+        char buf[4096];
+        while (::ReadFile(outRead, buf, sizeof buf, &n, nullptr) && n > 0)
+            out.append(buf, n);
+        ::WaitForSingleObject(pi.hProcess, 60000);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    } else {
+        out = "<cmd did not start>";
+    }
+    if (outWrite)
+        ::CloseHandle(outWrite);
+    ::CloseHandle(outRead);
+    ::CloseHandle(inRead);
+    *kept = Exists(dir + name);
+    *otherKept = Exists(dir + other + L".bat");
+    RemoveTree(dir.substr(0, dir.size() - 1));
+    return out;
+}
+
+} // namespace
+
+TEST(DriverBatch, AFailureSaysSoWaitsForAKeyAndKeepsTheBatchToRunAgain)
+{
+    for (const wchar_t* name : {L"x86.bat", L"x64.bat"}) {
+        SCOPED_TRACE(std::string(name, name + 7));
+        bool kept = false, otherKept = false;
+        std::string out = RunBatch(name, 0, &kept, &otherKept);
+        EXPECT_NE(out.find("fake devcon: [install] [stm32_sys\\stmcdc.inf] [USB\\VID_0483&PID_5740]"), std::string::npos)
+            << out;
+        EXPECT_FALSE(kept) << "done: the batch deletes itself\n" << out;
+        EXPECT_FALSE(otherKept) << "and the other one";
+
+        out = RunBatch(name, 3, &kept, &otherKept);
+        EXPECT_NE(out.find("Windows refused the scan tool's driver, so it is not installed. To try again, run " +
+                           std::string(name, name + 7) + " in the Kelvo folder as administrator."),
+                  std::string::npos)
+            << out;
+        EXPECT_TRUE(kept) << out;
+        EXPECT_TRUE(otherKept);
+
+        for (int code : {1, 2, 9009}) {
+            out = RunBatch(name, code, &kept, &otherKept);
+            EXPECT_NE(out.find("The scan tool's driver could not be installed."), std::string::npos) << code << out;
+            EXPECT_TRUE(kept) << code;
+        }
+
+        out = RunBatch(name, 4, &kept, &otherKept);
+        EXPECT_NE(out.find("The scan tool's driver is installed. Restart Windows to complete it."), std::string::npos)
+            << out;
+        EXPECT_FALSE(kept) << "installed, only the restart is missing: the batch has done its work\n" << out;
+    }
 }

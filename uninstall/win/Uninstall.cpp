@@ -1,5 +1,6 @@
 // Uninstall.exe: removes what KelvoInstall made. It asks once; then, only when
-// the folder it runs from is a "...\ZENDRIX\Kelvo" folder holding Kelvo.exe,
+// the folder it runs from is a "...\ZENDRIX\Kelvo" folder holding Kelvo.exe
+// (or the uninstall entry names this very program),
 // it stops that folder's Dozaz and removes the folder; links and junctions
 // inside are removed as links, never followed. The Run value, the uninstall
 // entry, the three shortcuts and the Start-menu folders left empty go too when,
@@ -7,6 +8,7 @@
 // takes the real installation's away. Its own file goes last, once it has ended.
 // Elsewhere, or while Kelvo runs, it removes nothing, and says so.
 #include "uninstall/core/UninstallRules.h"
+#include "uninstall/win/RemoveTree.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -111,37 +113,6 @@ bool IsRunning(const std::wstring& exe)
     return running;
 }
 
-// Removes a folder's contents and the folder, except `keep`. A link or
-// junction is removed itself; what it points at is not touched.
-void RemoveTree(const std::wstring& folder, const std::wstring& keep)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            const bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (SamePath(path, keep))
-                continue;
-            // A link's own attributes are not changed: that would reach its target.
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !link)
-                ::SetFileAttributesW(path.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-            if (dir && !link)
-                RemoveTree(path, keep);
-            else if (dir)
-                ::RemoveDirectoryW(path.c_str());
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
 std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 // This program cannot delete its own file while it runs: a small batch in the
@@ -189,10 +160,10 @@ void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
     }
 }
 
-void RemoveShortcuts()
+void RemoveShortcutsIn(int programsId, int desktopId)
 {
-    const std::wstring programs = SpecialFolder(CSIDL_PROGRAMS);
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring programs = SpecialFolder(programsId);
+    const std::wstring desktop = SpecialFolder(desktopId);
     if (!programs.empty()) {
         ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Kelvo.lnk").c_str());
         ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Uninstall.lnk").c_str());
@@ -202,6 +173,13 @@ void RemoveShortcuts()
     }
     if (!desktop.empty())
         ::DeleteFileW((desktop + L"\\Kelvo.lnk").c_str());
+}
+
+// The all-users shortcuts, and those an older installer saved for its own account.
+void RemoveShortcuts()
+{
+    RemoveShortcutsIn(CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY);
+    RemoveShortcutsIn(CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY);
 }
 
 void RemoveRegistry()
@@ -247,9 +225,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     const DWORD program = ::GetFileAttributesW((folder + L"\\Kelvo.exe").c_str());
+    const bool haveKelvo = program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
+    // The registered uninstaller is this very program: its installation,
+    // even when Kelvo.exe is gone (deleted, or taken by a virus scanner).
+    const bool registered = !self.empty() && SameFile(RegisteredUninstaller(), self);
     const bool ours = !self.empty() && kelvo::uninstall::IsInstallationFolderName(folder) &&
                       attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                      program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
+                      (haveKelvo || registered);
     if (!ours) {
         // A stray copy: neither the folder nor the system's entries are its own.
         ::MessageBoxW(nullptr,
@@ -269,11 +251,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     StopProgram(folder + L"\\Dozaz.exe");
     // The shortcuts, the Run value and the entry belong to the installation the
     // entry names: another one's (installed later elsewhere) stay.
-    if (SameFile(RegisteredUninstaller(), self)) {
+    if (registered) {
         RemoveRegistry();
         RemoveShortcuts();
     }
-    RemoveTree(folder, self);
+    kelvo::uninstall::RemoveTree(folder, self);
     RemoveSelfAfterExit(self, folder);
     return 0;
 }
