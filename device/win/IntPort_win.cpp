@@ -10,6 +10,18 @@ void SendDiagnosticToOwner(void* owner, const wchar_t* text)
 
 namespace {
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// The channel's own time-outs: a read takes what is queued and returns.
+COMMTIMEOUTS ChannelTimeouts()
+{
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.ReadTotalTimeoutConstant = 40;
+    t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.WriteTotalTimeoutConstant = 0;
+    return t;
+}
 } // namespace
 
 bool CIntPort::SysOpen(int port)
@@ -35,12 +47,7 @@ bool CIntPort::SysOpen(int port)
         m_hPort = 0;
         return false;
     }
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
-    t.ReadTotalTimeoutConstant = 40;
-    t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
-    t.WriteTotalTimeoutConstant = 0;
+    COMMTIMEOUTS t = ChannelTimeouts();
     if (!::SetCommTimeouts(h, &t)) {
         Diagnostic("SetCommTimeouts failed, error = %d", ::GetLastError());
         ::CloseHandle(h);
@@ -82,6 +89,32 @@ int CIntPort::SysRead(uint8_t* buffer, int count, unsigned long* error)
     DWORD got = 0;
     if (!::ReadFile(H(m_hPort), buffer, static_cast<DWORD>(count), &got, nullptr)) {
         *error = ::GetLastError();
+        return -1;
+    }
+    return static_cast<int>(got);
+}
+
+int CIntPort::SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned long* error)
+{
+    // ReadIntervalTimeout and ReadTotalTimeoutMultiplier both MAXDWORD with a
+    // constant: ReadFile returns at once with what is queued, or sleeps until
+    // the first byte arrives and returns with it, or after the constant with
+    // nothing. The channel's own time-outs are put back afterwards.
+    COMMTIMEOUTS wait = ChannelTimeouts();
+    wait.ReadIntervalTimeout = MAXDWORD;
+    wait.ReadTotalTimeoutMultiplier = MAXDWORD;
+    wait.ReadTotalTimeoutConstant = waitMs == 0 ? 1 : (waitMs >= MAXDWORD ? MAXDWORD - 1 : waitMs);
+    if (!::SetCommTimeouts(H(m_hPort), &wait)) {
+        *error = ::GetLastError();
+        return -1;
+    }
+    DWORD got = 0;
+    const BOOL ok = ::ReadFile(H(m_hPort), buffer, static_cast<DWORD>(count), &got, nullptr);
+    const DWORD readError = ok ? 0 : ::GetLastError();
+    COMMTIMEOUTS own = ChannelTimeouts();
+    ::SetCommTimeouts(H(m_hPort), &own);
+    if (!ok) {
+        *error = readError;
         return -1;
     }
     return static_cast<int>(got);
