@@ -7,7 +7,7 @@ namespace kelvo {
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
 {
     host.Flashing(job.row);
-    if (FlashPackageFile(host, job.path, job.row, channels) == 0)
+    if (FlashPackageFile(host, job.path, job.model, job.row, channels) == 0)
         host.Done();
     else
         host.Failed();
@@ -16,6 +16,17 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
 
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job, const ToolChannelFactory& channels)
 {
+    // A sound package already in "update\" is written as it is; one that
+    // fails its check (a damaged copy, say) is fetched again, not written
+    // and refused on every try.
+    {
+        std::vector<uint8_t> bytes;
+        PackageLayout layout;
+        if (ReadPackageFile(job.path, &bytes, &layout) == PackageLoad::kLoaded) {
+            RunFlashWorker(host, job, channels);
+            return;
+        }
+    }
     if (http.IsOffline()) {
         host.Failed();
         return;
