@@ -342,8 +342,9 @@ namespace {
 // ends at once, which is all these cases need of it.
 struct Host : IWorkerHost {
     std::vector<std::string> events;
+    std::vector<std::wstring> statuses;
     void Progress(int, int) override {}
-    void Status(int, const std::wstring&) override {}
+    void Status(int, const std::wstring& text) override { statuses.push_back(text); }
     void Flashing(int) override { events.push_back("flashing"); }
     void Failed() override { events.push_back("failed"); }
     void Done() override { events.push_back("done"); }
@@ -383,4 +384,16 @@ TEST_F(UpdateDownload, ServerRowFetchesADamagedLocalCopyAgainAndWritesASoundOne)
     EXPECT_TRUE(server.opened.empty());
     EXPECT_EQ(messages, std::vector<std::wstring>{L"#66"});
     EXPECT_EQ(again.events, (std::vector<std::string>{"flashing", "failed", "end"}));
+}
+
+TEST_F(UpdateDownload, DownloadThatCannotStartSaysSoInItsRow)
+{
+    const WorkerJob job{4, url, path, L"QB345"};
+    server.offline = true;
+    Host offline;
+    RunDownloadWorker(offline, server, job, [] { return std::make_unique<ClosedPort>(); });
+    EXPECT_EQ(offline.statuses, std::vector<std::wstring>{L"#26"});
+    EXPECT_EQ(offline.events, std::vector<std::string>{"failed"});
+    EXPECT_TRUE(server.opened.empty());
+    EXPECT_FALSE(FileExists(path));
 }

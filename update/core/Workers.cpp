@@ -27,7 +27,10 @@ void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& jo
             return;
         }
     }
+    // A download that cannot start ends its row with the same text as one
+    // that breaks off.
     if (http.IsOffline()) {
+        host.Status(job.row, UpdateText(kTextDownloadIncomplete));
         host.Failed();
         return;
     }
@@ -35,6 +38,7 @@ void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& jo
     {
         std::unique_ptr<IHttpSession> session = http.OpenSession();
         if (!session) {
+            host.Status(job.row, UpdateText(kTextDownloadIncomplete));
             host.Failed();
             return;
         }

@@ -34,7 +34,8 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
 
 // Downloads job.address to job.path, then goes on as RunFlashWorker; a
 // valid package already at job.path is written without a download. A
-// download that cannot start or does not complete sends Failed only.
+// download that cannot start or does not complete shows text 26 in the row
+// and sends Failed (no End).
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job,
                        const ToolChannelFactory& channels = {});
 
