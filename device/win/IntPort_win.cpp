@@ -96,20 +96,21 @@ int CIntPort::SysRead(uint8_t* buffer, int count, unsigned long* error)
 
 int CIntPort::SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned long* error)
 {
-    // ReadIntervalTimeout and ReadTotalTimeoutMultiplier both MAXDWORD with a
-    // constant: ReadFile returns at once with what is queued, or sleeps until
-    // the first byte arrives and returns with it, or after the constant with
-    // nothing. The channel's own time-outs are put back afterwards.
+    // A read of one byte with only ReadTotalTimeoutConstant set sleeps until
+    // that byte arrives or the time is out; what came with it is queued by
+    // then and read at once. (Asking for more than one byte would wait for
+    // all of them, and MAXDWORD in the other two fields is not honoured
+    // alike by every driver.) The channel's own time-outs are put back.
     COMMTIMEOUTS wait = ChannelTimeouts();
-    wait.ReadIntervalTimeout = MAXDWORD;
-    wait.ReadTotalTimeoutMultiplier = MAXDWORD;
+    wait.ReadIntervalTimeout = 0;
+    wait.ReadTotalTimeoutMultiplier = 0;
     wait.ReadTotalTimeoutConstant = waitMs == 0 ? 1 : (waitMs >= MAXDWORD ? MAXDWORD - 1 : waitMs);
     if (!::SetCommTimeouts(H(m_hPort), &wait)) {
         *error = ::GetLastError();
         return -1;
     }
     DWORD got = 0;
-    const BOOL ok = ::ReadFile(H(m_hPort), buffer, static_cast<DWORD>(count), &got, nullptr);
+    const BOOL ok = ::ReadFile(H(m_hPort), buffer, 1, &got, nullptr);
     const DWORD readError = ok ? 0 : ::GetLastError();
     COMMTIMEOUTS own = ChannelTimeouts();
     ::SetCommTimeouts(H(m_hPort), &own);
@@ -117,7 +118,13 @@ int CIntPort::SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned 
         *error = readError;
         return -1;
     }
-    return static_cast<int>(got);
+    if (got == 0 || count <= 1)
+        return static_cast<int>(got);
+    const int queued = SysQueued(error);
+    if (queued <= 0)
+        return queued < 0 ? -1 : 1;
+    const int more = SysRead(buffer + 1, queued < count - 1 ? queued : count - 1, error);
+    return more < 0 ? -1 : 1 + more;
 }
 
 void CIntPort::SysPurgeInput() { ::PurgeComm(H(m_hPort), PURGE_RXCLEAR); }
