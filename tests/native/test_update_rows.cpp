@@ -145,8 +145,8 @@ TEST(UpdateRows, LocalFileNamesOfTheToolInTheLanguage)
     EXPECT_EQ(row.number, L"002");
     ASSERT_TRUE(LocalPackageRow(L"qb345_v2.34_en-ru_20191023.bin", 1, L"qb345", L"en", 2, &row));
     EXPECT_EQ(row.model, L"QB345");
-    EXPECT_EQ(row.version, L"V2.34") << "recorded as the server list records it";
-    EXPECT_DOUBLE_EQ(VersionNumber(row.version), 2.34);
+    EXPECT_EQ(row.version, L"v2.34") << "shown and recorded as the name spells it";
+    EXPECT_DOUBLE_EQ(VersionNumber(row.version), 2.34) << "and read back as its number, not 0";
     EXPECT_EQ(row.languages, L"EN/RU");
     EXPECT_FALSE(LocalPackageRow(L"QB460_V1.00_EN_20200101.bin", 1, L"QB345", L"EN", 0, &row));
 

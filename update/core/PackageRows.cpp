@@ -174,10 +174,7 @@ bool LocalPackageRow(const std::wstring& fileName, uint32_t size, const std::wst
         return false;
     out->number = RowNumber(row);
     out->model = model;
-    // Recorded as the server list records it: "V" and the number.
     out->version = parts[1];
-    if (out->version[0] == L'v')
-        out->version[0] = L'V';
     out->languages = Replace(set, L'-', L'/');
     out->release = date.substr(0, 4) + L"/" + date.substr(4, 2) + L"/" + date.substr(6, 2);
     out->size = SizeText(size);
