@@ -58,10 +58,15 @@ const CommandHelp kHelp[] = {
     {"detect", "usage: kelvo detect [--port DEVICE]\n"
                "Finds the QB345 (USB 0483:5740) and its ttyACM device, identifies it and prints\n"
                "the model and the device. Exit code 0 when found, 1 when not.\n"},
-    {"flash", "usage: kelvo flash PACKAGE [--port DEVICE] [--record SETTINGS]\n"
+    {"flash", "usage: kelvo flash PACKAGE [--port DEVICE] [--model MODEL] [--record SETTINGS]\n"
               "Checks PACKAGE as Kelvo does (nothing is sent to the tool when it is not a valid\n"
-              "package), then writes it into the tool with progress. --record writes the\n"
-              "package's version into the [Update] section of a Kelvo settings file on success.\n"},
+              "package), then writes it into the tool with progress. The package's model is the\n"
+              "part of its file name before the first \"_\" (QB345_V2.34_EN_20191023.bin); it\n"
+              "must be the model the tool reports. --model names the model of a file whose name\n"
+              "gives none. --record writes the package's version into the [Update] section of\n"
+              "a Kelvo settings file on success. During the write a first Ctrl-C is only\n"
+              "answered; a second one stops kelvo (exit code 130) and leaves the tool needing\n"
+              "to be flashed again.\n"},
     {"updates", "usage: kelvo updates [--server URL] [--lang XX] [--model MODEL] [--settings FILE]\n"
                 "Fetches the model's catalogue (the model the tool reports, or --model) and lists\n"
                 "the packages newer than the version recorded in FILE (none: every package) whose\n"
@@ -195,22 +200,18 @@ public:
 
     // Identification on an open channel: the model name, or empty. A tool
     // that is already sending has report bytes waiting, which the
-    // transaction's purge would lose, and may send more behind its reply:
-    // with `stream`, both go there in the order they came.
+    // transaction's purge would lose, and may send more around its reply:
+    // with `stream`, all of it but the reply goes there in the order it came.
     static std::wstring Identify(CIntPort& channel, std::vector<uint8_t>* stream = nullptr)
     {
-        uint8_t buf[CIntPort::kMaxRead];
         if (stream)
-            for (int n; (n = channel.Read(buf)) > 0;)
-                stream->insert(stream->end(), buf, buf + n);
+            return IdentifySendingTool(channel, stream);
+        uint8_t buf[CIntPort::kMaxRead];
         const uint8_t command[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
         const int n = channel.Transact(command, 3, kIdentifyTimeoutMs, buf);
         std::wstring model;
-        int used = 0;
-        if (n > 0 && !ParseToolReply(buf, n, &model, &used))
-            model.clear();  // report text that came before the reply: all of it is the stream's
-        if (stream && n > used)
-            stream->insert(stream->end(), buf + used, buf + n);
+        if (n > 0 && !ParseToolReply(buf, n, &model))
+            model.clear();
         return model;
     }
 
@@ -223,6 +224,7 @@ public:
     }
 
     const std::string& Path() const { return m_path; }
+    const std::string& LockPath() const { return m_lock.Path(); }
 
 private:
     int IdentifyOnce(std::wstring* model)
@@ -275,6 +277,55 @@ bool PackageVersion(const std::string& path, uint32_t size, const std::wstring& 
     return true;
 }
 
+// Ctrl-C during a write: the first is only answered, since a tool cut off
+// in the middle of its firmware no longer starts; the second stops kelvo
+// anyway. Only async-signal-safe calls in the handler.
+volatile std::sig_atomic_t g_flashInterrupts = 0;
+char g_flashLockPath[4096];
+const char kFirstInterrupt[] =
+    "\nkelvo: stopping now leaves the tool needing to be flashed again; the write goes on "
+    "(Ctrl-C once more stops it anyway)\n";
+const char kSecondInterrupt[] = "\nkelvo: stopped; the tool needs to be flashed again\n";
+
+void OnFlashInterrupt(int)
+{
+    if (g_flashInterrupts == 0) {
+        g_flashInterrupts = 1;
+        (void)!::write(STDERR_FILENO, kFirstInterrupt, sizeof kFirstInterrupt - 1);
+        return;
+    }
+    (void)!::write(STDERR_FILENO, kSecondInterrupt, sizeof kSecondInterrupt - 1);
+    if (g_flashLockPath[0])
+        ::unlink(g_flashLockPath);
+    ::_exit(kExitInterrupted);
+}
+
+// Holds the Ctrl-C answer above for as long as it lives.
+class FlashInterrupts {
+public:
+    explicit FlashInterrupts(const std::string& lockPath)
+    {
+        g_flashInterrupts = 0;
+        const size_t n = lockPath.size() < sizeof g_flashLockPath - 1 ? lockPath.size() : 0;
+        std::memcpy(g_flashLockPath, lockPath.data(), n);
+        g_flashLockPath[n] = 0;
+        struct sigaction sa {};
+        sa.sa_handler = OnFlashInterrupt;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &m_old);
+    }
+    ~FlashInterrupts()
+    {
+        ::sigaction(SIGINT, &m_old, nullptr);
+        g_flashLockPath[0] = 0;
+    }
+    FlashInterrupts(const FlashInterrupts&) = delete;
+    FlashInterrupts& operator=(const FlashInterrupts&) = delete;
+
+private:
+    struct sigaction m_old {};
+};
+
 int Flash(const Options& o)
 {
     if (o.args.size() != 2) {
@@ -299,6 +350,25 @@ int Flash(const Options& o)
     std::wstring model;
     if (int rc = port.TakeIdentified(o, &model))
         return rc;
+    // The package's model is its file name's; --model names it for a file
+    // whose name follows no scheme, and never overrules the name.
+    std::wstring packageModel = PackageFileModel(Utf8ToWide(path));
+    if (!o.model.empty()) {
+        const std::wstring given = AsciiUpper(Utf8ToWide(o.model));
+        if (!packageModel.empty() && packageModel != given) {
+            Say("the file name " + BaseName(path) + " names the model " + WideToUtf8(packageModel) + ", not " +
+                WideToUtf8(given) + "; nothing written");
+            return kExitOtherModel;
+        }
+        packageModel = given;
+    }
+    if (packageModel.empty() || packageModel != AsciiUpper(model)) {
+        Say(WideToUtf8(EnglishText(kTextOtherModel)));
+        Say(packageModel.empty() ? "the file name " + BaseName(path) + " names no model (give it with --model NAME)"
+                                 : "the package is for " + WideToUtf8(packageModel) + ", the tool is a " +
+                                       WideToUtf8(model));
+        return kExitOtherModel;
+    }
     std::wstring version;
     if (!o.record.empty() && !PackageVersion(path, uint32_t(bytes.size()), model, &version)) {
         Say("the file name " + BaseName(path) + " does not name a " + WideToUtf8(model) +
@@ -310,11 +380,15 @@ int Flash(const Options& o)
     int result;
     {
         ProgressSink sink;
-        result = FlashPackage(sink, bytes, layout, Utf8ToWide(path), 0);
+        FlashInterrupts interrupts(port.LockPath());
+        result = FlashPackage(sink, bytes, layout, packageModel, model, 0);
     }
     g_nDevicePort = -1;
-    if (result != 0)
+    if (result != 0) {
+        if (messages.Was(kTextOtherModel))
+            return kExitOtherModel;
         return messages.Was(kTextPortUnavailable) ? kExitPortBusy : kExitTransferFailed;
+    }
     if (!o.record.empty() && !RecordInstalledVersion(Utf8ToWide(o.record), model, version)) {
         Say(o.record + ": the tool has the new firmware, but its version could not be recorded here");
         return kExitUnreadable;

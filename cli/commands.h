@@ -17,6 +17,8 @@ enum : int {
     kExitTransferFailed = 6,
     kExitNetwork = 7,
     kExitDownloadFailed = 8,
+    kExitOtherModel = 9,     // the package is for another model than the tool, or names none
+    kExitInterrupted = 130,  // a write stopped by a second Ctrl-C: the tool needs flashing again
 };
 
 // Options common to every command.

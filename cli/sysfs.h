@@ -27,6 +27,8 @@ public:
     // `heldBy` receives the owner's pid when kHeld.
     Result Acquire(const std::string& lockDir, const std::string& devicePath, long* heldBy);
     void Release();
+    // The lock file held, empty when none.
+    const std::string& Path() const { return m_path; }
 
 private:
     std::string m_path;

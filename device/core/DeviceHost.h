@@ -47,3 +47,18 @@ bool ParseIdentification(const uint8_t* reply, int n, std::wstring* name);
 // "zendrix-". *used (when given) is how many bytes of the reply the
 // identification took, its zero byte included; what follows is not part of it.
 bool ParseToolReply(const uint8_t* reply, int n, std::wstring* name, int* used = nullptr);
+
+class CIntPort;
+
+// Where an identification reply ("zendrix-", the model, a zero byte) lies in
+// bytes that may hold report text around it: kFound with [*begin, *end) and
+// the model; kPartial when the bytes end inside what may still become one.
+enum class IdentityScan { kNone, kPartial, kFound };
+IdentityScan FindIdentityReply(const uint8_t* data, size_t n, size_t* begin, size_t* end, std::wstring* model);
+
+// Identification on an open channel to a tool that may already be sending
+// its report: nothing is purged, and the reply is taken out of the bytes
+// wherever it lands among them. Every other byte that arrived goes to
+// *report, in order (report bytes with 0xE0..0xEF at any place included).
+// The model, or empty when the tool did not identify itself.
+std::wstring IdentifySendingTool(CIntPort& channel, std::vector<uint8_t>* report, uint32_t timeoutMs = 100);

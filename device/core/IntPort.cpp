@@ -151,6 +151,28 @@ int CIntPort::Read(uint8_t* buffer)
     return n;
 }
 
+int CIntPort::ReadWait(uint8_t* buffer, uint32_t waitMs)
+{
+    if (!m_bOpen || !m_hPort)
+        return -1;
+    unsigned long error = 0;
+    int n = SysReadWait(buffer, kMaxRead, waitMs, &error);
+    if (n < 0) {
+        m_bFailed = true;
+        Diagnostic("ReadFile failed, error = %d", error);
+    }
+    return n;
+}
+
+namespace {
+// A wait for the reply is cut into slices of at most this long, so that a
+// channel that gives up when its tool is gone notices a removal reported
+// meanwhile; waking this seldom costs nothing worth measuring.
+constexpr uint32_t kWaitSliceMs = 100;
+// After a failed read a port is not waited on: it is tried again this often.
+constexpr uint32_t kRetryPauseMs = 10;
+} // namespace
+
 int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, uint8_t* reply)
 {
     int last = 0;
@@ -165,9 +187,12 @@ int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, u
             continue;
         }
         const uint32_t start = kelvo::TickCount();
-        do {
-            // Polls at least once, even with a time-out of 0.
-            last = Read(reply);
+        // Looks at least once, even with a time-out of 0; then sleeps in the
+        // system until the first bytes arrive or the time is out, so waiting
+        // (for an erase of many seconds, say) costs no processor time and a
+        // reply is taken the moment it is there.
+        last = Read(reply);
+        for (;;) {
             if (m_bGiveUpWhenGone && Gone())
                 return -1;
             if (last > 0) {
@@ -176,7 +201,19 @@ int CIntPort::Transact(const uint8_t* command, int length, uint32_t timeoutMs, u
                 kelvo::SleepMs(1);
                 return last;
             }
-        } while (static_cast<uint32_t>(kelvo::TickCount() - start) <= timeoutMs);
+            const uint32_t elapsed = static_cast<uint32_t>(kelvo::TickCount() - start);
+            if (elapsed > timeoutMs)
+                break;
+            uint32_t wait = timeoutMs - elapsed + 1;  // up to just past the time-out
+            if (wait > kWaitSliceMs)
+                wait = kWaitSliceMs;
+            if (last < 0) {
+                kelvo::SleepMs(wait < kRetryPauseMs ? wait : kRetryPauseMs);
+                last = Read(reply);
+            } else {
+                last = ReadWait(reply, wait);
+            }
+        }
     }
     return last;
 }

@@ -16,6 +16,8 @@ public:
     int Close();             // always 1
     int Write(const uint8_t* data, int count);  // bytes written or -1
     int Read(uint8_t* buffer);                  // buffer of 2048; bytes read, 0, or -1; never waits
+    // Read, but sleeping up to waitMs until the first byte is there.
+    int ReadWait(uint8_t* buffer, uint32_t waitMs);
     // Command and reply with purge, time-out and three attempts; the reply
     // buffer holds 2048 bytes. Length of the reply, 0 for none, -1 refused.
     int Transact(const uint8_t* command, int length, uint32_t timeoutMs, uint8_t* reply);
@@ -48,6 +50,10 @@ private:
     int SysWrite(const uint8_t* data, int count, unsigned long* error);
     int SysQueued(unsigned long* error);  // bytes waiting, -1 on failure
     int SysRead(uint8_t* buffer, int count, unsigned long* error);
+    // Waits up to waitMs (at least 1) for input without using the processor
+    // and reads what has arrived, at most count bytes, as soon as the first
+    // byte is there: the count read, 0 when nothing came, -1 on failure.
+    int SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned long* error);
     void SysPurgeInput();
 
     void* m_hOwner = nullptr;

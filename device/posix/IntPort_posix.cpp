@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
+#include <poll.h>
 #include <mutex>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -121,6 +122,35 @@ int CIntPort::SysRead(uint8_t* buffer, int count, unsigned long* error)
         return -1;
     }
     return static_cast<int>(n);
+}
+
+int CIntPort::SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned long* error)
+{
+    pollfd p{};
+    p.fd = Fd(m_hPort);
+    p.events = POLLIN;
+    const int ready = ::poll(&p, 1, waitMs > 0x7FFFFFFFu ? 0x7FFFFFFF : int(waitMs));
+    if (ready < 0) {
+        if (errno == EINTR)
+            return 0;  // a signal: the caller looks at the clock and waits again
+        *error = static_cast<unsigned long>(errno);
+        return -1;
+    }
+    if (ready == 0)
+        return 0;
+    int queued = SysQueued(error);
+    if (queued < 0)
+        return -1;
+    if (queued == 0) {
+        // Woken with nothing to read: the other side is gone (a pty whose
+        // tool end closed reports a hang-up for ever; waiting again would spin).
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            *error = EIO;
+            return -1;
+        }
+        return 0;
+    }
+    return SysRead(buffer, queued < count ? queued : count, error);
 }
 
 void CIntPort::SysPurgeInput() { ::tcflush(Fd(m_hPort), TCIFLUSH); }

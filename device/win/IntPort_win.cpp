@@ -10,6 +10,18 @@ void SendDiagnosticToOwner(void* owner, const wchar_t* text)
 
 namespace {
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// The channel's own time-outs: a read takes what is queued and returns.
+COMMTIMEOUTS ChannelTimeouts()
+{
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.ReadTotalTimeoutConstant = 40;
+    t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
+    t.WriteTotalTimeoutConstant = 0;
+    return t;
+}
 } // namespace
 
 bool CIntPort::SysOpen(int port)
@@ -35,12 +47,7 @@ bool CIntPort::SysOpen(int port)
         m_hPort = 0;
         return false;
     }
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
-    t.ReadTotalTimeoutConstant = 40;
-    t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
-    t.WriteTotalTimeoutConstant = 0;
+    COMMTIMEOUTS t = ChannelTimeouts();
     if (!::SetCommTimeouts(h, &t)) {
         Diagnostic("SetCommTimeouts failed, error = %d", ::GetLastError());
         ::CloseHandle(h);
@@ -85,6 +92,39 @@ int CIntPort::SysRead(uint8_t* buffer, int count, unsigned long* error)
         return -1;
     }
     return static_cast<int>(got);
+}
+
+int CIntPort::SysReadWait(uint8_t* buffer, int count, uint32_t waitMs, unsigned long* error)
+{
+    // A read of one byte with only ReadTotalTimeoutConstant set sleeps until
+    // that byte arrives or the time is out; what came with it is queued by
+    // then and read at once. (Asking for more than one byte would wait for
+    // all of them, and MAXDWORD in the other two fields is not honoured
+    // alike by every driver.) The channel's own time-outs are put back.
+    COMMTIMEOUTS wait = ChannelTimeouts();
+    wait.ReadIntervalTimeout = 0;
+    wait.ReadTotalTimeoutMultiplier = 0;
+    wait.ReadTotalTimeoutConstant = waitMs == 0 ? 1 : (waitMs >= MAXDWORD ? MAXDWORD - 1 : waitMs);
+    if (!::SetCommTimeouts(H(m_hPort), &wait)) {
+        *error = ::GetLastError();
+        return -1;
+    }
+    DWORD got = 0;
+    const BOOL ok = ::ReadFile(H(m_hPort), buffer, 1, &got, nullptr);
+    const DWORD readError = ok ? 0 : ::GetLastError();
+    COMMTIMEOUTS own = ChannelTimeouts();
+    ::SetCommTimeouts(H(m_hPort), &own);
+    if (!ok) {
+        *error = readError;
+        return -1;
+    }
+    if (got == 0 || count <= 1)
+        return static_cast<int>(got);
+    const int queued = SysQueued(error);
+    if (queued <= 0)
+        return queued < 0 ? -1 : 1;
+    const int more = SysRead(buffer + 1, queued < count - 1 ? queued : count - 1, error);
+    return more < 0 ? -1 : 1 + more;
 }
 
 void CIntPort::SysPurgeInput() { ::PurgeComm(H(m_hPort), PURGE_RXCLEAR); }

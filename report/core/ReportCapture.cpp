@@ -40,24 +40,14 @@ void ReportCapture::Identify(int port, uint32_t id, IDeviceHost* host)
     CIntPort channel;
     if (!channel.Open(port))
         return;
-    uint8_t buf[CIntPort::kMaxRead];
-    // A tool that is already sending: what waits is report text, not for the
-    // purge of the transaction.
-    for (int n; (n = channel.Read(buf)) > 0;)
-        Hand(id, buf, static_cast<size_t>(n));
-    const uint8_t identify[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
-    const int n = channel.Transact(identify, 3, 100, buf);
-    if (n > 0) {
-        std::wstring name;
-        int used = 0;
-        if (ParseToolReply(buf, n, &name, &used)) {
-            if (host)
-                host->SetDeviceName(name);
-        }
-        // Whatever is not the identification belongs to the report.
-        if (used < n)
-            Hand(id, buf + used, static_cast<size_t>(n - used));
-    }
+    // A tool that is already sending: what waits and what arrives around the
+    // reply is report text, and only the reply itself is taken out of it.
+    std::vector<uint8_t> report;
+    const std::wstring name = IdentifySendingTool(channel, &report);
+    if (!name.empty() && host)
+        host->SetDeviceName(name);
+    if (!report.empty())
+        Hand(id, report.data(), report.size());
     channel.Close();
 }
 

@@ -218,10 +218,43 @@ TEST_F(CliTest, ABadPackageIsRefusedBeforeAnythingIsSent)
     EXPECT_NE(r.err.find("The firmware file cannot be read."), std::string::npos) << r.err;
     EXPECT_TRUE(m_sim->Frames().empty());
 
-    // A version that the name does not give cannot be recorded: nothing is written.
+    // A name that gives no model (and so no version to record) is refused: nothing is written.
     r = Kelvo({"flash", WritePackage("firmware.bin", Noise(100, 2)), "--port", pty, "--record", m_dir.file("c.cfg")});
-    EXPECT_EQ(r.exit, 2);
+    EXPECT_EQ(r.exit, 9);
     EXPECT_TRUE(m_sim->Images().empty());
+}
+
+TEST_F(CliTest, APackageForAnotherModelIsRefusedBeforeAnyStart)
+{
+    const std::string pty = StartTool();  // a QB345
+    const std::vector<uint8_t> image = Noise(3 * 2048, 4);
+    auto noStart = [&](const char* what) {
+        for (const std::string& frame : m_sim->Frames())
+            EXPECT_NE(frame.rfind("46 58 C0", 0), 0u) << what << ": " << frame;
+        EXPECT_TRUE(m_sim->Images().empty()) << what;
+    };
+    Result r = Kelvo({"flash", WritePackage("QB460_V2.34_EN_20191023.bin", image), "--port", pty});
+    EXPECT_EQ(r.exit, 9) << r.err;
+    EXPECT_NE(r.err.find("This firmware package is for another scan tool model."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("QB460"), std::string::npos) << r.err;
+    noStart("QB460 package");
+
+    // The same image under a name without a model, and with a model it does not give.
+    const std::string plain = WritePackage("firmware.bin", image);
+    r = Kelvo({"flash", plain, "--port", pty});
+    EXPECT_EQ(r.exit, 9) << r.err;
+    EXPECT_NE(r.err.find("--model"), std::string::npos) << r.err;
+    r = Kelvo({"flash", plain, "--port", pty, "--model", "QB460"});
+    EXPECT_EQ(r.exit, 9) << r.err;
+    r = Kelvo({"flash", m_dir.file("QB460_V2.34_EN_20191023.bin"), "--port", pty, "--model", "QB345"});
+    EXPECT_EQ(r.exit, 9) << "--model never overrules the file name: " << r.err;
+    noStart("refusals");
+
+    // --model naming the identified tool writes a file whose name gives none.
+    r = Kelvo({"flash", plain, "--port", pty, "--model", "qb345"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_EQ(m_sim->Images().size(), 1u);
+    EXPECT_EQ(m_sim->Images()[0], image);
 }
 
 TEST_F(CliTest, ToolFaultsEndInTheTransferFailure)
@@ -245,6 +278,49 @@ TEST_F(CliTest, ToolFaultsEndInTheTransferFailure)
         EXPECT_NE(r.err.find("The update failed."), std::string::npos) << c.what << ": " << r.err;
         EXPECT_TRUE(m_sim->Images().empty()) << c.what;
     }
+}
+
+TEST_F(CliTest, CtrlCDuringAWriteIsAnsweredOnceAndStopsTheSecondTime)
+{
+    qbsim::Options o;
+    o.delayMs[0xC2] = 1500;  // a slow erase: the moment of the Ctrl-C
+    const std::string pty = StartTool(o);
+    const std::vector<uint8_t> image = Noise(4 * 2048, 5);
+    const std::string package = WritePackage("QB345_V2.34_EN_20191023.bin", image);
+    auto erasing = [&] {
+        for (int i = 0; i < 1000; ++i) {
+            for (const std::string& frame : m_sim->Frames())
+                if (frame.rfind("46 58 C2", 0) == 0)
+                    return true;
+            ::usleep(10000);
+        }
+        return false;
+    };
+
+    // One Ctrl-C: answered, and the write goes on to its end.
+    pid_t pid = Spawn({"flash", package, "--port", pty});
+    ASSERT_TRUE(erasing());
+    ::kill(pid, SIGINT);
+    Result r = Wait(pid);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.err.find("stopping now leaves the tool needing to be flashed again"), std::string::npos) << r.err;
+    ASSERT_EQ(m_sim->Images().size(), 1u);
+    EXPECT_EQ(m_sim->Images()[0], image);
+
+    // Two: stopped with its own exit code, the lock given up.
+    StartTool(o);
+    const std::string pty2 = m_sim->SlavePath();
+    pid = Spawn({"flash", package, "--port", pty2});
+    ASSERT_TRUE(erasing());
+    ::kill(pid, SIGINT);
+    ::usleep(200000);
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "still writing after the first Ctrl-C";
+    ::kill(pid, SIGINT);
+    r = Wait(pid);
+    EXPECT_EQ(r.exit, 130) << r.err;
+    EXPECT_NE(r.err.find("the tool needs to be flashed again"), std::string::npos) << r.err;
+    EXPECT_TRUE(m_sim->Images().empty());
+    EXPECT_FALSE(FileExists(m_dir.file(kelvo::cli::LockFileName(pty2))));
 }
 
 // The local update server with the demo content (QB345 2.34 in three sets).

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -117,6 +118,35 @@ TEST(SerialChannel, SilentToolTakesThreeTimeOutsAndGivesZero)
     start = kelvo::TickCount();
     EXPECT_EQ(p.Transact(kIdentify, 3, 0, reply), 0);
     EXPECT_LT(Elapsed(start), 300u);
+}
+
+namespace {
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+} // namespace
+
+TEST(SerialChannel, WaitingForAReplySleepsAndTakesItTheMomentItComes)
+{
+    // A slow erase: the tool answers after 1.5 s. Waiting for it is spent
+    // asleep in the system, not asking the port over and over.
+    qbsim::Options o;
+    o.delayMs[0xC9] = 1500;
+    Sim s(o);
+    CIntPort p;
+    ASSERT_EQ(p.Open(kPort), 1);
+    uint8_t reply[2048];
+    const double cpu0 = ThreadCpuSeconds();
+    const uint32_t start = kelvo::TickCount();
+    EXPECT_EQ(p.Transact(kIdentify, 3, 5000, reply), 14);
+    const uint32_t wall = Elapsed(start);
+    const double cpu = ThreadCpuSeconds() - cpu0;
+    EXPECT_GE(wall, 1400u);
+    EXPECT_LT(wall, 2500u) << "the reply is taken when it arrives, not at the end of the time-out";
+    EXPECT_LT(cpu, 0.3 * wall / 1000.0) << "the wait spun: " << cpu << " s of processor time in " << wall << " ms";
 }
 
 TEST(SerialChannel, TwoByteReplyIsReturnedAsIsNotTakenForARefusal)

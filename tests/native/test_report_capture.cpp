@@ -157,6 +157,55 @@ TEST(ReportCapture, ConnectWhileTheToolSendsTakesNoReportTextForTheName)
     EXPECT_GT(lines, 1000) << "most of the report arrived";
 }
 
+TEST(ReportCapture, ToolAlreadySendingRefusalLikeBytesKeepsEveryByteAndNoReplyInTheText)
+{
+    // Every chunk of the report has a byte of 0xE0..0xEF at its place 2,
+    // where a reply's status (and a refusal) would stand.
+    std::string report;
+    for (int k = 0; k < 600; ++k) {
+        char chunk[9];
+        std::snprintf(chunk, sizeof chunk, "#%c%c%05d", k % 2 ? 'a' : 'b', 0xE0 + k % 16, k);
+        report.append(chunk, 8);
+    }
+    qbsim::Options o;
+    o.reportAtOnce = true;
+    o.reportDelayMs = 0;
+    o.reportChunk = 8;
+    o.reportPaceMs = 1;
+    Rig rig(o, report);
+    kelvo::SleepMs(60);  // the tool is into its report when the page opens
+    ASSERT_GT(rig.sim->ReportSent(), 0u);
+    ASSERT_LT(rig.sim->ReportSent(), report.size());
+    ASSERT_TRUE(rig.Connect());
+    EXPECT_EQ(rig.host.name, L"QB345");
+    const std::wstring text = rig.Receive(Wide(report).size());
+    EXPECT_EQ(text.find(L"zendrix"), std::wstring::npos) << "the identification reply is not report text";
+    EXPECT_EQ(text, Wide(report)) << "every report byte, once, in order";
+}
+
+TEST(ReportCapture, IdentityReplyIsFoundAmongReportBytes)
+{
+    const std::string reply("zendrix-qb345\0", 14);
+    size_t b = 0, e = 0;
+    std::wstring model;
+    // Alone, between report bytes, at the end without its zero, cut in its prefix.
+    const std::string mixed = "\xE1\xE2\xE3" + reply + "tail";
+    ASSERT_EQ(FindIdentityReply(reinterpret_cast<const uint8_t*>(mixed.data()), mixed.size(), &b, &e, &model),
+              IdentityScan::kFound);
+    EXPECT_EQ(b, 3u);
+    EXPECT_EQ(e, 3u + reply.size());
+    EXPECT_EQ(model, L"QB345");
+    const std::string open = "ab" + reply.substr(0, 12);
+    EXPECT_EQ(FindIdentityReply(reinterpret_cast<const uint8_t*>(open.data()), open.size(), &b, &e, &model),
+              IdentityScan::kPartial);
+    const std::string cut = "ab" + reply.substr(0, 4);
+    EXPECT_EQ(FindIdentityReply(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), &b, &e, &model),
+              IdentityScan::kPartial);
+    const std::string none = "zendri and more text\xE5";
+    EXPECT_EQ(FindIdentityReply(reinterpret_cast<const uint8_t*>(none.data()), none.size(), &b, &e, &model),
+              IdentityScan::kNone);
+}
+
 TEST(ReportCapture, LeavingAndComingBackQuicklyNeverRunsTwoReaders)
 {
     qbsim::Options o;

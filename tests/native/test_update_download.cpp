@@ -4,6 +4,8 @@
 #include "native/support/temp_dir.h"
 #include "update/core/Catalogue.h"
 #include "update/core/Download.h"
+#include "update/core/Package.h"
+#include "update/core/Workers.h"
 
 #include "support/fake_catalogue_page.h"
 
@@ -303,13 +305,15 @@ TEST_F(UpdateCatalogue, CatalogueTheServerDoesNotHaveIsNothingNewerButAServerErr
     EXPECT_FALSE(FileExists(request.catalogueFile));
 }
 
-TEST_F(UpdateCatalogue, EmptyModelFetchesButListsNothing)
+TEST_F(UpdateCatalogue, ToolThatDidNotIdentifyItselfIsToldNotConnected)
 {
+    // Not "nothing newer": the tool gave no model to ask the server about.
     request.model = L"";
     server.files[L"http://127.0.0.1/Update//Zendrix.bin"].body = kCatalogue;
     EXPECT_EQ(FetchCatalogue(page, server, request), CatalogueOutcome::kNoModel);
     EXPECT_TRUE(page.rows.empty());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#58"});
+    EXPECT_FALSE(FileExists(request.catalogueFile));
 }
 
 TEST_F(UpdateCatalogue, ModelsSharingAPrefixKeepTheirOwnRecordedVersions)
@@ -331,4 +335,65 @@ TEST_F(UpdateCatalogue, ModelsSharingAPrefixKeepTheirOwnRecordedVersions)
     EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB23"), L"V1.50");
     EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230E"), L"V3.00");
     EXPECT_EQ(InstalledVersion(request.settingsFile, L"QB230"), L"V2.34");
+}
+
+namespace {
+// A worker's reports, and a tool port that never opens: the worker's write
+// ends at once, which is all these cases need of it.
+struct Host : IWorkerHost {
+    std::vector<std::string> events;
+    std::vector<std::wstring> statuses;
+    void Progress(int, int) override {}
+    void Status(int, const std::wstring& text) override { statuses.push_back(text); }
+    void Flashing(int) override { events.push_back("flashing"); }
+    void Failed() override { events.push_back("failed"); }
+    void Done() override { events.push_back("done"); }
+    void End(int) override { events.push_back("end"); }
+};
+struct ClosedPort : IToolChannel {
+    int Open(int) override { return 0; }
+    int Transact(const uint8_t*, int, uint32_t, uint8_t*) override { return 0; }
+    void Close() override {}
+};
+} // namespace
+
+TEST_F(UpdateDownload, ServerRowFetchesADamagedLocalCopyAgainAndWritesASoundOne)
+{
+    const auto good = BuildPackage(kPackageMain, std::vector<uint8_t>(3000, 0x11));
+    server.files[url].body.assign(good.begin(), good.end());
+    auto damaged = good;
+    damaged[100] ^= 0x01;
+    test::WriteFileBytes(WideToUtf8(path), std::string(damaged.begin(), damaged.end()));
+    const WorkerJob job{0, url, path, L"QB345"};
+    auto channels = [] { return std::make_unique<ClosedPort>(); };
+
+    Host host;
+    RunDownloadWorker(host, server, job, channels);
+    EXPECT_EQ(server.opened, std::vector<std::wstring>{url}) << "the damaged copy is fetched again";
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(good.begin(), good.end()));
+    // Written (and failing at the closed port), not refused as a bad package.
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#66"});
+    EXPECT_EQ(host.events, (std::vector<std::string>{"flashing", "failed", "end"}));
+
+    // The sound copy now in place is written without asking the server.
+    server.opened.clear();
+    server.offline = true;
+    messages.clear();
+    Host again;
+    RunDownloadWorker(again, server, job, channels);
+    EXPECT_TRUE(server.opened.empty());
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#66"});
+    EXPECT_EQ(again.events, (std::vector<std::string>{"flashing", "failed", "end"}));
+}
+
+TEST_F(UpdateDownload, DownloadThatCannotStartSaysSoInItsRow)
+{
+    const WorkerJob job{4, url, path, L"QB345"};
+    server.offline = true;
+    Host offline;
+    RunDownloadWorker(offline, server, job, [] { return std::make_unique<ClosedPort>(); });
+    EXPECT_EQ(offline.statuses, std::vector<std::wstring>{L"#26"});
+    EXPECT_EQ(offline.events, std::vector<std::string>{"failed"});
+    EXPECT_TRUE(server.opened.empty());
+    EXPECT_FALSE(FileExists(path));
 }

@@ -165,10 +165,20 @@ TEST(UpdatePackage, LengthsReachingPastTheEndAreRefused)
     EXPECT_EQ(l.firstLength, 90u);
 }
 
-TEST(UpdatePackage, EmptyImageIsAValidPackage)
+TEST(UpdatePackage, AnEmptyImageIsNotAPackage)
 {
-    auto p = Plain(kPackageMain, {});
+    // Sealed with a right checksum: only the empty image is wrong with them.
+    for (uint32_t type : {kPackageMain, kPackageSecond}) {
+        auto p = Plain(type, {});
+        EXPECT_FALSE(CheckPackage(p.data(), p.size(), nullptr)) << type;
+    }
+    auto emptyMain = Plain(kPackageBoth, {}, Pattern(10, 1));
+    EXPECT_FALSE(CheckPackage(emptyMain.data(), emptyMain.size(), nullptr));
+    auto emptySecond = Plain(kPackageBoth, Pattern(10, 1), {});
+    EXPECT_FALSE(CheckPackage(emptySecond.data(), emptySecond.size(), nullptr));
+    // One byte is enough.
+    auto one = Plain(kPackageMain, {0x42});
     PackageLayout l;
-    ASSERT_TRUE(CheckPackage(p.data(), p.size(), &l));
-    EXPECT_EQ(l.firstLength, 0u);
+    ASSERT_TRUE(CheckPackage(one.data(), one.size(), &l));
+    EXPECT_EQ(l.firstLength, 1u);
 }

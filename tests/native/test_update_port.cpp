@@ -108,7 +108,7 @@ TEST_F(TransferPort, TwoImagePackageKeepsItsPortAcrossThePause)
             openBetweenImages = OpenFromAnotherThread();
         return NewIntPortChannel();
     };
-    EXPECT_EQ(FlashPackageFile(row, Package(BuildPackage(kPackageBoth, Image(3000), Image(100))), 0, channels), 0);
+    EXPECT_EQ(FlashPackageFile(row, Package(BuildPackage(kPackageBoth, Image(3000), Image(100))), L"QB345", 0, channels), 0);
     EXPECT_EQ(openBetweenImages, 0) << "the port stayed the transfer's between its images";
     EXPECT_EQ(s.sim.Images().size(), 2u);
     EXPECT_TRUE(messages.empty());
@@ -123,7 +123,7 @@ TEST_F(TransferPort, ToolReportedAbsentDuringTheEraseFreesThePortBeforeTheMessag
     ASSERT_FALSE(s.path.empty());
     const std::wstring path = Package(BuildPackage(kPackageMain, Image(5000)));
     int result = 0;
-    std::thread worker([&] { result = FlashPackageFile(row, path, 0); });
+    std::thread worker([&] { result = FlashPackageFile(row, path, L"QB345", 0); });
     const uint32_t start = TickCount();
     while (!row.erasing && TickCount() - start < 20000)
         SleepMs(10);

@@ -40,6 +40,7 @@ TEST(UpdateRows, VersionNumbers)
     EXPECT_DOUBLE_EQ(VersionNumber(L"beta"), 0.0);
     EXPECT_DOUBLE_EQ(VersionNumber(L"V"), 0.0);
     EXPECT_DOUBLE_EQ(VersionNumber(L"3.1x"), 3.1);
+    EXPECT_DOUBLE_EQ(VersionNumber(L"v2.34"), 2.34);  // as a file name may spell it
 }
 
 namespace {
@@ -112,11 +113,17 @@ TEST(UpdateRows, CatalogueValuesThatCouldLeaveTheFolderGiveNoRow)
     EXPECT_EQ(rows[0].languages, L"EN/FR");
     EXPECT_EQ(rows[1].languages, L"EN/RU");
 
-    // The release date may hold "/", nothing worse.
+    // The release date may hold "/" and spaces (a date written "2020 11 01"),
+    // nothing worse; its file name is the digits alone.
     CatalogueEntry release = Entry(L"EN");
     release.release = L"2019/10/23";
     EXPECT_EQ(NewerPackageRows(release, L"QB345", L"", L"EN", kBase, 0, {}).size(), 1u);
-    for (const wchar_t* r : {L"2019\\10\\23", L"../../x", L"2019 10 23", L"2019:10", L""}) {
+    release.release = L"2020 11 01";
+    rows = NewerPackageRows(release, L"QB345", L"", L"EN", kBase, 0, {});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].release, L"2020 11 01");
+    EXPECT_EQ(PackageFileName(rows[0]), L"QB345_V2.34_EN_20201101.bin");
+    for (const wchar_t* r : {L"2019\\10\\23", L"../../x", L"2019:10", L"", L"   ", L"2019\t10", L"2019?10"}) {
         release.release = r;
         EXPECT_TRUE(NewerPackageRows(release, L"QB345", L"", L"EN", kBase, 0, {}).empty()) << WideToUtf8(r);
     }
@@ -138,6 +145,8 @@ TEST(UpdateRows, LocalFileNamesOfTheToolInTheLanguage)
     EXPECT_EQ(row.number, L"002");
     ASSERT_TRUE(LocalPackageRow(L"qb345_v2.34_en-ru_20191023.bin", 1, L"qb345", L"en", 2, &row));
     EXPECT_EQ(row.model, L"QB345");
+    EXPECT_EQ(row.version, L"v2.34") << "shown and recorded as the name spells it";
+    EXPECT_DOUBLE_EQ(VersionNumber(row.version), 2.34) << "and read back as its number, not 0";
     EXPECT_EQ(row.languages, L"EN/RU");
     EXPECT_FALSE(LocalPackageRow(L"QB460_V1.00_EN_20200101.bin", 1, L"QB345", L"EN", 0, &row));
 

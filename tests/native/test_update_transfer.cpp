@@ -1,6 +1,7 @@
 // Transfer sequencing: the frames a package becomes, against a tool that
 // checks every frame it receives and keeps what was written.
 #include "app/core/platform.h"
+#include "device/core/IntPort.h"
 #include "native/support/temp_dir.h"
 #include "update/core/Package.h"
 #include "update/core/Transfer.h"
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <map>
 
 
@@ -25,6 +29,17 @@ struct FakeTool {
     std::string ident = "zendrix-QB345";
     bool portHeld = false;
     int silentAtBlock = -1;  // no reply to the header of this block
+    // A fault for the n-th frame (from 1) of a command byte (kData: block
+    // data): answered with this status instead, without effect.
+    struct Fault {
+        int key;
+        int occurrence;
+        uint8_t status;
+    };
+    static constexpr int kData = 0x100;
+    std::vector<Fault> faults;
+    std::map<int, int> seen;
+    std::function<void()> onEnd;  // after an End is acknowledged
     std::vector<std::vector<uint8_t>> frames;
     std::map<uint32_t, std::vector<uint8_t>> written;
     std::vector<uint8_t> eraseSizes;
@@ -45,6 +60,13 @@ struct FakeTool {
             reply[2] = status;
             return 3;
         };
+        const int key = headerSeen ? kData : (n >= 3 ? f[2] : -1);
+        const int occurrence = ++seen[key];
+        for (const Fault& fault : faults)
+            if (fault.key == key && fault.occurrence == occurrence) {
+                headerSeen = false;
+                return ok(fault.status);
+            }
         if (headerSeen) {  // a data frame
             headerSeen = false;
             if (uint32_t(n) != expectLength)
@@ -100,6 +122,8 @@ struct FakeTool {
                 return Fail("end"), 0;
             inImage = false;
             ++ended;
+            if (onEnd)
+                onEnd();
             return ok(0x85);
         }
         return Fail("command"), 0;
@@ -124,6 +148,8 @@ public:
         std::memset(reply, 0, kReplySize);
         for (int attempt = 0; attempt < 3; ++attempt) {
             int n = m_tool.Answer(command, length, reply);
+            if (n > 2 && (reply[2] & 0xF0) == 0xE0)
+                return -1;  // a refusal, as CIntPort reports it
             if (n > 0)
                 return n;
         }
@@ -174,9 +200,9 @@ protected:
         test::WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
         return Utf8ToWide(path);
     }
-    int Flash(const std::wstring& path)
+    int Flash(const std::wstring& path, const std::wstring& confirmed = L"QB345")
     {
-        return FlashPackageFile(rec, path, 0, [this] { return std::make_unique<FakeChannel>(tool); });
+        return FlashPackageFile(rec, path, confirmed, 0, [this] { return std::make_unique<FakeChannel>(tool); });
     }
     static std::vector<uint8_t> Image(size_t n)
     {
@@ -229,7 +255,7 @@ TEST_F(UpdateTransfer, TwoFullBlocksWithZeroAndFiftyPercent)
 TEST_F(UpdateTransfer, ShortLastBlockAndEmptyImage)
 {
     auto image = Image(2049);
-    ASSERT_EQ(Flash(Write("a.bin", BuildPackage(kPackageMain, image))), 0);
+    ASSERT_EQ(Flash(Write("QB345_a.bin", BuildPackage(kPackageMain, image))), 0);
     EXPECT_EQ(tool.error, "");
     EXPECT_EQ(tool.written[kMainImageAddress], image);
     // Start, Erase, header, data, header (announcing 7), data, End after Identify.
@@ -238,32 +264,33 @@ TEST_F(UpdateTransfer, ShortLastBlockAndEmptyImage)
     EXPECT_EQ(tool.frames[5][8], 0);
     EXPECT_EQ(tool.frames[6].size(), 7u);
 
+    // An empty image would erase the tool and write nothing: not a package.
     FakeTool empty;
     tool = empty;
-    ASSERT_EQ(Flash(Write("b.bin", BuildPackage(kPackageMain, {}))), 0);
-    ASSERT_EQ(tool.frames.size(), 4u);  // Identify, Start, Erase, End
-    EXPECT_EQ(tool.frames[1][2], 0xC0);
-    EXPECT_EQ(tool.frames[2][2], 0xC2);
-    EXPECT_EQ(tool.frames[3][2], 0xC3);
+    EXPECT_EQ(Flash(Write("QB345_b.bin", BuildPackage(kPackageMain, {}))), -1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#83"});
+    EXPECT_EQ(tool.opens, 0);
+    EXPECT_TRUE(tool.frames.empty());
 }
 
 TEST_F(UpdateTransfer, TypeThreeHalvesTheRangeAndPausesBetweenImages)
 {
     auto main = Image(4096), second = Image(2048);
-    ASSERT_EQ(Flash(Write("QB230E_V1.00_EN_20200101.bin", BuildPackage(kPackageBoth, main, second))), 0);
+    tool.ident = "zendrix-QB230E";
+    ASSERT_EQ(Flash(Write("QB230E_V1.00_EN_20200101.bin", BuildPackage(kPackageBoth, main, second)), L"QB230E"), 0);
     EXPECT_EQ(tool.error, "");
     EXPECT_EQ(tool.written[kMainImageAddress], main);
     EXPECT_EQ(tool.written[kSecondImageAddress], second);
     EXPECT_EQ(rec.percents, (std::vector<int>{0, 0, 25, 50, 50, 100}));
     // The second image's first report comes at least a second after the first image ended.
     EXPECT_GE(rec.times[3] - rec.times[2], 1000u);
-    // "QB230E" in the path: 0x32 for the main image, 0x00 for the second.
+    // A QB230E package: 0x32 for the main image, 0x00 for the second.
     EXPECT_EQ(tool.eraseSizes, (std::vector<uint8_t>{0x32, 0x00}));
     EXPECT_EQ(tool.frames[1][3], 0x01);  // main selector 01 02 03 04 05
 
     FakeTool fresh;
     tool = fresh;
-    ASSERT_EQ(Flash(Write("second.bin", BuildPackage(kPackageSecond, second))), 0);
+    ASSERT_EQ(Flash(Write("QB345_second.bin", BuildPackage(kPackageSecond, second))), 0);
     EXPECT_EQ(tool.written[kSecondImageAddress], second);
     EXPECT_EQ(tool.eraseSizes, (std::vector<uint8_t>{0x00}));
     EXPECT_EQ(tool.frames[1][3], 0x05);  // second selector 05 04 03 02 01
@@ -274,14 +301,14 @@ TEST_F(UpdateTransfer, FailuresShowTheirTextAndStop)
     auto pkg = BuildPackage(kPackageMain, Image(8192));
 
     tool.ident = "acme-QB345";
-    EXPECT_EQ(Flash(Write("p.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("QB345_p.bin", pkg)), -1);
     EXPECT_EQ(tool.frames.size(), 1u);  // identified, never written to
     EXPECT_EQ(messages.back(), L"#67");
 
     FakeTool silent;
     silent.silentAtBlock = 2;
     tool = silent;
-    EXPECT_EQ(Flash(Write("p.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("QB345_p.bin", pkg)), -1);
     EXPECT_EQ(messages.back(), L"#67");
     EXPECT_EQ(tool.written[kMainImageAddress].size(), 4096u);
     EXPECT_EQ(tool.ended, 0);
@@ -289,7 +316,7 @@ TEST_F(UpdateTransfer, FailuresShowTheirTextAndStop)
     FakeTool held;
     held.portHeld = true;
     tool = held;
-    EXPECT_EQ(Flash(Write("p.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("QB345_p.bin", pkg)), -1);
     EXPECT_EQ(messages.back(), L"#66");
 
     FakeTool fresh;
@@ -298,7 +325,7 @@ TEST_F(UpdateTransfer, FailuresShowTheirTextAndStop)
     EXPECT_EQ(messages.back(), L"#63");
     auto flipped = pkg;
     flipped[100] ^= 0x01;
-    EXPECT_EQ(Flash(Write("f.bin", flipped)), -1);
+    EXPECT_EQ(Flash(Write("QB345_f.bin", flipped)), -1);
     EXPECT_EQ(messages.back(), L"#83");
     EXPECT_EQ(tool.opens, 0);  // a bad package never reaches the port
     EXPECT_EQ(messages.size(), 5u);
@@ -306,11 +333,110 @@ TEST_F(UpdateTransfer, FailuresShowTheirTextAndStop)
 
 TEST_F(UpdateTransfer, FlashWorkerReportsDoneOrFailedThenEnd)
 {
-    WorkerJob job{3, L"", Write("ok.bin", BuildPackage(kPackageMain, Image(10)))};
+    WorkerJob job{3, L"", Write("QB345_ok.bin", BuildPackage(kPackageMain, Image(10))), L"QB345"};
     RunFlashWorker(rec, job, [this] { return std::make_unique<FakeChannel>(tool); });
     EXPECT_EQ(rec.events, (std::vector<std::string>{"flashing", "done", "end"}));
     rec.events.clear();
     job.path = Utf8ToWide(dir.file("gone.bin"));
     RunFlashWorker(rec, job, [this] { return std::make_unique<FakeChannel>(tool); });
     EXPECT_EQ(rec.events, (std::vector<std::string>{"flashing", "failed", "end"}));
+}
+
+TEST_F(UpdateTransfer, APackageForAnotherModelOrNoneNeverReachesThePort)
+{
+    auto pkg = BuildPackage(kPackageMain, Image(4096));
+    // Another model's name, a name without a model, a confirmed model that
+    // is empty: refused before the port is opened, with their own text.
+    EXPECT_EQ(Flash(Write("QB460_V2.34_EN_20191023.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("firmware.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("_V2.34_EN_20191023.bin", pkg)), -1);
+    EXPECT_EQ(Flash(Write("QB345_V2.34_EN_20191023.bin", pkg), L""), -1);
+    EXPECT_EQ(messages, (std::vector<std::wstring>{L"#84", L"#84", L"#84", L"#84"}));
+    EXPECT_EQ(tool.opens, 0);
+    EXPECT_TRUE(tool.frames.empty());
+
+    // The model is the name's, compared in upper case; the folder plays no part.
+    messages.clear();
+    std::filesystem::create_directories(dir.file("QB230E-backup"));
+    ASSERT_EQ(Flash(Write("QB230E-backup/qb345_V2.34_EN_20191023.bin", pkg)), 0);
+    EXPECT_EQ(tool.eraseSizes, (std::vector<uint8_t>{0xF2})) << "no QB230E erase code from a folder name";
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(UpdateTransfer, ToolThatNoLongerNamesTheConfirmedModelGetsNoStart)
+{
+    // Another tool was plugged in on the port since the user confirmed.
+    tool.ident = std::string("zendrix-QB460\0", 14);
+    EXPECT_EQ(Flash(Write("QB345_V2.34_EN_20191023.bin", BuildPackage(kPackageMain, Image(4096)))), -1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#67"});
+    ASSERT_EQ(tool.frames.size(), 1u);  // the identification alone
+    EXPECT_EQ(tool.started, 0);
+
+    // The same model in lower case and with its zero byte is the same tool.
+    FakeTool same;
+    same.ident = std::string("zendrix-qb345\0", 14);
+    tool = same;
+    EXPECT_EQ(Flash(Write("QB345_V2.34_EN_20191023.bin", BuildPackage(kPackageMain, Image(10)))), 0);
+    EXPECT_EQ(tool.ended, 1);
+}
+
+TEST_F(UpdateTransfer, RefusedOrWrongAcknowledgementsEndTheTransfer)
+{
+    const auto image = Image(4096);
+    struct Case {
+        const char* what;
+        FakeTool::Fault fault;
+        size_t frames;  // frames the tool saw: nothing is sent after the failing one
+    };
+    const Case cases[] = {
+        {"End refused", {0xC3, 1, 0xE1}, 8},
+        {"End acknowledged with another status", {0xC3, 1, 0x84}, 8},
+        {"second block's data refused", {FakeTool::kData, 2, 0xE3}, 7},
+        {"first block's data with a wrong status", {FakeTool::kData, 1, 0x82}, 5},
+    };
+    for (const Case& c : cases) {
+        FakeTool faulty;
+        faulty.faults.push_back(c.fault);
+        tool = faulty;
+        messages.clear();
+        EXPECT_EQ(Flash(Write("QB345_V2.34_EN_20191023.bin", BuildPackage(kPackageMain, image))), -1) << c.what;
+        EXPECT_EQ(messages, std::vector<std::wstring>{L"#67"}) << c.what;
+        EXPECT_EQ(tool.frames.size(), c.frames) << c.what;
+        EXPECT_EQ(tool.ended, 0) << c.what;
+    }
+}
+
+TEST_F(UpdateTransfer, TypeThreeFailingInItsSecondImageIsNoSuccess)
+{
+    auto main = Image(4096), second = Image(2048);
+    // The second Start (the second image's) is refused.
+    tool.faults.push_back({0xC0, 2, 0xE1});
+    EXPECT_EQ(Flash(Write("QB345_V1.00_EN_20200101.bin", BuildPackage(kPackageBoth, main, second))), -1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#67"});
+    EXPECT_EQ(tool.written[kMainImageAddress], main);
+    EXPECT_EQ(tool.ended, 1);
+    EXPECT_EQ(std::count(rec.percents.begin(), rec.percents.end(), 100), 0);
+    EXPECT_EQ(std::count(rec.statuses.begin(), rec.statuses.end(), L"#64"), 0);
+
+    // Failing in the middle of the second image's blocks as well.
+    FakeTool late;
+    late.faults.push_back({0xC1, 3, 0xE2});  // the second image's first header
+    tool = late;
+    messages.clear();
+    EXPECT_EQ(Flash(Write("QB345_V1.00_EN_20200101.bin", BuildPackage(kPackageBoth, main, second))), -1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#67"});
+    EXPECT_EQ(tool.ended, 1);
+    EXPECT_TRUE(tool.written[kSecondImageAddress].empty());
+}
+
+TEST_F(UpdateTransfer, ToolRemovedDuringThePauseGetsNoSecondImage)
+{
+    auto main = Image(2048), second = Image(2048);
+    // The main window's scan finds the tool gone while the first image ends.
+    tool.onEnd = [] { NoteToolRemoved(); };
+    EXPECT_EQ(Flash(Write("QB345_V1.00_EN_20200101.bin", BuildPackage(kPackageBoth, main, second))), -1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#67"});
+    EXPECT_EQ(tool.started, 1);
+    EXPECT_EQ(tool.opens, 1) << "the port is not opened again for the second image";
+    EXPECT_TRUE(tool.written[kSecondImageAddress].empty());
 }

@@ -88,6 +88,38 @@ TEST(WinSerialChannel, TransactTimingAndReturnValues)
     }
 }
 
+namespace {
+double ThreadCpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& f) {
+        return double((uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+} // namespace
+
+TEST(WinSerialChannel, WaitingForAReplySleepsAndTakesItWhole)
+{
+    // The tool answers after 1.5 s, as a slow erase does: the wait is spent
+    // asleep, and the reply arrives whole the moment it comes.
+    CSimulatedTool slow;
+    ASSERT_TRUE(slow.Plug("QB345", kCom, -1, {"--delay", "C9:1500"}, false, false));
+    CIntPort p;
+    ASSERT_EQ(p.Open(kCom), 1);
+    uint8_t reply[2048];
+    const double cpu0 = ThreadCpuSeconds();
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(p.Transact(kIdentify, 3, 5000, reply), 14);
+    const DWORD wall = Since(start);
+    const double cpu = ThreadCpuSeconds() - cpu0;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply)), "zendrix-QB345");
+    EXPECT_GE(wall, 1400u);
+    EXPECT_LT(wall, 3000u) << "taken when it arrives, not at the end of the time-out";
+    EXPECT_LT(cpu, 0.3 * wall / 1000.0) << "the wait spun: " << cpu << " s of processor time in " << wall << " ms";
+}
+
 TEST(WinSerialChannel, ReadTakesAtMost2048AndLeavesTheRest)
 {
     // A 5000-byte report, sent in one go right after the identification.

@@ -144,8 +144,14 @@ bool FetchCatalogueData(IHttpClient& http, const std::wstring& base, const std::
 CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const CatalogueRequest& request)
 {
     const std::wstring model = request.model;
+    // A tool that did not identify itself has no catalogue to ask for: the
+    // user is told it is not connected, not that nothing newer exists.
+    if (model.empty()) {
+        ShowUpdateMessage(kTextNoToolConnected, kMbIconInformation);
+        return CatalogueOutcome::kNoModel;
+    }
     // The model goes into the address and file names.
-    if (!model.empty() && !IsSafeCatalogueValue(model)) {
+    if (!IsSafeCatalogueValue(model)) {
         return CatalogueOutcome::kNoModel;
     }
 
@@ -161,9 +167,6 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
         ShowUpdateMessage(kTextNetworkFailure, kMbIconError);
         return CatalogueOutcome::kNetworkFailure;
     }
-    if (model.empty())
-        return CatalogueOutcome::kNoModel;
-
     CatalogueEntry entry;
     bool found = read == CatalogueRead::kRead && FindCatalogueEntry(request.catalogueFile, model, &entry);
     RemoveFile(request.catalogueFile);

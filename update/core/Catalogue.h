@@ -42,7 +42,7 @@ struct CatalogueRequest {
 
 enum class CatalogueOutcome {
     kNetworkFailure,  // message 70 shown: no server reached, or no whole catalogue arrived
-    kNoModel,         // fetched, nothing searched
+    kNoModel,         // no usable model: nothing fetched (message 58 when there is none)
     kListed,          // rows added
     kNothingNewer,    // message 78 shown, local button enabled
 };

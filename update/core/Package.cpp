@@ -83,6 +83,10 @@ bool CheckPackage(const uint8_t* data, size_t size, PackageLayout* layout)
     uint64_t second = type == kPackageBoth ? Le32(data + 15) : 0;
     if (uint64_t(header) + first + second + 4 > size)
         return false;
+    // Erasing the tool and writing nothing into it is no update: every image
+    // a package names must hold at least one byte.
+    if (first == 0 || (type == kPackageBoth && second == 0))
+        return false;
 
     if (PackageChecksum(data, size, type) != Le32(data + size - 4))
         return false;

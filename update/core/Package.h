@@ -47,7 +47,7 @@ size_t PackageHeaderSize(uint32_t type);
 uint32_t PackageChecksum(const uint8_t* data, size_t size, uint32_t type);
 
 // Checks an unscrambled package: long enough for its header and checksum,
-// magic, type, image lengths inside the file, checksum. Fills *layout when
+// magic, type, image lengths inside the file and none of them 0, checksum. Fills *layout when
 // valid.
 bool CheckPackage(const uint8_t* data, size_t size, PackageLayout* layout);
 

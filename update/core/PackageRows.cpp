@@ -93,20 +93,21 @@ std::wstring DownloadStatusText(uint32_t total, uint32_t size, uint32_t elapsedM
 
 double VersionNumber(const std::wstring& version)
 {
+    // A file name may spell the letter in lower case (QB345_v2.34_...).
     size_t i = 0;
-    while (i < version.size() && version[i] == L'V')
+    while (i < version.size() && (version[i] == L'V' || version[i] == L'v'))
         ++i;
     std::wstring rest = version.substr(i);
     return std::wcstod(rest.c_str(), nullptr);
 }
 
-bool IsSafeCatalogueValue(const std::wstring& value, bool allowSlash)
+bool IsSafeCatalogueValue(const std::wstring& value, bool allowSlash, bool allowSpace)
 {
     if (value.empty() || value.find(L"..") != std::wstring::npos)
         return false;
     for (wchar_t c : value) {
         bool ok = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'.' ||
-                  c == L'-' || (allowSlash && c == L'/');
+                  c == L'-' || (allowSlash && c == L'/') || (allowSpace && c == L' ');
         if (!ok)
             return false;
     }
@@ -127,7 +128,8 @@ std::vector<PackageRow> NewerPackageRows(const CatalogueEntry& entry, const std:
     std::vector<PackageRow> rows;
     // Every value below goes into a file name and an address.
     if (!IsSafeCatalogueValue(model) || !IsSafeCatalogueValue(entry.version) ||
-        !IsSafeCatalogueValue(entry.release, true) || language.empty())
+        !IsSafeCatalogueValue(entry.release, true, true) ||
+        entry.release.find_first_not_of(L' ') == std::wstring::npos || language.empty())
         return rows;
     if (!(VersionNumber(installed) < VersionNumber(entry.version)))
         return rows;
@@ -192,8 +194,9 @@ bool RecordInstalledVersion(const std::wstring& settingsFile, const std::wstring
 
 std::wstring PackageFileName(const PackageRow& row)
 {
+    // A release written "2020 11 01" names its file as "2020/11/01" does.
     return row.model + L"_" + row.version + L"_" + Replace(row.languages, L'/', L'-') + L"_" +
-           Without(row.release, L'/') + L".bin";
+           Without(Without(row.release, L'/'), L' ') + L".bin";
 }
 
 std::wstring PackagePath(const PackageRow& row) { return L"update\\" + PackageFileName(row); }

@@ -14,13 +14,14 @@ int DownloadPercent(uint32_t total, uint32_t size);
 // "%d%% / %1.1fKB/s" after `total` bytes of `size` in `elapsedMs`.
 std::wstring DownloadStatusText(uint32_t total, uint32_t size, uint32_t elapsedMs);
 
-// A version text as a number: leading "V" characters removed, then read as
+// A version text as a number: leading "V" (or "v") characters removed, then read as
 // wcstod reads it; empty or non-numeric text is 0.
 double VersionNumber(const std::wstring& version);
 
 // Catalogue values end up in file paths and addresses: only letters, digits,
-// "." and "-" (and "/" where `allowSlash`), no "..", not empty.
-bool IsSafeCatalogueValue(const std::wstring& value, bool allowSlash = false);
+// "." and "-" (and "/" where `allowSlash`, " " where `allowSpace`: the
+// release date, which reaches a file name without them), no "..", not empty.
+bool IsSafeCatalogueValue(const std::wstring& value, bool allowSlash = false, bool allowSpace = false);
 
 // One row of the package list.
 struct PackageRow {

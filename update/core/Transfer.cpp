@@ -1,6 +1,8 @@
 #include "update/core/Transfer.h"
 
 #include "app/core/platform.h"
+#include "app/core/textutil.h"
+#include "device/core/DeviceHost.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
 #include "update/core/Package.h"
@@ -126,21 +128,33 @@ bool Command(IToolChannel& port, const uint8_t* frame, int length, uint32_t time
 
 using namespace kelvo;
 
+std::wstring PackageFileModel(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t cut = name.find(L'_');
+    if (cut == std::wstring::npos)
+        return std::wstring();
+    return AsciiUpper(name.substr(0, cut));
+}
+
 int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_t address, int mode,
-                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], IUpdateSink& sink, int row,
-                  const ToolChannelFactory& channels)
+                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], const std::wstring& model,
+                  IUpdateSink& sink, int row, const ToolChannelFactory& channels)
 {
     std::unique_ptr<IToolChannel> port = MakeChannel(channels);
     if (!port || port->Open(portNumber) != 1)
         return Fail(nullptr, portNumber, kTextPortUnavailable);
     auto fail = [&]() { return Fail(port.get(), portNumber, kTextTransferFailed); };
 
-    // Only a tool that calls itself "zendrix-..." is ever written to.
+    // Only a tool that calls itself "zendrix-" and the model the user
+    // confirmed is ever written to: another tool may sit on the port by now.
     static const uint8_t kIdentify[3] = {frames::kMark0, frames::kMark1, frames::kIdentify};
     uint8_t reply[kReplySize];
     int n = port->Transact(kIdentify, 3, kIdentifyTimeoutMs, reply);
-    if (n <= frames::kIdentityPrefixLength ||
-        std::memcmp(reply, frames::kIdentityPrefix, frames::kIdentityPrefixLength) != 0)
+    std::wstring answered;
+    if (n <= frames::kIdentityPrefixLength || !ParseToolReply(reply, n, &answered) || answered.empty() ||
+        answered != AsciiUpper(model))
         return fail();
 
     if (!Command(*port, startCommand, 9, kCommandTimeoutMs, frames::kStartDone))
@@ -175,13 +189,11 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
     return 0;
 }
 
-PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout)
+PackageLoad ReadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout)
 {
     FILE* f = OpenFile(path, "rb");
-    if (!f) {
-        ShowUpdateMessage(kTextFileUnreadable);
+    if (!f)
         return PackageLoad::kUnreadable;
-    }
     std::vector<uint8_t>& buffer = *bytes;
     buffer.clear();
     bool readAll = false;
@@ -193,30 +205,52 @@ PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* byte
         }
     }
     std::fclose(f);
-    if (!readAll) {
-        ShowUpdateMessage(kTextFileUnreadable);
+    if (!readAll)
         return PackageLoad::kUnreadable;
-    }
     ScramblePackage(buffer.data(), buffer.size());
-    if (!CheckPackage(buffer.data(), buffer.size(), layout)) {
-        ShowUpdateMessage(kTextInvalidPackage);
+    if (!CheckPackage(buffer.data(), buffer.size(), layout))
         return PackageLoad::kInvalid;
-    }
     return PackageLoad::kLoaded;
 }
 
-int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, int row, const ToolChannelFactory& channels)
+PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout)
+{
+    const PackageLoad result = ReadPackageFile(path, bytes, layout);
+    if (result == PackageLoad::kUnreadable)
+        ShowUpdateMessage(kTextFileUnreadable);
+    else if (result == PackageLoad::kInvalid)
+        ShowUpdateMessage(kTextInvalidPackage);
+    return result;
+}
+
+int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, const std::wstring& toolModel, int row,
+                     const ToolChannelFactory& channels)
 {
     std::vector<uint8_t> buffer;
     PackageLayout layout;
     if (LoadPackageFile(path, &buffer, &layout) != PackageLoad::kLoaded)
         return -1;
-    return FlashPackage(sink, buffer, layout, path, row, channels);
+    return FlashPackage(sink, buffer, layout, PackageFileModel(path), toolModel, row, channels);
 }
 
 int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const PackageLayout& layout,
-                 const std::wstring& path, int row, const ToolChannelFactory& channels)
+                 const std::wstring& packageModel, const std::wstring& toolModel, int row,
+                 const ToolChannelFactory& channels)
 {
+    // A layout made by hand rather than by CheckPackage gets the same answer.
+    if (layout.firstLength == 0 || (layout.type == kPackageBoth && layout.secondLength == 0) ||
+        layout.firstOffset + layout.firstLength > buffer.size() ||
+        (layout.type == kPackageBoth && layout.secondOffset + layout.secondLength > buffer.size())) {
+        ShowUpdateMessage(kTextInvalidPackage);
+        return -1;
+    }
+    // Firmware of another model can make a tool unusable: nothing is sent
+    // unless the package names the very model the user confirmed.
+    const std::wstring model = AsciiUpper(toolModel);
+    if (packageModel.empty() || model.empty() || AsciiUpper(packageModel) != model) {
+        ShowUpdateMessage(kTextOtherModel);
+        return -1;
+    }
     const int portNumber = g_nDevicePort;
 
     // Between the two images of a type-3 package the port is closed for a
@@ -225,13 +259,13 @@ int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const Pa
     const unsigned removals = ToolRemovals();
 
     const bool mainFirst = layout.type != kPackageSecond;
-    const bool qb230e = path.find(L"QB230E") != std::wstring::npos;
+    const bool qb230e = model == L"QB230E";
     uint8_t start[9], erase[9];
     MakeStartCommand(mainFirst, start);
     MakeEraseCommand(mainFirst, qb230e, erase);
     int mode = layout.type == kPackageBoth ? kProgressFirstHalf : kProgressWhole;
     if (TransferImage(buffer.data() + layout.firstOffset, layout.firstLength, portNumber,
-                      mainFirst ? kMainImageAddress : kSecondImageAddress, mode, start, erase, sink, row,
+                      mainFirst ? kMainImageAddress : kSecondImageAddress, mode, start, erase, model, sink, row,
                       channels) != 0)
         return -1;
 
@@ -245,7 +279,7 @@ int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const Pa
         MakeStartCommand(false, start);
         MakeEraseCommand(false, false, erase);
         if (TransferImage(buffer.data() + layout.secondOffset, layout.secondLength, portNumber, kSecondImageAddress,
-                          kProgressSecondHalf, start, erase, sink, row, channels) != 0)
+                          kProgressSecondHalf, start, erase, model, sink, row, channels) != 0)
             return -1;
     }
 

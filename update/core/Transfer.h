@@ -51,24 +51,36 @@ void MakeBlockData(const uint8_t* block, uint32_t length, uint32_t index, uint8_
 
 } // namespace kelvo
 
-// Writes one image; 0 or -1 (a message box has then been shown). Opens and
-// closes its own channel on `port`.
+// The model a package file is for: the part of its file name (the path's
+// last component) before the first "_", in upper case, as the package lists
+// read it. Empty when the name has no "_" or nothing before it.
+std::wstring PackageFileModel(const std::wstring& path);
+
+// Writes one image into the tool of `model` (the model the user confirmed);
+// 0 or -1 (a message box has then been shown). Opens and closes its own
+// channel on `port`; the tool must still name `model` in its identification,
+// or nothing after that is sent.
 int TransferImage(const uint8_t* image, uint32_t length, int port, uint32_t address, int mode,
-                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], kelvo::IUpdateSink& sink, int row,
-                  const kelvo::ToolChannelFactory& channels = {});
+                  const uint8_t startCommand[9], const uint8_t eraseCommand[9], const std::wstring& model,
+                  kelvo::IUpdateSink& sink, int row, const kelvo::ToolChannelFactory& channels = {});
 
 // Reads the package at `path` whole and checks it: its bytes, unscrambled,
 // and where its images lie. On failure the user has seen the message (file
 // unreadable or not a valid package).
 enum class PackageLoad { kLoaded, kUnreadable, kInvalid };
 PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout);
+// The same without a message.
+PackageLoad ReadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout);
 
-// Writes a loaded package into the tool on g_nDevicePort (read once at the
-// start); `path` is the package's file, whose name tells a QB230E package.
+// Writes a loaded package for `packageModel` into the tool on g_nDevicePort
+// (read once at the start), whose model the user confirmed as `toolModel`.
+// A package for another model, or for none, is refused (message 84) before
+// the port is opened; the QB230E erase code follows the package's model.
 // 0 on success, -1 on failure (the user has then seen a message box).
 int FlashPackage(kelvo::IUpdateSink& sink, const std::vector<uint8_t>& bytes, const kelvo::PackageLayout& layout,
-                 const std::wstring& path, int row, const kelvo::ToolChannelFactory& channels = {});
+                 const std::wstring& packageModel, const std::wstring& toolModel, int row,
+                 const kelvo::ToolChannelFactory& channels = {});
 
-// LoadPackageFile, then FlashPackage.
-int FlashPackageFile(kelvo::IUpdateSink& sink, const std::wstring& path, int row,
+// LoadPackageFile, then FlashPackage for the model its file name gives.
+int FlashPackageFile(kelvo::IUpdateSink& sink, const std::wstring& path, const std::wstring& toolModel, int row,
                      const kelvo::ToolChannelFactory& channels = {});

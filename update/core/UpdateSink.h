@@ -27,6 +27,7 @@ int ShowUpdateMessage(int number, unsigned flags = 0);
 enum UpdateTextNumber : int {
     kTextDownloadComplete = 25,    // FF 00 00 00 00 19
     kTextDownloadIncomplete = 26,  // FF 00 00 00 00 1A
+    kTextNoToolConnected = 58,     // FF 00 00 00 00 3A
     kTextFileUnreadable = 63,      // FF 00 00 00 00 3F
     kTextPackageWritten = 64,      // FF 00 00 00 00 40
     kTextPortUnavailable = 66,     // FF 00 00 00 00 42
@@ -38,6 +39,7 @@ enum UpdateTextNumber : int {
     kTextNoLocalPackage = 79,      // FF 00 00 00 00 4F
     kTextConfirmWrite = 80,        // FF 00 00 00 00 50
     kTextInvalidPackage = 83,      // FF 00 00 00 00 53
+    kTextOtherModel = 84,          // FF 00 00 00 00 54
 };
 
 } // namespace kelvo

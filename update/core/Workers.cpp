@@ -7,7 +7,7 @@ namespace kelvo {
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
 {
     host.Flashing(job.row);
-    if (FlashPackageFile(host, job.path, job.row, channels) == 0)
+    if (FlashPackageFile(host, job.path, job.model, job.row, channels) == 0)
         host.Done();
     else
         host.Failed();
@@ -16,7 +16,21 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
 
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job, const ToolChannelFactory& channels)
 {
+    // A sound package already in "update\" is written as it is; one that
+    // fails its check (a damaged copy, say) is fetched again, not written
+    // and refused on every try.
+    {
+        std::vector<uint8_t> bytes;
+        PackageLayout layout;
+        if (ReadPackageFile(job.path, &bytes, &layout) == PackageLoad::kLoaded) {
+            RunFlashWorker(host, job, channels);
+            return;
+        }
+    }
+    // A download that cannot start ends its row with the same text as one
+    // that breaks off.
     if (http.IsOffline()) {
+        host.Status(job.row, UpdateText(kTextDownloadIncomplete));
         host.Failed();
         return;
     }
@@ -24,6 +38,7 @@ void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& jo
     {
         std::unique_ptr<IHttpSession> session = http.OpenSession();
         if (!session) {
+            host.Status(job.row, UpdateText(kTextDownloadIncomplete));
             host.Failed();
             return;
         }

@@ -20,18 +20,22 @@ public:
 };
 
 // What the page hands a worker: the row, the package address (empty when
-// no download is needed) and the local package path.
+// no download is needed), the local package path and the model of the tool
+// the user confirmed the write for (m_strDeviceName at that moment).
 struct WorkerJob {
     int row = 0;
     std::wstring address;
     std::wstring path;
+    std::wstring model;
 };
 
 // Writes the package at job.path: Flashing, the transfer, Done or Failed, End.
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels = {});
 
-// Downloads job.address to job.path, then goes on as RunFlashWorker. A
-// download that cannot start or does not complete sends Failed only.
+// Downloads job.address to job.path, then goes on as RunFlashWorker; a
+// valid package already at job.path is written without a download. A
+// download that cannot start or does not complete shows text 26 in the row
+// and sends Failed (no End).
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job,
                        const ToolChannelFactory& channels = {});
 

@@ -268,7 +268,11 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     auto* start = new WorkerStart{m_list.m_hWnd, worker, {}};
     start->job.row = item;
     start->job.path = kelvo::PackagePath(row);
-    if (m_nMode == 1 && !kelvo::FileExists(start->job.path))
+    // The worker writes only into a tool of the model confirmed here.
+    start->job.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    // A server row always carries its address: the worker writes a sound
+    // local copy as it is and fetches the package again otherwise.
+    if (m_nMode == 1)
         start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
