@@ -5,6 +5,8 @@
 #include "support/remove_tree_win.h"
 
 #include "app/core/platform.h"
+#include "app/core/texts.h"
+#include "device/core/DeviceState.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PicturePage.h"
 #include "update/win/UpdatePage.h"
@@ -508,6 +510,21 @@ TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
     m_update.OnIdentificationEnded();
     EXPECT_TRUE(Peer::LocalEnabled(m_update));
     EXPECT_FALSE(Peer::OnlineEnabled(m_update));
+}
+
+TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPackages)
+{
+    CreateDirectoryW(L"update", nullptr);
+    m_main.m_present = TRUE;  // on USB, but silent to all three identifications
+    g_nDevicePort = -1;
+    Click(CUpdatePage::IDC_LOCAL);
+    EXPECT_EQ(3, m_main.m_identifications);
+    ASSERT_EQ(1u, m_messages.size());
+    EXPECT_EQ(m_messages[0].first, GetText(58)) << "the tool is not connected";
+    EXPECT_EQ(m_messages[0].second & 0xF0, static_cast<unsigned>(kelvo::kMbIconWarning)) << "not 79's information";
+    EXPECT_EQ(0, Peer::Mode(m_update)) << "nothing listed";
+    EXPECT_TRUE(Peer::LocalEnabled(m_update)) << "to be tried again";
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update));
 }
 
 TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
