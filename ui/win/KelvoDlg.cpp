@@ -448,10 +448,10 @@ void CKelvoDlg::ScanForDevice()
 
 void CKelvoDlg::OnIdentificationEnded()
 {
-    // A tool that answered with its name shows at once (the update page's own
-    // identification before listing has no scan around it).
-    if (g_nDevicePort != -1 && !m_strDeviceName.empty())
-        ShowDeviceStatus();
+    // The outcome shows at once, found or not (the update page's own
+    // identification before listing has no scan around it): a tool that no
+    // longer answers is "not identified", not its old name.
+    ShowDeviceStatus();
     m_updatePage.OnIdentificationEnded();
 }
 
