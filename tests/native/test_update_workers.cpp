@@ -1,6 +1,5 @@
 // The update workers around the transfer: a tool that changed since the
-// user confirmed gets nothing, and every download that fails ends its row
-// the same way.
+// user confirmed gets nothing, not even after its package has downloaded.
 #include "app/core/platform.h"
 #include "native/support/temp_dir.h"
 #include "update/core/Package.h"
@@ -48,16 +47,12 @@ struct Host : IWorkerHost {
     }
 };
 
-// A server: offline, without a session, or serving `body` (none: no such package).
+// A server serving `body`.
 struct Server : IHttpClient {
-    bool offline = false;
-    bool session = true;
     std::string body;
-    bool IsOffline() override { return offline; }
+    bool IsOffline() override { return false; }
     std::unique_ptr<IHttpSession> OpenSession() override
     {
-        if (!session)
-            return nullptr;
         struct Request : IHttpRequest {
             std::string body;
             size_t at = 0;
@@ -78,8 +73,6 @@ struct Server : IHttpClient {
             std::string body;
             std::unique_ptr<IHttpRequest> Open(const std::wstring&) override
             {
-                if (body.empty())
-                    return nullptr;
                 auto r = std::make_unique<Request>();
                 r->body = body;
                 return r;
@@ -162,34 +155,4 @@ TEST(UpdateWorkerRule, TheConfirmedToolIsTheSameModelOnTheSamePortNeverPulledOut
     EXPECT_FALSE(SameToolAsConfirmed(confirmed, {L"QB345", -1, 3}));
     EXPECT_FALSE(SameToolAsConfirmed(confirmed, {L"QB345", 7, 4})) << "pulled out and back in";
     EXPECT_FALSE(SameToolAsConfirmed({L"", 7, 3}, {L"", 7, 3})) << "no tool was confirmed";
-}
-
-TEST_F(UpdateWorkers, ADownloadThatCannotStartEndsItsRowLikeAnyFailedDownload)
-{
-    WorkerJob job;
-    job.row = 1;
-    job.address = L"http://127.0.0.1:1/Update/QB345/QB345_V2.34_EN.bin";
-    job.path = Utf8ToWide(dir.file("QB345_V2.34_EN_20191023.bin"));
-    const std::vector<std::string> failedRow = {"failed", "end"};
-
-    Server offline;
-    offline.offline = true;
-    RunDownloadWorker(host, offline, job, Channels());
-    EXPECT_EQ(host.statuses, (std::vector<std::wstring>{L"#26"})) << "offline";
-    EXPECT_EQ(host.events, failedRow) << "offline";
-
-    host = Host();
-    Server noSession;
-    noSession.session = false;
-    RunDownloadWorker(host, noSession, job, Channels());
-    EXPECT_EQ(host.statuses, (std::vector<std::wstring>{L"#26"})) << "no session";
-    EXPECT_EQ(host.events, failedRow) << "no session";
-
-    host = Host();
-    Server noPackage;
-    RunDownloadWorker(host, noPackage, job, Channels());
-    EXPECT_EQ(host.statuses, (std::vector<std::wstring>{L"#26"})) << "no such package";
-    EXPECT_EQ(host.events, failedRow) << "no such package";
-    EXPECT_EQ(opens, 0);
-    EXPECT_TRUE(messages.empty()) << "a failed download says so in its row, not in a box";
 }

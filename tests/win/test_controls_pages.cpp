@@ -462,6 +462,7 @@ public:
     static CProListCtrl& List(CUpdatePage& p) { return p.m_list; }
     static bool LocalEnabled(CUpdatePage& p) { return p.m_btnLocal.IsWindowEnabled(); }
     static bool OnlineEnabled(CUpdatePage& p) { return p.m_btnOnline.IsWindowEnabled(); }
+    static std::wstring& DownloadLink(CUpdatePage& p) { return p.m_strDownloadLink; }
 };
 
 namespace {
@@ -525,6 +526,30 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
     EXPECT_EQ(0, Peer::Mode(m_update)) << "nothing listed";
     EXPECT_TRUE(Peer::LocalEnabled(m_update)) << "to be tried again";
     EXPECT_TRUE(Peer::OnlineEnabled(m_update));
+}
+
+TEST_F(UpdatePageTest, AFailedDownloadUnticksItsRowSoThatOneTickTriesAgain)
+{
+    CreateDirectoryW(L"update", nullptr);
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    Peer::DownloadLink(m_update) = L"http://127.0.0.1:1/Update/";  // nothing answers there
+    Peer::Mode(m_update) = 1;  // a server list is shown
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    m_update.AddRow(row);
+    Peer::List(m_update).SetCheck(0, TRUE);
+    for (int i = 0; i < 300 && (m_main.m_busy.empty() || m_main.m_busy.back()); ++i)
+        Pump(50);
+    ASSERT_EQ(m_main.m_busy, (std::vector<BOOL>{TRUE, FALSE})) << "one worker, and it ended";
+    for (int i = 0; i < 40 && Peer::List(m_update).GetCheck(0); ++i)
+        Pump(50);
+    EXPECT_FALSE(Peer::List(m_update).GetCheck(0)) << "the failed download's row is unticked";
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update) || Peer::LocalEnabled(m_update));
 }
 
 TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)

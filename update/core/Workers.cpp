@@ -28,35 +28,23 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
     host.End(job.row);
 }
 
-namespace {
-// A download that did not complete: its row says so and is unticked, so that
-// one tick tries again. `said`: the row shows text 26 already.
-void DownloadFailed(IWorkerHost& host, const WorkerJob& job, bool said = false)
-{
-    if (!said)
-        host.Status(job.row, UpdateText(kTextDownloadIncomplete));
-    host.Failed();
-    host.End(job.row);
-}
-} // namespace
-
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job, const ToolChannelFactory& channels)
 {
     if (http.IsOffline()) {
-        DownloadFailed(host, job);
+        host.Failed();
         return;
     }
     int result;
     {
         std::unique_ptr<IHttpSession> session = http.OpenSession();
         if (!session) {
-            DownloadFailed(host, job);
+            host.Failed();
             return;
         }
         result = DownloadFile(*session, job.address, job.path, host, job.row);
     }  // the session is closed before the transfer starts
     if (result != kDownloadDone) {
-        DownloadFailed(host, job, true);  // DownloadFile has said why
+        host.Failed();
         return;
     }
     RunFlashWorker(host, job, channels);

@@ -36,8 +36,7 @@ struct WorkerJob {
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels = {});
 
 // Downloads job.address to job.path, then goes on as RunFlashWorker. A
-// download that cannot start or does not complete ends its row as any failed
-// download does: text 26 in the row, Failed, End.
+// download that cannot start or does not complete sends Failed only.
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job,
                        const ToolChannelFactory& channels = {});
 

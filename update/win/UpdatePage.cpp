@@ -43,7 +43,12 @@ public:
     // The outcome names the worker, so the page knows whose package it was.
     void Failed() override { ::SendMessageW(m_list, WM_UPDATE_FAILED, 0, m_worker); }
     void Done() override { ::SendMessageW(m_list, WM_UPDATE_DONE, 0, m_worker); }
-    void End(int row) override { ::SendMessageW(m_list, WM_UPDATE_END, 0, row); }
+    void End(int row) override
+    {
+        m_ended = true;
+        ::SendMessageW(m_list, WM_UPDATE_END, 0, row);
+    }
+    bool Ended() const { return m_ended; }
     // The device state belongs to the user-interface thread: the page compares.
     bool ToolUnchanged() override
     {
@@ -55,6 +60,7 @@ private:
     HWND m_page;
     int m_worker;
     kelvo::ToolSnapshot m_confirmed;
+    bool m_ended = false;
 };
 
 // The worker start record: allocated by the page, freed by the worker as soon
@@ -83,6 +89,10 @@ UINT UpdateWorker(LPVOID param)
         auto http = kelvo::NewWinInetClient();
         kelvo::RunDownloadWorker(host, *http, job);
     }
+    // A download that failed ends its row too: unticked, with its status
+    // text kept, so that one tick tries again.
+    if (!host.Ended())
+        host.End(job.row);
     return 0;
 }
 
