@@ -134,6 +134,12 @@ void IdentifyDevice(IDeviceHost& host, int keep, int variant, const std::vector<
                                  variant ? kelvo::frames::kIdentifyVariant : kelvo::frames::kIdentify};
     uint8_t reply[CIntPort::kMaxRead];
     for (int port : ports) {
+        // Our own transfer or report reader has the tool's port: the tool we
+        // hold is still the tool, whatever else was plugged in meanwhile.
+        if (port == g_nDevicePort && !host.GetDeviceName().empty() && kelvo::PortHeldHere(port)) {
+            host.OnIdentificationEnded();
+            return;
+        }
         CIntPort channel;
         if (!channel.Open(port))
             continue;

@@ -72,6 +72,12 @@ void UnreservePort(int port)
         Reserved().erase(r);
 }
 
+bool PortHeldHere(int port)
+{
+    std::lock_guard<std::mutex> lock(HeldMutex());
+    return Held().count(port) != 0 || Reserved().count(port) != 0;
+}
+
 void NoteToolRemoved() { ++g_toolRemovals; }
 unsigned ToolRemovals() { return g_toolRemovals.load(); }
 

@@ -79,6 +79,9 @@ void ReleasePort(int port);
 bool ReservePort(int port);
 void UnreservePort(int port);
 
+// A channel of this process holds the port, or a thread has reserved it.
+bool PortHeldHere(int port);
+
 // The main window counts every scan that finds the tool absent; a channel
 // opened before such a scan knows its tool has been pulled out.
 void NoteToolRemoved();

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cwchar>
 
@@ -46,25 +47,103 @@ ToolPresence DetectScanTool()
     return result;
 }
 
+namespace {
+
+// A REG_SZ value read into the 80-byte buffer; chars is how many of its
+// characters came (the data need not end in a zero). False when unreadable.
+bool ReadPortValue(HKEY key, const wchar_t* name, wchar_t (&data)[kRegDataBytes / sizeof(wchar_t)], DWORD* chars)
+{
+    ::ZeroMemory(data, sizeof data);
+    DWORD size = kRegDataBytes;
+    DWORD type = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return false;
+    *chars = (size < kRegDataBytes ? size : kRegDataBytes) / sizeof(wchar_t);
+    return true;
+}
+
+// The COM ports Windows gave the scan tool's own USB device: PortName of
+// every instance of 0483:5740. False when no such value can be read.
+bool ReadToolPortNames(std::vector<int>& ports)
+{
+    HKEY usb = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0483&PID_5740", 0, KEY_READ,
+                        &usb) != ERROR_SUCCESS)
+        return false;
+    bool read = false;
+    for (DWORD i = 0;; ++i) {
+        wchar_t instance[256];
+        DWORD length = 256;
+        if (::RegEnumKeyExW(usb, i, instance, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        const std::wstring sub = std::wstring(instance, length) + L"\\Device Parameters";
+        HKEY params = nullptr;
+        if (::RegOpenKeyExW(usb, sub.c_str(), 0, KEY_READ, &params) != ERROR_SUCCESS)
+            continue;
+        wchar_t data[kRegDataBytes / sizeof(wchar_t)];
+        DWORD chars = 0;
+        if (ReadPortValue(params, L"PortName", data, &chars)) {
+            read = true;
+            const int port = PortFromMapEntry(data, chars);
+            if (port > 0 && std::find(ports.begin(), ports.end(), port) == ports.end())
+                ports.push_back(port);
+        }
+        ::RegCloseKey(params);
+    }
+    ::RegCloseKey(usb);
+    return read;
+}
+
+// Every port the serial port map publishes now, whatever its driver.
+std::vector<int> PublishedPorts(HKEY map)
+{
+    std::vector<int> ports;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        wchar_t data[kRegDataBytes / sizeof(wchar_t)];
+        ::ZeroMemory(data, sizeof data);
+        DWORD size = kRegDataBytes;
+        DWORD type = 0;
+        const LONG r = ::RegEnumValueW(map, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        if (r == ERROR_NO_MORE_ITEMS)
+            break;
+        if (r != ERROR_SUCCESS)
+            continue;  // too long a name or data: not a port name
+        ports.push_back(PortFromMapEntry(data, (size < kRegDataBytes ? size : kRegDataBytes) / sizeof(wchar_t)));
+    }
+    return ports;
+}
+
+} // namespace
+
 int ListToolPorts(std::vector<int>& ports)
 {
     ports.clear();
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\", 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    // Data that fills the 80 bytes need not end in a zero: it is read by length.
+    // Opening a port raises DTR, which resets many boards, printers and
+    // modems: where Windows says which ports are the scan tool's own, only
+    // those that are present now are listed.
+    std::vector<int> own;
+    if (ReadToolPortNames(own)) {
+        const std::vector<int> present = PublishedPorts(key);
+        for (int port : own)
+            if (std::find(present.begin(), present.end(), port) != present.end())
+                ports.push_back(port);
+        ::RegCloseKey(key);
+        return static_cast<int>(ports.size());
+    }
+    // No such word from Windows: every USB serial port is a candidate.
     wchar_t data[kRegDataBytes / sizeof(wchar_t)];
     for (int n = 0; n < 200; ++n) {
         wchar_t name[32];
         _snwprintf(name, 32, L"\\Device\\USBSER%03d", n);
         name[31] = 0;
-        ::ZeroMemory(data, sizeof data);
-        DWORD size = kRegDataBytes;
-        DWORD type = 0;
-        if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
-            continue;
-        const DWORD chars = (size < kRegDataBytes ? size : kRegDataBytes) / sizeof(wchar_t);
-        ports.push_back(PortFromMapEntry(data, chars));
+        DWORD chars = 0;
+        if (ReadPortValue(key, name, data, &chars))
+            ports.push_back(PortFromMapEntry(data, chars));
     }
     ::RegCloseKey(key);
     return static_cast<int>(ports.size());

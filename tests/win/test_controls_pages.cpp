@@ -5,6 +5,8 @@
 #include "support/remove_tree_win.h"
 
 #include "app/core/platform.h"
+#include "app/core/texts.h"
+#include "device/core/DeviceState.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PicturePage.h"
 #include "update/win/UpdatePage.h"
@@ -460,6 +462,7 @@ public:
     static CProListCtrl& List(CUpdatePage& p) { return p.m_list; }
     static bool LocalEnabled(CUpdatePage& p) { return p.m_btnLocal.IsWindowEnabled(); }
     static bool OnlineEnabled(CUpdatePage& p) { return p.m_btnOnline.IsWindowEnabled(); }
+    static std::wstring& DownloadLink(CUpdatePage& p) { return p.m_strDownloadLink; }
 };
 
 namespace {
@@ -508,6 +511,45 @@ TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
     m_update.OnIdentificationEnded();
     EXPECT_TRUE(Peer::LocalEnabled(m_update));
     EXPECT_FALSE(Peer::OnlineEnabled(m_update));
+}
+
+TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPackages)
+{
+    CreateDirectoryW(L"update", nullptr);
+    m_main.m_present = TRUE;  // on USB, but silent to all three identifications
+    g_nDevicePort = -1;
+    Click(CUpdatePage::IDC_LOCAL);
+    EXPECT_EQ(3, m_main.m_identifications);
+    ASSERT_EQ(1u, m_messages.size());
+    EXPECT_EQ(m_messages[0].first, GetText(58)) << "the tool is not connected";
+    EXPECT_EQ(m_messages[0].second & 0xF0, static_cast<unsigned>(kelvo::kMbIconWarning)) << "not 79's information";
+    EXPECT_EQ(0, Peer::Mode(m_update)) << "nothing listed";
+    EXPECT_TRUE(Peer::LocalEnabled(m_update)) << "to be tried again";
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update));
+}
+
+TEST_F(UpdatePageTest, AFailedDownloadUnticksItsRowSoThatOneTickTriesAgain)
+{
+    CreateDirectoryW(L"update", nullptr);
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    Peer::DownloadLink(m_update) = L"http://127.0.0.1:1/Update/";  // nothing answers there
+    Peer::Mode(m_update) = 1;  // a server list is shown
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    m_update.AddRow(row);
+    Peer::List(m_update).SetCheck(0, TRUE);
+    for (int i = 0; i < 300 && (m_main.m_busy.empty() || m_main.m_busy.back()); ++i)
+        Pump(50);
+    ASSERT_EQ(m_main.m_busy, (std::vector<BOOL>{TRUE, FALSE})) << "one worker, and it ended";
+    for (int i = 0; i < 40 && Peer::List(m_update).GetCheck(0); ++i)
+        Pump(50);
+    EXPECT_FALSE(Peer::List(m_update).GetCheck(0)) << "the failed download's row is unticked";
+    EXPECT_TRUE(Peer::OnlineEnabled(m_update) || Peer::LocalEnabled(m_update));
 }
 
 TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)

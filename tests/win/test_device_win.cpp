@@ -236,15 +236,63 @@ TEST(WinIdentification, SkipsASilentPortAndIdentifiesTheTool)
     EXPECT_NE(tool.ReadLog().find("< 46 58 CA"), std::string::npos);
     EXPECT_EQ(g_nDevicePort, kComTool);
 
-    // A port held by another channel is skipped: with keep the name survives.
+    // The tool's port held by a channel of ours (a transfer, the report
+    // reader): the tool we hold is still the tool, with or without keep.
     CIntPort held;
     ASSERT_EQ(held.Open(kComTool), 1);
+    const size_t framesBefore = tool.ReadLog().size();
     IdentifyDevice(host, 1, 0);
     EXPECT_EQ(host.name, L"QB345");
     EXPECT_EQ(g_nDevicePort, kComTool);
     IdentifyDevice(host, 0, 0);
+    EXPECT_EQ(host.name, L"QB345");
+    EXPECT_EQ(g_nDevicePort, kComTool);
+    EXPECT_EQ(host.endedPort, kComTool);
+    EXPECT_EQ(tool.ReadLog().size(), framesBefore) << "nothing was sent into the held port";
+    held.Close();
+
+    // Another port held, not the tool's: no answer anywhere clears the name.
+    g_nDevicePort = kComSilent;
+    ASSERT_EQ(held.Open(kComTool), 1);
+    IdentifyDevice(host, 0, 0);
     EXPECT_EQ(host.name, L"");
     EXPECT_EQ(g_nDevicePort, -1);
+}
+
+TEST(WinDiscovery, WhereWindowsNamesTheToolsPortNoOtherPortIsOpened)
+{
+    CPrivateMachineKey machine;
+    ASSERT_TRUE(machine.Ok());
+    // A board that resets when its port is opened, listed before the tool.
+    CSimulatedTool board, tool;
+    ASSERT_TRUE(board.Plug("QB345", kComSilent, 0, {"--silent", "C9", "--silent", "CA"}, false, false));
+    ASSERT_TRUE(tool.Plug("QB345", kComTool, 1, {}, false, false));
+    ASSERT_TRUE(kelvo::plug::PublishUsbDevice(kTool, L"T1", true, L"COM" + std::to_wstring(kComTool)));
+    // An instance of an earlier plug-in whose port is not present now.
+    ASSERT_TRUE(kelvo::plug::PublishUsbDevice(kTool, L"T0", false, L"COM" + std::to_wstring(kComTool + 1)));
+    // Another device's instance naming the board's port counts for nothing.
+    ASSERT_TRUE(kelvo::plug::PublishUsbDevice(L"VID_0483&PID_5741", L"B1", true, L"COM" + std::to_wstring(kComSilent)));
+
+    std::vector<int> ports;
+    EXPECT_EQ(ListToolPorts(ports), 1);
+    EXPECT_EQ(ports, (std::vector<int>{kComTool}));
+    Host host;
+    g_nDevicePort = -1;
+    const DWORD start = ::GetTickCount();
+    IdentifyDevice(host, 0, 0);
+    EXPECT_LT(Since(start), 290u) << "no silent port waited for";
+    EXPECT_EQ(g_nDevicePort, kComTool);
+    EXPECT_EQ(host.name, L"QB345");
+    EXPECT_EQ(board.ReadLog().find("46 58"), std::string::npos) << "nothing was sent to the board's port";
+
+    // With no port name to read, every USB serial port is tried as before.
+    kelvo::plug::RemoveUsbDevice(kTool, L"T1");
+    kelvo::plug::RemoveUsbDevice(kTool, L"T0");
+    EXPECT_EQ(ListToolPorts(ports), 2);
+    EXPECT_EQ(ports, (std::vector<int>{kComSilent, kComTool}));
+    IdentifyDevice(host, 0, 0);
+    EXPECT_EQ(g_nDevicePort, kComTool);
+    EXPECT_NE(board.ReadLog().find("< 46 58 C9"), std::string::npos) << "the fallback reaches the board too";
 }
 
 TEST(WinIdentification, RepliesThatAreNoIdentification)

@@ -158,7 +158,7 @@ void RemoveSerialPort(int usbserIndex)
     ::RegCloseKey(key);
 }
 
-bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bool linked)
+bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bool linked, const std::wstring& portName)
 {
     const std::wstring instance = L"USB\\" + vidPid + L"\\" + serial;
     HKEY dev = CreateKey(HKEY_LOCAL_MACHINE, InstanceKey(vidPid, serial));
@@ -166,6 +166,12 @@ bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bo
         return false;
     // SetupDi lists an interface only for a device instance that has a class.
     bool ok = SetString(dev, L"ClassGUID", L"{36fc9e60-c465-11cf-8056-444553540000}");
+    if (!portName.empty()) {
+        HKEY params = CreateKey(dev, L"Device Parameters");
+        ok = params && SetString(params, L"PortName", portName) && ok;
+        if (params)
+            ::RegCloseKey(params);
+    }
     ::RegCloseKey(dev);
     HKEY iface = CreateKey(HKEY_LOCAL_MACHINE, InterfaceKey(vidPid, serial));
     if (!iface)
@@ -242,7 +248,7 @@ bool CSimulatedTool::Plug(const std::string& model, int comPort, int usbserIndex
     }
     if (usbPresence) {
         m_usb = true;
-        PublishUsbDevice(kToolVidPid, L"QB" + std::to_wstring(comPort));
+        PublishUsbDevice(kToolVidPid, L"QB" + std::to_wstring(comPort), true, L"COM" + std::to_wstring(comPort));
     }
     if (announce)
         BroadcastDeviceChange();

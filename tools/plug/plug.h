@@ -19,6 +19,7 @@ public:
 
     // Extra options are kelvo-qbsim's own (README.md there), e.g. {"--delay", "C2:3000"}.
     // usbPresence false: only the COM link and the serial port map (usbserIndex < 0: no map either).
+    // With usbPresence the USB device's PortName names COM<comPort>, as Windows has it.
     // announce false: no WM_DEVICECHANGE broadcast. True when the tool answers on its port.
     bool Plug(const std::string& model, int comPort, int usbserIndex,
               const std::vector<std::string>& simulatorOptions = {}, bool usbPresence = true, bool announce = true);
@@ -54,7 +55,10 @@ bool PublishSerialPortRaw(int usbserIndex, const void* data, unsigned bytes);
 void RemoveSerialPort(int usbserIndex);
 // A USB device interface of the class SetupDi is asked for. vidPid like
 // "VID_0483&PID_5740"; the symbolic link is written in upper case as Windows has it.
-bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bool linked = true);
+// With a port name ("COM7") the instance's Device Parameters\PortName says
+// which COM port is this device's, as Windows writes it for a serial device.
+bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bool linked = true,
+                      const std::wstring& portName = L"");
 void RemoveUsbDevice(const std::wstring& vidPid, const std::wstring& serial);
 void BroadcastDeviceChange();
 

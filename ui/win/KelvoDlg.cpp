@@ -150,6 +150,10 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         ConfirmClose();
         return 0;
+    case WM_QUERYENDSESSION:
+        // A shutdown or logoff now would cut the write off: refused while one
+        // runs, with the reason Windows shows the user (set when it started).
+        return m_bUpdateBusy ? FALSE : TRUE;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
@@ -444,10 +448,10 @@ void CKelvoDlg::ScanForDevice()
 
 void CKelvoDlg::OnIdentificationEnded()
 {
-    // A tool that answered with its name shows at once (the update page's own
-    // identification before listing has no scan around it).
-    if (g_nDevicePort != -1 && !m_strDeviceName.empty())
-        ShowDeviceStatus();
+    // The outcome shows at once, found or not (the update page's own
+    // identification before listing has no scan around it): a tool that no
+    // longer answers is "not identified", not its old name.
+    ShowDeviceStatus();
     m_updatePage.OnIdentificationEnded();
 }
 
@@ -467,6 +471,39 @@ bool CKelvoDlg::CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin)
     page.Create(templateId, this);
     PlacePage(page, bottomMargin);
     return true;
+}
+
+void CKelvoDlg::SetUpdateBusy(BOOL busy)
+{
+    m_bUpdateBusy = busy;
+    HoldOffSleepAndShutdown(busy != FALSE);
+}
+
+std::wstring CKelvoDlg::ShutdownBlockReason() const
+{
+    // The package, then the first line of the closing question: that an
+    // update is in progress and stopping it may leave the tool unusable.
+    std::wstring warning = GetText(IDS_CLOSE_DURING_UPDATE);
+    const size_t lineEnd = warning.find(L'\n');
+    if (lineEnd != std::wstring::npos)
+        warning.erase(lineEnd);
+    return m_updatePage.PackageBeingWritten() + L": " + warning;
+}
+
+void CKelvoDlg::HoldOffSleepAndShutdown(bool hold)
+{
+    if (hold == m_bHoldingOff)
+        return;
+    m_bHoldingOff = hold;
+    // The user-interface thread lives as long as the program, so its
+    // execution state lasts exactly until it is cleared here.
+    if (hold) {
+        ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        ::ShutdownBlockReasonCreate(m_hWnd, ShutdownBlockReason().c_str());
+    } else {
+        ::SetThreadExecutionState(ES_CONTINUOUS);
+        ::ShutdownBlockReasonDestroy(m_hWnd);
+    }
 }
 
 void CKelvoDlg::ConfirmClose()

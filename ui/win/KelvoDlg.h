@@ -28,7 +28,7 @@ public:
     COLORREF BackgroundColour() const override { return m_crBackground; }
     void SetSkinColour(int skinIndex) override;
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
-    void SetUpdateBusy(BOOL busy) override { m_bUpdateBusy = busy; }
+    void SetUpdateBusy(BOOL busy) override;
     BOOL IsUpdateBusy() const override { return m_bUpdateBusy; }
     void Identify(int keep, int variant) override { IdentifyDevice(*this, keep, variant); }
     std::wstring DeviceName() const override { return m_strDeviceName; }
@@ -80,4 +80,9 @@ private:
     // The status row's text from the device state: the one place that sets it.
     void ShowDeviceStatus();
     void DrawPng(HDC dc, UINT id, int x, int y, int w, int h);
+    // While a firmware write runs the machine neither sleeps nor shuts down
+    // unasked: a write cut off halfway leaves the tool without firmware.
+    void HoldOffSleepAndShutdown(bool hold);
+    std::wstring ShutdownBlockReason() const;
+    bool m_bHoldingOff = false;
 };

@@ -4,8 +4,22 @@
 
 namespace kelvo {
 
+bool SameToolAsConfirmed(const ToolSnapshot& confirmed, const ToolSnapshot& now)
+{
+    return !confirmed.model.empty() && confirmed.port >= 0 && now.model == confirmed.model &&
+           now.port == confirmed.port && now.removals == confirmed.removals;
+}
+
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
 {
+    if (!host.ToolUnchanged()) {
+        // Not one frame for a tool other than the one the user confirmed.
+        host.Flashing(job.row);
+        ShowUpdateMessage(kTextTransferFailed);
+        host.Failed();
+        host.End(job.row);
+        return;
+    }
     host.Flashing(job.row);
     if (FlashPackageFile(host, job.path, job.model, job.row, channels) == 0)
         host.Done();

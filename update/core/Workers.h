@@ -17,6 +17,10 @@ public:
     virtual void Failed() = 0;           // WM_UPDATE_FAILED
     virtual void Done() = 0;             // WM_UPDATE_DONE
     virtual void End(int row) = 0;       // WM_UPDATE_END
+    // Asked right before the package is written: is the tool the user
+    // confirmed the write for still the one identified? A host that follows
+    // no identification has nothing to compare and says yes.
+    virtual bool ToolUnchanged() { return true; }
 };
 
 // What the page hands a worker: the row, the package address (empty when
@@ -30,6 +34,7 @@ struct WorkerJob {
 };
 
 // Writes the package at job.path: Flashing, the transfer, Done or Failed, End.
+// A tool changed since the confirmation gets nothing: text 67, Failed, End.
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels = {});
 
 // Downloads job.address to job.path, then goes on as RunFlashWorker; a
@@ -38,5 +43,18 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
 // and sends Failed (no End).
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job,
                        const ToolChannelFactory& channels = {});
+
+// The identified tool as it stands at one moment: its model name, its port
+// and the count of removals so far (ToolRemovals).
+struct ToolSnapshot {
+    std::wstring model;
+    int port = -1;
+    unsigned removals = 0;
+};
+
+// The tool the user confirmed a write for is still the one identified: the
+// same model on the same port, never pulled out in between. A tool that was
+// not identified at the confirmation is no tool to write into.
+bool SameToolAsConfirmed(const ToolSnapshot& confirmed, const ToolSnapshot& now);
 
 } // namespace kelvo

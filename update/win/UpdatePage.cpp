@@ -6,7 +6,9 @@
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
 #include "device/core/DeviceHost.h"
+#include "device/core/IntPort.h"
 #include "framework/Thread.h"
+#include "resources/resource.h"
 #include "update/core/Workers.h"
 #include "update/win/WinInetClient.h"
 
@@ -28,7 +30,10 @@ const Column kColumns[7] = {
 // is handled on the user-interface thread before the worker goes on.
 class ListWorkerHost : public kelvo::IWorkerHost {
 public:
-    ListWorkerHost(HWND list, int worker) : m_list(list), m_worker(worker) {}
+    ListWorkerHost(HWND list, HWND page, int worker, const kelvo::ToolSnapshot& confirmed)
+        : m_list(list), m_page(page), m_worker(worker), m_confirmed(confirmed)
+    {
+    }
     void Progress(int row, int percent) override { ::SendMessageW(m_list, WM_UPDATE_PROGRESS, row, percent); }
     void Status(int row, const std::wstring& text) override
     {
@@ -38,19 +43,34 @@ public:
     // The outcome names the worker, so the page knows whose package it was.
     void Failed() override { ::SendMessageW(m_list, WM_UPDATE_FAILED, 0, m_worker); }
     void Done() override { ::SendMessageW(m_list, WM_UPDATE_DONE, 0, m_worker); }
-    void End(int row) override { ::SendMessageW(m_list, WM_UPDATE_END, 0, row); }
+    void End(int row) override
+    {
+        m_ended = true;
+        ::SendMessageW(m_list, WM_UPDATE_END, 0, row);
+    }
+    bool Ended() const { return m_ended; }
+    // The device state belongs to the user-interface thread: the page compares.
+    bool ToolUnchanged() override
+    {
+        return ::SendMessageW(m_page, WM_UPDATE_TOOLCHECK, 0, reinterpret_cast<LPARAM>(&m_confirmed)) == 1;
+    }
 
 private:
     HWND m_list;
+    HWND m_page;
     int m_worker;
+    kelvo::ToolSnapshot m_confirmed;
+    bool m_ended = false;
 };
 
 // The worker start record: allocated by the page, freed by the worker as soon
 // as it has copied it.
 struct WorkerStart {
     HWND list;
+    HWND page;
     int worker;
     kelvo::WorkerJob job;
+    kelvo::ToolSnapshot confirmed;  // the tool the user confirmed the write for
 };
 
 // Downloads the package first when the job has an address, then writes it.
@@ -58,16 +78,21 @@ UINT UpdateWorker(LPVOID param)
 {
     auto* start = static_cast<WorkerStart*>(param);
     HWND list = start->list;
+    HWND page = start->page;
     const int worker = start->worker;
     kelvo::WorkerJob job = start->job;
+    ListWorkerHost host(list, page, worker, start->confirmed);
     delete start;
-    ListWorkerHost host(list, worker);
     if (job.address.empty()) {
         kelvo::RunFlashWorker(host, job);
     } else {
         auto http = kelvo::NewWinInetClient();
         kelvo::RunDownloadWorker(host, *http, job);
     }
+    // A download that failed ends its row too: unticked, with its status
+    // text kept, so that one tick tries again.
+    if (!host.Ended())
+        host.End(job.row);
     return 0;
 }
 
@@ -122,6 +147,8 @@ LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_UPDATE_TOOLCHECK:
+        return ToolUnchanged(*reinterpret_cast<const kelvo::ToolSnapshot*>(lParam)) ? 1 : 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_LIST && hdr->code == LVN_ITEMCHANGED) {
@@ -155,14 +182,22 @@ bool CUpdatePage::IdentifyBeforeListing()
     ::Sleep(1000);
     if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
         return true;
-    // A tool that answers only a third request is listed like any other; one
-    // that stays silent lists nothing for an empty model, with its message.
+    // A tool that answers only a third request is listed like any other. One
+    // that stays silent is not taken for a tool without packages: the user is
+    // told it is not connected, and nothing is listed.
     m_pHost->Identify(1, 0);
-    return true;
+    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
+        return true;
+    kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
+    return false;
 }
 
 void CUpdatePage::OnLocalList()
 {
+    // A new list under a running worker would put its reports on other rows,
+    // and the identification cannot open the port the worker holds.
+    if (m_runs.Busy())
+        return;
     if (!IdentifyBeforeListing())
         return;
     if (m_nMode == 2)
@@ -188,6 +223,8 @@ void CUpdatePage::OnLocalList()
 
 void CUpdatePage::OnOnlineList()
 {
+    if (m_runs.Busy())
+        return;
     if (!IdentifyBeforeListing())
         return;
     if (m_nMode == 1)
@@ -265,7 +302,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     m_strPackageVersion = row.version;
 
     const int worker = m_runs.Start(row.model, row.version);
-    auto* start = new WorkerStart{m_list.m_hWnd, worker, {}};
+    auto* start = new WorkerStart{m_list.m_hWnd, m_hWnd, worker, {}};
     start->job.row = item;
     start->job.path = kelvo::PackagePath(row);
     // The worker writes only into a tool of the model confirmed here.
@@ -274,6 +311,10 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     // local copy as it is and fetches the package again otherwise.
     if (m_nMode == 1)
         start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
+    // The tool the user has just confirmed; the worker writes into no other.
+    start->confirmed = CurrentTool();
+    m_btnLocal.EnableWindow(FALSE);
+    m_btnOnline.EnableWindow(FALSE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
     if (!AfxBeginThread(UpdateWorker, start)) {
@@ -300,8 +341,24 @@ void CUpdatePage::OnUpdateFailed(int worker)
 
 void CUpdatePage::OnIdentificationEnded()
 {
-    m_btnLocal.EnableWindow(m_nMode != 2);
-    m_btnOnline.EnableWindow(m_nMode != 1);
+    const bool idle = !m_runs.Busy();
+    m_btnLocal.EnableWindow(idle && m_nMode != 2);
+    m_btnOnline.EnableWindow(idle && m_nMode != 1);
+}
+
+kelvo::ToolSnapshot CUpdatePage::CurrentTool() const
+{
+    kelvo::ToolSnapshot tool;
+    if (m_pHost && m_pHost->IsDevicePresent())
+        tool.model = m_pHost->DeviceName();
+    tool.port = g_nDevicePort;
+    tool.removals = kelvo::ToolRemovals();
+    return tool;
+}
+
+bool CUpdatePage::ToolUnchanged(const kelvo::ToolSnapshot& confirmed) const
+{
+    return kelvo::SameToolAsConfirmed(confirmed, CurrentTool());
 }
 
 void CUpdatePage::OnToolRemoved()

@@ -11,6 +11,15 @@
 
 #include <string>
 
+namespace kelvo {
+struct ToolSnapshot;
+}
+
+// A worker asks the page, right before it writes, whether the tool it was
+// confirmed for is still the identified one (lParam: the ToolSnapshot taken
+// at the confirmation; 1 yes).
+constexpr UINT WM_UPDATE_TOOLCHECK = WM_USER + 857;
+
 class CUpdatePage : public CPage, public IUpdateListOwner, public kelvo::ICataloguePage {
 public:
     enum : UINT { IDD = 129, IDC_LIST = 1003, IDC_LOCAL = 1010, IDC_ONLINE = 1002 };
@@ -38,6 +47,11 @@ public:
     // state at once (no rows, mode 0, both buttons enabled); while one runs,
     // its rows stay until the last worker has ended.
     void OnToolRemoved();
+    // The present, identified tool now; and whether it is the one confirmed.
+    kelvo::ToolSnapshot CurrentTool() const;
+    bool ToolUnchanged(const kelvo::ToolSnapshot& confirmed) const;
+    // Model and version of the package last confirmed for writing ("QB345 V2.34").
+    std::wstring PackageBeingWritten() const { return m_strPackageModel + L" " + m_strPackageVersion; }
 
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
