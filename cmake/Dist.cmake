@@ -33,3 +33,6 @@ add_custom_target(kelvo_sha256sums ALL
     COMMENT "Writing ${_dist_parent}/SHA256SUMS"
     VERBATIM)
 add_dependencies(kelvo_sha256sums KelvoInstall kelvo_driver_files)
+if(TARGET kelvo_sign_KelvoInstall)
+    add_dependencies(kelvo_sha256sums kelvo_sign_KelvoInstall)
+endif()

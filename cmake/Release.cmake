@@ -42,6 +42,9 @@ endif()
 if(NOT KELVO_WIN)
     return()
 endif()
+# What the images were signed with, as a file the links depend on.
+set(KELVO_SIGN_STATE ${CMAKE_BINARY_DIR}/signed/key.txt)
+file(CONFIGURE OUTPUT ${KELVO_SIGN_STATE} CONTENT "${KELVO_SIGN_CERT} ${KELVO_SIGN_KEY}\n")
 
 # 1.2.3 -> 1,2,3,0
 set(KELVO_VERSION_COMMAS)
@@ -86,10 +89,18 @@ function(kelvo_release_program target)
     kelvo_version_resource(${target} "${R_FILENAME}" "${R_DESCRIPTION}" ${KELVO_RC_FILETYPE} _rc)
     target_sources(${target} PRIVATE ${_rc})
     target_link_options(${target} PRIVATE ${KELVO_RELEASE_LINK_OPTIONS})
+    # A change of key (or none any more) links the image afresh.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KELVO_SIGN_STATE})
     if(KELVO_SIGN_COMMAND)
-        add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND ${KELVO_SIGN_COMMAND} --name "Kelvo" $<TARGET_FILE:${target}>
-            COMMENT "Signing ${R_FILENAME}" VERBATIM)
+        # Signed in place once linked; the stamp says when it last was.
+        set(_stamp ${CMAKE_BINARY_DIR}/signed/${target}.stamp)
+        add_custom_command(OUTPUT ${_stamp}
+            COMMAND ${KELVO_SIGN_COMMAND} --name Kelvo $<TARGET_FILE:${target}>
+            COMMAND ${CMAKE_COMMAND} -E touch ${_stamp}
+            DEPENDS ${target}
+            COMMENT "Signing ${R_FILENAME}"
+            VERBATIM)
+        add_custom_target(kelvo_sign_${target} ALL DEPENDS ${_stamp})
     endif()
 endfunction()
 

@@ -78,7 +78,7 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     ${_devcon_x64_sign}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/app/core/textutil.h
-        ${_devcon_x64_rc}
+        ${_devcon_x64_rc} ${KELVO_SIGN_STATE}
     COMMENT "devcon for x64"
     VERBATIM)
 
@@ -105,7 +105,7 @@ function(kelvo_package_waits_for dir)
     get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(t ${_targets})
         get_target_property(_type ${t} TYPE)
-        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums)$" AND
+        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_sign_KelvoInstall)$" AND
            NOT _type STREQUAL "INTERFACE_LIBRARY")
             add_dependencies(kelvo_package_zip ${t})
         endif()
