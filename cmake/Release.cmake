@@ -75,6 +75,8 @@ function(kelvo_release_program target)
     if(_type STREQUAL "SHARED_LIBRARY")
         set(KELVO_RC_FILETYPE VFT_DLL)
         set(_suffix .dll)
+        # ld would derive the DLL's preferred base from the path it writes to.
+        target_link_options(${target} PRIVATE -Wl,--disable-auto-image-base)
     else()
         set(KELVO_RC_FILETYPE VFT_APP)
         set(_suffix .exe)
