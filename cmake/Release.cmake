@@ -27,8 +27,15 @@ set(KELVO_COPYRIGHT "Copyright (C) ${_kelvo_year} ${KELVO_COMPANY}")
 # Signing key: a PEM certificate with its PEM key, or one PKCS#12 file (with
 # KELVO_SIGN_KEY empty). The password, if any, is read from the environment
 # variable KELVO_SIGN_PASSWORD when the build signs, never stored in the cache.
-set(KELVO_SIGN_CERT "$ENV{KELVO_SIGN_CERT}" CACHE FILEPATH "Authenticode certificate (PEM or PKCS#12); empty: nothing is signed")
-set(KELVO_SIGN_KEY "$ENV{KELVO_SIGN_KEY}" CACHE FILEPATH "private key (PEM) of KELVO_SIGN_CERT; empty with a PKCS#12 certificate")
+# The environment variables of the same names, when set at configure time,
+# win over the cache: scripts/build run with them signs, run without them
+# does not.
+set(KELVO_SIGN_CERT "" CACHE FILEPATH "Authenticode certificate (PEM or PKCS#12); empty: nothing is signed")
+set(KELVO_SIGN_KEY "" CACHE FILEPATH "private key (PEM) of KELVO_SIGN_CERT; empty with a PKCS#12 certificate")
+if(DEFINED ENV{KELVO_SIGN_CERT})
+    set(KELVO_SIGN_CERT "$ENV{KELVO_SIGN_CERT}")
+    set(KELVO_SIGN_KEY "$ENV{KELVO_SIGN_KEY}")
+endif()
 if(KELVO_SIGN_CERT)
     find_program(KELVO_OSSLSIGNCODE osslsigncode REQUIRED)
     set(KELVO_SIGN_COMMAND ${KELVO_ROOT}/scripts/lib/sign-pe --cert ${KELVO_SIGN_CERT})
