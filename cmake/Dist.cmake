@@ -22,3 +22,17 @@ foreach(f ${KELVO_DIST_FOLDERS})
     add_custom_command(TARGET kelvo_dist POST_BUILD COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/${f})
 endforeach()
 add_dependencies(Kelvo kelvo_dist)
+
+# dist/SHA256SUMS: the installer and every file of the installation folder,
+# once the installer (signed, when it is) is written.
+get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
+get_filename_component(_dist_name ${KELVO_DIST} NAME)
+add_custom_target(kelvo_sha256sums ALL
+    COMMAND ${CMAKE_COMMAND} -DDIST=${_dist_parent} -DFOLDER=${_dist_name} -DINSTALLER=KelvoInstall.exe
+        -P ${KELVO_ROOT}/cmake/Sha256Sums.cmake
+    COMMENT "Writing ${_dist_parent}/SHA256SUMS"
+    VERBATIM)
+add_dependencies(kelvo_sha256sums KelvoInstall kelvo_driver_files)
+if(TARGET kelvo_sign_KelvoInstall)
+    add_dependencies(kelvo_sha256sums kelvo_sign_KelvoInstall)
+endif()

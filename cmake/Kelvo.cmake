@@ -84,3 +84,6 @@ if(NOT KELVO_WIN)
     # Build-time tools land here; the cross build finds them as KELVO_HOST_TOOLS.
     set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()
+
+# Version resources, release link, signing (cross build); the build's date.
+include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)

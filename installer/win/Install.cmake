@@ -58,13 +58,27 @@ target_link_libraries(devcon_x86 PRIVATE newdev setupapi)
 target_link_options(devcon_x86 PRIVATE -municode)
 set_target_properties(devcon_x86 PROPERTIES OUTPUT_NAME devcon RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/x86)
 find_program(KELVO_CXX_X64 x86_64-w64-mingw32-g++-posix REQUIRED)
+find_program(KELVO_RC_X64 x86_64-w64-mingw32-windres REQUIRED)
+# Linked as the shipped programs are (version resource, stripped, no time
+# stamp, relative file names), and signed with them when a key is given.
+kelvo_version_resource(devcon_x64 devcon.exe "QB345 driver installer" VFT_APP _devcon_x64_rc)
+set(_devcon_x64_res ${CMAKE_BINARY_DIR}/installer/devcon_x64_version.o)
+set(_devcon_x64_sign)
+if(KELVO_SIGN_COMMAND)
+    set(_devcon_x64_sign COMMAND ${KELVO_SIGN_COMMAND} --name Kelvo ${KELVO_DIST}/x64/devcon.exe)
+endif()
 add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/x64
+    COMMAND ${KELVO_RC_X64} -O coff -i ${_devcon_x64_rc} -o ${_devcon_x64_res}
     COMMAND ${KELVO_CXX_X64} -std=c++17 -O2 -Wall -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601 -municode
+        ${KELVO_PREFIX_MAPS} -ffunction-sections -fdata-sections
         -I${KELVO_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        ${KELVO_ROOT}/app/core/textutil.cpp -static -static-libgcc -static-libstdc++ -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
+        ${KELVO_ROOT}/app/core/textutil.cpp ${_devcon_x64_res} -static -static-libgcc -static-libstdc++
+        ${KELVO_RELEASE_LINK_OPTIONS} -Wl,--no-insert-timestamp -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
+    ${_devcon_x64_sign}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/app/core/textutil.h
+        ${_devcon_x64_rc} ${KELVO_SIGN_STATE}
     COMMENT "devcon for x64"
     VERBATIM)
 
@@ -118,7 +132,7 @@ function(kelvo_package_waits_for dir)
     get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(t ${_targets})
         get_target_property(_type ${t} TYPE)
-        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer)$" AND
+        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_sign_KelvoInstall)$" AND
            NOT _type STREQUAL "INTERFACE_LIBRARY")
             add_dependencies(kelvo_package_zip ${t})
         endif()
