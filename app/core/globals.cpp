@@ -1,6 +1,7 @@
 #include "app/core/globals.h"
 
 #include "app/core/platform.h"
+#include "app/core/profile.h"
 
 std::wstring g_strLanguageCode = L"EN";
 int g_nTextCodePage = 28591;
@@ -33,6 +34,10 @@ std::wstring ModuleFolder()
 }
 
 void SetModuleFolder(const std::wstring& folder) { Folder() = folder; }
+
+std::wstring InstalledPath(const std::wstring& relative) { return ModuleFolder() + relative; }
+
+std::wstring SettingsPath() { return InstalledPath(kSettingsFile); }
 
 void ApplyLanguageIndex(int index)
 {

@@ -4,7 +4,9 @@
 #include "test_controls_support.h"
 #include "support/remove_tree_win.h"
 
+#include "app/core/globals.h"
 #include "app/core/platform.h"
+#include "dtc/win/SearchDtcPage.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PicturePage.h"
 #include "update/win/UpdatePage.h"
@@ -201,8 +203,9 @@ DWORD RunAndWait(std::wstring commandLine)
     return code;
 }
 
-// An installation folder of its own, made the working directory, as when the
-// program is started from its shortcut.
+// An installation folder of its own as the program's folder, and the working
+// directory another, empty folder (a console, a scheduler or a launcher
+// starts the program anywhere).
 class ManualPageTest : public testing::Test {
 protected:
     void SetUp() override
@@ -212,11 +215,14 @@ protected:
         static int serial = 0;
         m_folder = std::wstring(temp) + L"kelvo-manual-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                    std::to_wstring(++serial);
+        m_cwd = m_folder + L"-cwd";
         ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(m_cwd.c_str(), nullptr));
         wchar_t cwd[MAX_PATH + 1];
         GetCurrentDirectoryW(MAX_PATH, cwd);
         m_oldCwd = cwd;
-        SetCurrentDirectoryW(m_folder.c_str());
+        SetCurrentDirectoryW(m_cwd.c_str());
+        kelvo::SetModuleFolder(m_folder + L"\\");
         kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
             m_messages.emplace_back(text, flags);
             return kelvo::kIdOk;
@@ -226,21 +232,39 @@ protected:
     void TearDown() override
     {
         kelvo::SetMessageSink(nullptr);
+        kelvo::SetModuleFolder(std::wstring());
         SetCurrentDirectoryW(m_oldCwd.c_str());
+        EXPECT_TRUE(CwdEntries().empty()) << "nothing is made in the working directory";
         RemoveTree(m_folder);
+        RemoveTree(m_cwd);
+    }
+    std::wstring Path(const std::wstring& relative) const { return m_folder + L"\\" + relative; }
+    std::vector<std::wstring> CwdEntries() const
+    {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_cwd + L"\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            return out;
+        do {
+            if (lstrcmpW(fd.cFileName, L".") && lstrcmpW(fd.cFileName, L".."))
+                out.push_back(fd.cFileName);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return out;
     }
     // The manual folder as shipped: one PDF manual and the reader, plus a few
     // things that must not be listed.
     void MakeManualFolder(const wchar_t* readerName)
     {
-        CreateDirectoryW(L"manual", nullptr);
-        WriteBytes(L"manual\\QB345 User Manual.pdf", "%PDF-1.4\n%%EOF\n");
-        WriteBytes(L"manual\\a.pd", "short name");
-        WriteBytes(L"manual\\Release notes.txt", "notes");
-        CreateDirectoryW(L"manual\\Older manuals", nullptr);
+        CreateDirectoryW(Path(L"manual").c_str(), nullptr);
+        WriteBytes(Path(L"manual\\QB345 User Manual.pdf"), "%PDF-1.4\n%%EOF\n");
+        WriteBytes(Path(L"manual\\a.pd"), "short name");
+        WriteBytes(Path(L"manual\\Release notes.txt"), "notes");
+        CreateDirectoryW(Path(L"manual\\Older manuals").c_str(), nullptr);
         if (readerName) {
             ASSERT_TRUE(CopyFileW((TestProgramFolder() + L"test_controls_reader.exe").c_str(),
-                                  (std::wstring(L"manual\\") + readerName).c_str(), FALSE))
+                                  Path(std::wstring(L"manual\\") + readerName).c_str(), FALSE))
                 << "the stand-in reader is built beside this program";
         }
     }
@@ -277,7 +301,7 @@ protected:
         SendMessageW(list, WM_LBUTTONUP, 0, Point(p.x, p.y));
     }
 
-    std::wstring m_folder, m_oldCwd;
+    std::wstring m_folder, m_cwd, m_oldCwd;
     std::vector<std::pair<std::wstring, unsigned>> m_messages;
     CHostDialog m_host;
     CMannualPage m_page;
@@ -290,7 +314,7 @@ TEST_F(ManualPageTest, ListsTheDocumentsAndRemembersTheReader)
     // The list shows the names in the reverse order of the folder's enumeration.
     std::vector<std::wstring> expected;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(L"manual\\*.*", &fd);
+    HANDLE h = FindFirstFileW(Path(L"manual\\*.*").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     do {
         std::wstring n = fd.cFileName;
@@ -335,7 +359,7 @@ TEST_F(ManualPageTest, LowerCaseReaderAndLaterReaderWins)
 {
     MakeManualFolder(nullptr);
     std::wstring reader = TestProgramFolder() + L"test_controls_reader.exe";
-    ASSERT_TRUE(CopyFileW(reader.c_str(), L"manual\\viewer.exe", FALSE));
+    ASSERT_TRUE(CopyFileW(reader.c_str(), Path(L"manual\\viewer.exe").c_str(), FALSE));
     OpenPage();
     EXPECT_EQ(L"viewer.exe", m_page.m_readerName);
     for (const std::wstring& item : Items())
@@ -399,11 +423,13 @@ TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
     auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
     ASSERT_NE(items.end(), it);
     DoubleClick(static_cast<int>(it - items.begin()));
-    const std::wstring record = L"manual\\cmdline.txt";
+    const std::wstring record = Path(L"manual\\cmdline.txt");
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
         << "the reader was not started";
     Pump(300);  // let it finish writing
-    EXPECT_EQ(L"\"manual\\Reader.EXE\" \"manual\\QB345 User Manual.pdf\"", ReadWide(record));
+    // Both by full path: the working directory is not the installation.
+    EXPECT_EQ(L"\"" + Path(L"manual\\Reader.EXE") + L"\" \"" + Path(L"manual\\QB345 User Manual.pdf") + L"\"",
+              ReadWide(record));
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -413,7 +439,7 @@ TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
     OpenPage();
     DoubleClick(-1);
     Pump(1500);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"manual\\cmdline.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(L"manual\\cmdline.txt").c_str()));
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -490,7 +516,7 @@ protected:
 
 TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
 {
-    CreateDirectoryW(L"update", nullptr);
+    CreateDirectoryW(Path(L"update").c_str(), nullptr);
     Click(CUpdatePage::IDC_LOCAL);
     Click(CUpdatePage::IDC_ONLINE);
     EXPECT_TRUE(m_messages.empty()) << "neither 79 nor 70";

@@ -1,5 +1,6 @@
 #include "ui/win/KelvoDlg.h"
 
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
@@ -106,8 +107,8 @@ BOOL CKelvoDlg::OnInitDialog()
         }
     }
 
-    // First non-empty line of version.txt (relative: the installation folder).
-    m_strVersion = kelvo::ReadVersionFile(L"version.txt");
+    // First non-empty line of the installation's version.txt.
+    m_strVersion = kelvo::ReadVersionFile(kelvo::InstalledPath(L"version.txt"));
 
     // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
     // came before them.
@@ -404,9 +405,9 @@ void CKelvoDlg::OnTimer(UINT_PTR)
     KillTimer(1);
     ScanForDevice();
     WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW(L"update\\*.*", &fd);
+    HANDLE h = ::FindFirstFileW(kelvo::InstalledPath(L"update\\*.*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
-        ::CreateDirectoryW(L"update", nullptr);
+        ::CreateDirectoryW(kelvo::InstalledPath(L"update").c_str(), nullptr);
     else
         ::FindClose(h);
 }

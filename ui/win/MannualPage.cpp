@@ -1,6 +1,7 @@
 #include "ui/win/MannualPage.h"
 
 #include "app/core/codepage.h"
+#include "app/core/globals.h"
 #include "app/core/textutil.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
@@ -52,7 +53,7 @@ void CMannualPage::FillList()
     }
 
     WIN32_FIND_DATAW fd{};
-    HANDLE find = ::FindFirstFileW(L"manual\\*.*", &fd);
+    HANDLE find = ::FindFirstFileW(kelvo::InstalledPath(L"manual\\*.*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -75,7 +76,8 @@ void CMannualPage::FillList()
 
 void CMannualPage::OpenDocument(const std::wstring& name)
 {
-    std::wstring path = L"manual\\" + name;
+    const std::wstring folder = kelvo::InstalledPath(L"manual\\");
+    std::wstring path = folder + name;
     ::SetLastError(0);
     INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
     DWORD error = ::GetLastError();
@@ -87,7 +89,7 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     if (!noAssociation)
         return;
     if (!m_readerName.empty()) {
-        std::wstring command = Format(L"\"manual\\%s\" \"manual\\%s\"", m_readerName, name);
+        std::wstring command = Format(L"\"%s\" \"%s\"", folder + m_readerName, folder + name);
         std::string narrow = kelvo::FromWide(CP_ACP, command);
         ::WinExec(narrow.c_str(), SW_SHOWNORMAL);
         return;
