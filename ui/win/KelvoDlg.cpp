@@ -156,7 +156,28 @@ BOOL CKelvoDlg::PreTranslateMessage(MSG* msg)
     // No dialog of ours ends by keyboard.
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
         return TRUE;
+    if (msg->message == WM_KEYDOWN && PageKey(static_cast<UINT>(msg->wParam)))
+        return TRUE;
     return CDialog::PreTranslateMessage(msg);
+}
+
+bool CKelvoDlg::PageKey(UINT key)
+{
+    const int page = kelvo::PageForKey(key, ::GetKeyState(VK_CONTROL) < 0, ::GetKeyState(VK_SHIFT) < 0,
+                                       ::GetKeyState(VK_MENU) < 0, m_nCurPage);
+    if (page < 0)
+        return false;
+    OpenPage(page);
+    // The focus must not stay in a page that is now hidden: the new page's
+    // first control takes it, so the keyboard goes on working there.
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsWindowVisible(focus)) {
+        CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+        HWND shown = pages[page]->m_hWnd;
+        HWND first = shown ? ::GetNextDlgTabItem(shown, nullptr, FALSE) : nullptr;
+        ::SetFocus(first && ::IsWindowVisible(first) ? first : m_hWnd);
+    }
+    return true;
 }
 
 LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -365,7 +386,12 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
     for (int i = 0; i < 5; ++i)
         if (::PtInRect(&m_rcTab[i], p))
             hit = i;
-    switch (hit) {
+    OpenPage(hit);
+}
+
+void CKelvoDlg::OpenPage(int index)
+{
+    switch (index) {
     case 0:
         SelectPage(0);
         break;
