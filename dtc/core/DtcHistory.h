@@ -15,7 +15,8 @@ class DtcHistory {
 public:
     static const int kMaxKeys = 20;
 
-    explicit DtcHistory(std::wstring settingsFile = SettingsPath()) : m_file(std::move(settingsFile)) {}
+    // No file named: the installation's settings file, found at each use.
+    explicit DtcHistory(std::wstring settingsFile = std::wstring()) : m_file(std::move(settingsFile)) {}
 
     // Reads the saved codes; returns those to offer, in key order (values
     // shorter than five characters are passed over).
@@ -28,6 +29,8 @@ public:
     const std::set<std::wstring>& Codes() const { return m_history; }
 
 private:
+    std::wstring File() const { return m_file.empty() ? SettingsPath() : m_file; }
+
     std::wstring m_file;
     std::set<std::wstring> m_history;
 };

@@ -457,6 +457,114 @@ TEST_F(ManualPageNoAssociationTest, WithoutAReaderTheFailureIsShown)
     EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
 }
 
+TEST_F(ManualPageTest, ADocumentThatCannotBeOpenedForAnotherReasonIsToldToo)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    // Listed, then removed before the double-click: the file is not found,
+    // which no associated program and no reader changes.
+    ASSERT_TRUE(DeleteFileW(Path(L"manual\\QB345 User Manual.pdf").c_str()));
+    m_page.OpenDocument(L"QB345 User Manual.pdf");
+    Pump(300);
+    ASSERT_EQ(1u, m_messages.size()) << "the failure is shown";
+    const std::wstring& text = m_messages[0].first;
+    const size_t colon = text.rfind(L" : ");
+    ASSERT_NE(std::wstring::npos, colon) << "text 61, then the error number";
+    const int number = _wtoi(text.c_str() + colon + 3);
+    EXPECT_TRUE(number == ERROR_FILE_NOT_FOUND || number == ERROR_PATH_NOT_FOUND) << number;
+    EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(L"manual\\cmdline.txt").c_str()))
+        << "the reader is for a missing association only";
+}
+
+// ---------------------------------------------------------------- CSearchDtcPage
+
+// The trouble-code page with a small code file and the settings file in the
+// installation folder (the working directory is elsewhere).
+class DtcPageTest : public ManualPageTest {
+protected:
+    void SetUp() override
+    {
+        ManualPageTest::SetUp();
+        CreateDirectoryW(Path(L"dtc").c_str(), nullptr);
+        WriteBytes(Path(L"dtc\\en_OBDII.txt"), "P0001 Fuel Volume Regulator\r\nP0100 Mass Air Flow\r\n"
+                                                "P0135 O2 Sensor Heater\r\nC0035 Left Front Wheel Speed\r\n");
+        WriteBytes(Path(L"Kelvo.cfg"), "[DTC]\r\nHistoryNum= 1\r\nHistoryNum01 = P0135\r\n");
+        ASSERT_TRUE(m_page.Create(CSearchDtcPage::IDD, &m_host));
+        m_page.MoveWindow(0, 0, 600, 400);
+        m_page.ShowWindow(SW_SHOW);
+        m_page.LoadDtcFile(0);
+        m_edit = FindWindowExW(m_page.m_codeBox.m_hWnd, nullptr, L"Edit", nullptr);
+        ASSERT_NE(nullptr, m_edit);
+    }
+    // Types into the box's edit field as the keyboard does.
+    void Type(const std::wstring& text)
+    {
+        for (wchar_t c : text)
+            SendMessageW(m_edit, WM_CHAR, c, 1);
+    }
+    std::vector<int> SelectedRows() const
+    {
+        std::vector<int> rows;
+        for (int i = -1; (i = static_cast<int>(m_page.m_codeList.SendMessage(LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;)
+            rows.push_back(i);
+        return rows;
+    }
+    bool Dropped() const { return m_page.m_codeBox.SendMessage(CB_GETDROPPEDSTATE) != 0; }
+    BOOL Key(HWND target, WPARAM key)
+    {
+        MSG m{target, WM_KEYDOWN, key, 1};
+        return m_page.PreTranslateMessage(&m);
+    }
+
+    CSearchDtcPage m_page;
+    HWND m_edit = nullptr;
+};
+
+TEST_F(DtcPageTest, TheCodeFileAndHistoryComeFromTheInstallationFolder)
+{
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount()) << "the installation's code file";
+    EXPECT_EQ(1, m_page.m_codeBox.SendMessage(CB_GETCOUNT)) << "its history";
+}
+
+TEST_F(DtcPageTest, ACodeThatIsNotInTheTableClearsTheSelection)
+{
+    Type(L"p0001");
+    EXPECT_EQ(std::vector<int>{0}, SelectedRows());
+    // Back to "P" and on to a code the table does not hold.
+    for (int i = 0; i < 4; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    Type(L"1234");
+    EXPECT_EQ(L"P1234", m_page.m_codeBox.GetWindowText());
+    EXPECT_TRUE(SelectedRows().empty()) << "P0001 is not the code typed";
+    EXPECT_EQ(-1, m_page.m_lastRow);
+
+    // A row the user picked with the mouse goes too; a known code selects again.
+    m_page.m_codeList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
+    Type(L"5");
+    EXPECT_TRUE(SelectedRows().empty());
+    m_page.m_codeBox.SetWindowText(L"");
+    Type(L"C0035");
+    EXPECT_EQ(std::vector<int>{3}, SelectedRows());
+}
+
+TEST_F(DtcPageTest, EscapeAndEnterCloseTheOpenDropDownListAndAreSwallowedOtherwise)
+{
+    for (WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
+        m_page.m_codeBox.SendMessage(CB_SHOWDROPDOWN, TRUE);
+        ASSERT_TRUE(Dropped());
+        EXPECT_TRUE(Key(m_edit, key));
+        Pump(100);
+        EXPECT_FALSE(Dropped()) << "key " << key << " closes the list";
+        EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd)) << "and nothing else";
+    }
+    // Closed: swallowed, nothing happens; other keys take the normal path.
+    EXPECT_TRUE(Key(m_edit, VK_ESCAPE));
+    EXPECT_TRUE(Key(m_edit, VK_RETURN));
+    EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd));
+    EXPECT_FALSE(Key(m_edit, 'P'));
+}
+
 // ---------------------------------------------------------------- CUpdatePage
 
 // The main window as the update page sees it: presence and model are the

@@ -86,18 +86,21 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     // Windows reports a missing association as SE_ERR_NOASSOC with error 1155;
     // other systems give the same return value with another error code.
     const bool noAssociation = result == SE_ERR_NOASSOC || error == ERROR_NO_ASSOCIATION;
-    if (!noAssociation)
-        return;
-    if (!m_readerName.empty()) {
+    if (noAssociation && !m_readerName.empty()) {
         std::wstring command = Format(L"\"%s\" \"%s\"", folder + m_readerName, folder + name);
         std::string narrow = kelvo::FromWide(CP_ACP, command);
         ::WinExec(narrow.c_str(), SW_SHOWNORMAL);
         return;
     }
-    wchar_t number[16];
-    _snwprintf(number, 16, L"%d", static_cast<int>(ERROR_NO_ASSOCIATION));
-    number[15] = L'\0';
-    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), number), kelvo::kMbIconError);
+    // Any failure is told, not only a missing association (a document
+    // removed since the list was filled, no access, no memory): the system's
+    // error number, or the shell's own result when it set none.
+    const long number = noAssociation ? static_cast<long>(ERROR_NO_ASSOCIATION)
+                                      : error != 0 ? static_cast<long>(error) : static_cast<long>(result);
+    wchar_t digits[16];
+    _snwprintf(digits, 16, L"%ld", number);
+    digits[15] = L'\0';
+    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), digits), kelvo::kMbIconError);
 }
 
 void CMannualPage::OnSize(int cx, int cy)
