@@ -434,7 +434,7 @@ void CKelvoDlg::SelectPage(int index)
     if (m_nCurPage == 1) {
         g_reportPort = -1;
         g_reportStop = 1;
-        m_printPage.ClearReportBox();
+        m_printPage.LeaveReportPage();
     }
     CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
     for (int i = 0; i < 5; ++i) {
