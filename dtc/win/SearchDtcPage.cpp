@@ -76,8 +76,10 @@ void CSearchDtcPage::OnEditChangeCode()
     const int length = static_cast<int>(s.text.size());
     m_codeBox.SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(length, length));
     if (!s.found) {
-        // A highlighted row would claim to be the code typed.
-        ClearSelection();
+        // A highlighted row would claim to be the code typed; an emptied box
+        // names no code and leaves the list as it is.
+        if (!s.text.empty())
+            ClearSelection();
         return;
     }
     SelectRow(s.row);

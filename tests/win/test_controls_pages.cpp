@@ -546,6 +546,11 @@ TEST_F(DtcPageTest, ACodeThatIsNotInTheTableClearsTheSelection)
     m_page.m_codeBox.SetWindowText(L"");
     Type(L"C0035");
     EXPECT_EQ(std::vector<int>{3}, SelectedRows());
+    // An emptied box names no code: the list stays as it is.
+    for (int i = 0; i < 5; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(L"", m_page.m_codeBox.GetWindowText());
+    EXPECT_EQ(std::vector<int>{3}, SelectedRows());
 }
 
 TEST_F(DtcPageTest, EscapeAndEnterCloseTheOpenDropDownListAndAreSwallowedOtherwise)
