@@ -9,7 +9,7 @@ namespace kelvo {
 unsigned SystemAnsiCodePage();
 
 // On Windows these go through MultiByteToWideChar / WideCharToMultiByte. The
-// native build knows 1252, 28591 and 1251 from its own tables (any other code
+// native build knows 1250, 1251, 1252 and 28591 from its own tables (any other code
 // page converts as 28591).
 std::wstring ToWide(unsigned codePage, const std::string& bytes);
 // Characters the code page cannot hold become '?'; *lossless tells whether

@@ -15,6 +15,13 @@ namespace kelvo {
 std::wstring ModuleFolder();
 void SetModuleFolder(const std::wstring& folder);
 
+// A file or folder of the installation by its path below the program's
+// folder ("Kelvo.cfg", "update\\version.sv"): never the working directory,
+// which is whatever started the program (a console, a scheduler, a launcher).
+std::wstring InstalledPath(const std::wstring& relative);
+// The settings file "Kelvo.cfg" of the installation.
+std::wstring SettingsPath();
+
 // Sets g_strLanguageCode and g_nTextCodePage from a `Language` index of the
 // settings file; an index outside 0..9 leaves both as they are.
 void ApplyLanguageIndex(int index);

@@ -8,8 +8,8 @@
 #include <vector>
 
 namespace kelvo {
-// The program's settings file, by its bare name: it resolves against the
-// working directory, the installation folder when started from its shortcut.
+// The program's settings file, by its name in the installation folder
+// (SettingsPath in globals.h gives its full path).
 inline constexpr wchar_t kSettingsFile[] = L"Kelvo.cfg";
 } // namespace kelvo
 

@@ -48,8 +48,42 @@ bool StartCompanion(const std::wstring& name, const std::wstring& parameters, in
     return r > 32;
 }
 
-int StopInstallationDozaz()
+namespace {
+struct ProcessWindows {
+    DWORD pid;
+    int asked;
+};
+
+BOOL CALLBACK AskToClose(HWND h, LPARAM param)
 {
+    auto* p = reinterpret_cast<ProcessWindows*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    // Hidden windows too: a tray program's window is never shown.
+    if (pid == p->pid && ::PostMessageW(h, WM_CLOSE, 0, 0))
+        ++p->asked;
+    return TRUE;
+}
+
+// True when the process ended on request; false when it had to be terminated.
+bool EndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs)
+{
+    ProcessWindows windows{pid, 0};
+    ::EnumWindows(AskToClose, reinterpret_cast<LPARAM>(&windows));
+    if (windows.asked > 0 && ::WaitForSingleObject(process, closeWaitMs) == WAIT_OBJECT_0)
+        return true;
+    if (!::TerminateProcess(process, 0) && ::WaitForSingleObject(process, 0) != WAIT_OBJECT_0)
+        return false;
+    // Ended before a new Dozaz may look for its single-copy mutex.
+    ::WaitForSingleObject(process, 5000);
+    return false;
+}
+} // namespace
+
+int StopInstallationDozaz(DWORD closeWaitMs, int* closed)
+{
+    if (closed)
+        *closed = 0;
     const std::wstring folder = LongPath(ModuleFolder());
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
@@ -68,11 +102,11 @@ int StopInstallationDozaz()
         // Read from the opened handle: it is the process that would be ended,
         // even if the snapshot's PID has since been given to another.
         const std::wstring path = FullImagePath(process);
-        if (IsInstallationDozaz(entry.szExeFile, path.empty() ? path : LongPath(path), folder) &&
-            ::TerminateProcess(process, 0)) {
-            // Ended before a new Dozaz may look for its single-copy mutex.
-            ::WaitForSingleObject(process, 5000);
-            ++stopped;
+        if (IsInstallationDozaz(entry.szExeFile, path.empty() ? path : LongPath(path), folder)) {
+            if (EndProcess(process, entry.th32ProcessID, closeWaitMs) && closed)
+                ++*closed;
+            if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
+                ++stopped;
         }
         ::CloseHandle(process);
     }

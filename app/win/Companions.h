@@ -2,6 +2,8 @@
 // The companion programs of the installation as the settings page drives
 // them: started by full path from the program's folder, this installation's
 // Dozaz stopped, and the logon value "Kelvo Dozaz" under the machine's Run key.
+#include <windows.h>
+
 #include <string>
 
 namespace kelvo {
@@ -11,10 +13,12 @@ namespace kelvo {
 // the system's prompt). False when it did not start.
 bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show);
 
-// Terminates every running Dozaz.exe of this installation (exit code 0) and
-// waits briefly for each to end; returns how many were stopped. A Dozaz.exe
-// whose full path cannot be read is left running.
-int StopInstallationDozaz();
+// Ends every running Dozaz.exe of this installation and returns how many
+// ended. Each is asked first (WM_CLOSE to its windows, so that it takes its
+// tray icon away) and terminated (exit code 0) only when it has not ended
+// within `closeWaitMs`; *closed counts those that ended on request. A
+// Dozaz.exe whose full path cannot be read is left running.
+int StopInstallationDozaz(DWORD closeWaitMs = 3000, int* closed = nullptr);
 
 // The Run value: present (a non-empty REG_SZ), written with the quoted path
 // of Dozaz.exe in the program's folder when absent or empty, and deleted. The

@@ -9,12 +9,80 @@
 
 CKelvoApp theApp;
 
+namespace {
+
+// The main window of the copy that runs already: a borderless dialog of a
+// process whose program file is named as ours. None while that copy is still
+// starting (or it is gone).
+struct RunningWindow {
+    std::wstring exeName;
+    HWND found = nullptr;
+};
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+BOOL CALLBACK LookAtWindow(HWND h, LPARAM param)
+{
+    auto* r = reinterpret_cast<RunningWindow*>(param);
+    wchar_t cls[16] = {};
+    ::GetClassNameW(h, cls, 16);
+    const LONG style = ::GetWindowLongW(h, GWL_STYLE);
+    if (::lstrcmpW(cls, L"#32770") != 0 || ::GetWindow(h, GW_OWNER) || !(style & WS_VISIBLE) ||
+        (style & WS_CAPTION) == WS_CAPTION)
+        return TRUE;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    if (pid == ::GetCurrentProcessId())
+        return TRUE;
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return TRUE;
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    const bool named = ::QueryFullProcessImageNameW(process, 0, path, &size) &&
+                       ::lstrcmpiW(FileNameOf(std::wstring(path, size)).c_str(), r->exeName.c_str()) == 0;
+    ::CloseHandle(process);
+    if (!named)
+        return TRUE;
+    r->found = h;
+    return FALSE;
+}
+
+// A second start shows the running copy instead of ending unseen: its window
+// comes to the front, restored when it was minimised. This process was
+// started by the user, so it may give the foreground away.
+void BringRunningCopyForward()
+{
+    wchar_t self[MAX_PATH * 2] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    RunningWindow r;
+    r.exeName = FileNameOf(std::wstring(self, n));
+    // The first copy may still be creating its window.
+    for (int i = 0; i < 50 && !r.found; ++i) {
+        ::EnumWindows(LookAtWindow, reinterpret_cast<LPARAM>(&r));
+        if (!r.found)
+            ::Sleep(100);
+    }
+    if (!r.found)
+        return;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(r.found, &pid);
+    ::AllowSetForegroundWindow(pid);
+    if (::IsIconic(r.found))
+        ::ShowWindow(r.found, SW_RESTORE);
+    ::SetForegroundWindow(r.found);
+}
+
+} // namespace
+
 BOOL CKelvoApp::InitInstance()
 {
-    // One running copy per session; a second start ends silently.
+    // One running copy per session; a second start shows the first and ends.
     m_hMutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        BringRunningCopyForward();
         return FALSE;
+    }
 
     INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
     ::InitCommonControlsEx(&icc);

@@ -88,7 +88,7 @@ void CSettingPage::StartDozaz()
 
 void CSettingPage::LoadSettings()
 {
-    m_saved.language = CProfile::GetInt(kelvo::kSettingsFile, L"Setting", L"Language", 0);
+    m_saved.language = CProfile::GetInt(kelvo::SettingsPath(), L"Setting", L"Language", 0);
     if (m_languageList.m_hWnd) {
         // An index without an entry selects nothing (list boxes differ in
         // what they keep then).
@@ -99,7 +99,7 @@ void CSettingPage::LoadSettings()
             m_languageList.SetTopIndex(m_languageList.GetCount() - 1);
     }
 
-    m_saved.skin = CProfile::GetInt(kelvo::kSettingsFile, L"Setting", L"Skin", 0);
+    m_saved.skin = CProfile::GetInt(kelvo::SettingsPath(), L"Setting", L"Skin", 0);
     // A saved skin whose file is gone has no path: nothing is applied or selected.
     if (m_saved.skin >= 0 && m_saved.skin < m_nSkinEntries &&
         static_cast<size_t>(m_saved.skin) < m_skinPaths.size()) {
@@ -116,7 +116,7 @@ void CSettingPage::LoadSettings()
     if (m_skinList.m_hWnd)
         m_skinList.SetTopIndex(0);
 
-    m_saved.autoUpdate = CProfile::GetInt(kelvo::kSettingsFile, L"Setting", L"AutoUpdate", 1);
+    m_saved.autoUpdate = CProfile::GetInt(kelvo::SettingsPath(), L"Setting", L"AutoUpdate", 1);
     if (m_hWnd)
         ::CheckDlgButton(m_hWnd, IDC_DOZAZ, m_saved.autoUpdate ? BST_CHECKED : BST_UNCHECKED);
     if (m_saved.autoUpdate != 0)
@@ -152,7 +152,7 @@ void CSettingPage::OnApply()
         kelvo::UnregisterDozazAtLogon();
     }
 
-    const std::wstring file = kelvo::ModuleFolder() + kelvo::kSettingsFile;
+    const std::wstring file = kelvo::SettingsPath();
     const kelvo::ApplyWrites writes = kelvo::PlanApply(m_saved, choices);
     // Each saved value follows the file once it is written, so the next apply
     // compares with what the file holds.

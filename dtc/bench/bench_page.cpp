@@ -4,6 +4,7 @@
 // painted. Works in a scratch copy: a folder with the code file and a
 // settings file, so full codes enter a history of its own.
 //   bench_dtc_page.exe [INSTALLATION-FOLDER [ROUNDS]]
+#include "app/core/globals.h"
 #include "ui/controls/Drawing.h"
 #include "dtc/win/SearchDtcPage.h"
 #include "framework/Font.h"
@@ -72,6 +73,8 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     ::SetCurrentDirectoryW(work.c_str());
+    // The page reads its files from the program's folder: the work folder here.
+    kelvo::SetModuleFolder(work + L"\\");
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     ::InitCommonControlsEx(&icc);

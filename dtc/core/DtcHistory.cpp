@@ -32,11 +32,11 @@ int KeysWritten(const std::wstring& file)
 std::vector<std::wstring> DtcHistory::Load()
 {
     std::vector<std::wstring> offered;
-    int n = KeysWritten(m_file);
+    int n = KeysWritten(File());
     if (n > kMaxKeys)
         n = kMaxKeys;
     for (int i = 1; i <= n; ++i) {
-        std::wstring code = CProfile::GetString(m_file, kSection, KeyOf(i), L"", kExact);
+        std::wstring code = CProfile::GetString(File(), kSection, KeyOf(i), L"", kExact);
         if (code.size() > 4) {
             offered.push_back(code);
             m_history.insert(code);
@@ -54,14 +54,14 @@ bool DtcHistory::Add(const std::wstring& code)
     // The key number follows the file's count, so the limit is tested on it:
     // short or repeated values and a count beyond the limit use keys up too,
     // and a key past HistoryNum20 would not be read at the next start.
-    const int k = KeysWritten(m_file) + 1;
+    const int k = KeysWritten(File()) + 1;
     if (k > kMaxKeys)
         return false;
     // A count that could not be written means the file cannot take the value
     // either: one message is enough.
-    if (!CProfile::SetInt(m_file, kSection, kCountKey, k, kExact))
+    if (!CProfile::SetInt(File(), kSection, kCountKey, k, kExact))
         return false;
-    return CProfile::SetString(m_file, kSection, KeyOf(k), code, kExact);
+    return CProfile::SetString(File(), kSection, KeyOf(k), code, kExact);
 }
 
 } // namespace kelvo

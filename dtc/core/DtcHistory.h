@@ -2,6 +2,7 @@
 // The look-up history of the trouble-code page: up to 20 codes in section
 // [DTC] of the settings file, "HistoryNum" (keys written so far) and
 // "HistoryNum01" ... "HistoryNum20", one code each, in the order added.
+#include "app/core/globals.h"
 #include "app/core/profile.h"
 
 #include <set>
@@ -14,7 +15,8 @@ class DtcHistory {
 public:
     static const int kMaxKeys = 20;
 
-    explicit DtcHistory(std::wstring settingsFile = kSettingsFile) : m_file(std::move(settingsFile)) {}
+    // No file named: the installation's settings file, found at each use.
+    explicit DtcHistory(std::wstring settingsFile = std::wstring()) : m_file(std::move(settingsFile)) {}
 
     // Reads the saved codes; returns those to offer, in key order (values
     // shorter than five characters are passed over).
@@ -27,6 +29,8 @@ public:
     const std::set<std::wstring>& Codes() const { return m_history; }
 
 private:
+    std::wstring File() const { return m_file.empty() ? SettingsPath() : m_file; }
+
     std::wstring m_file;
     std::set<std::wstring> m_history;
 };

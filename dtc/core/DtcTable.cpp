@@ -1,5 +1,6 @@
 #include "dtc/core/DtcTable.h"
 
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/textutil.h"
 
@@ -57,7 +58,8 @@ std::wstring Latin1(const char* p, size_t n)
 bool CDtcTable::LoadFile(int languageIndex, const EntrySink& sink)
 {
     std::string bytes;
-    if (!ReadWhole(FileName(languageIndex), &bytes) && !ReadWhole(FileName(0), &bytes)) {
+    if (!ReadWhole(kelvo::InstalledPath(FileName(languageIndex)), &bytes) &&
+        !ReadWhole(kelvo::InstalledPath(FileName(0)), &bytes)) {
         Clear();
         return false;
     }

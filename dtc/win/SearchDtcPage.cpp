@@ -75,8 +75,13 @@ void CSearchDtcPage::OnEditChangeCode()
     }
     const int length = static_cast<int>(s.text.size());
     m_codeBox.SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(length, length));
-    if (!s.found)
+    if (!s.found) {
+        // A highlighted row would claim to be the code typed; an emptied box
+        // names no code and leaves the list as it is.
+        if (!s.text.empty())
+            ClearSelection();
         return;
+    }
     SelectRow(s.row);
     if (s.remember && m_history.Add(s.code))
         m_codeBox.AddString(s.code);
@@ -112,6 +117,36 @@ void CSearchDtcPage::SelectRow(int32_t r)
     const int last = std::min(r + std::max(perPage, 1) - 1, m_codeList.GetItemCount() - 1);
     m_codeList.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(last), FALSE);
     m_lastRow = r;
+}
+
+void CSearchDtcPage::ClearSelection()
+{
+    m_codeList.SetItemState(-1, 0, LVIS_SELECTED);  // every row
+    m_codeList.SendMessage(LVM_SETSELECTIONMARK, 0, -1);
+    m_lastRow = -1;
+}
+
+bool CSearchDtcPage::DropDownKey(const MSG& msg) const
+{
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN) || !m_codeBox.m_hWnd)
+        return false;
+    if (msg.hwnd != m_codeBox.m_hWnd && !::IsChild(m_codeBox.m_hWnd, msg.hwnd))
+        return false;
+    return m_codeBox.SendMessage(CB_GETDROPPEDSTATE) != 0;
+}
+
+bool CSearchDtcPage::WantsKey(const MSG& msg) const { return DropDownKey(msg); }
+
+BOOL CSearchDtcPage::PreTranslateMessage(MSG* msg)
+{
+    // An open drop-down list closes with Escape (nothing chosen) and Enter
+    // (the highlighted code kept), as in any drop-down box; the box itself
+    // gets the key. With the list closed the page swallows both.
+    const bool open = DropDownKey(*msg);
+    const BOOL handled = CPage::PreTranslateMessage(msg);
+    if (open && m_codeBox.SendMessage(CB_GETDROPPEDSTATE))
+        m_codeBox.SendMessage(CB_SHOWDROPDOWN, FALSE);
+    return handled;
 }
 
 void CSearchDtcPage::OnSize(int cx, int cy)

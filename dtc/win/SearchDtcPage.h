@@ -17,6 +17,7 @@ public:
 
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
 
     // Fills the table and appends one list row per entry.
     void LoadDtcFile(int languageIndex) override;
@@ -32,7 +33,14 @@ public:
     kelvo::DtcHistory m_history;
     int32_t m_lastRow = -1;
 
+protected:
+    bool WantsKey(const MSG& msg) const override;
+
 private:
     void OnSize(int cx, int cy);
+    // No row selected, by the page or the user.
+    void ClearSelection();
+    // Escape or Enter for the code box while its drop-down list is open.
+    bool DropDownKey(const MSG& msg) const;
     bool m_writingBack = false;  // the search's own change of the box text
 };

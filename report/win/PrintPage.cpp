@@ -4,6 +4,8 @@
 #include "framework/Thread.h"
 #include "ui/controls/Drawing.h"
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 std::atomic<int> g_reportPort{-1};
@@ -100,12 +102,13 @@ void CPrintPage::ConnectReportReader()
     });
 }
 
-void CPrintPage::ClearReportBox()
+void CPrintPage::LeaveReportPage()
 {
-    // What the ended capture read last must not come back into the emptied box.
+    // What arrived while the page was current is the user's; what the ended
+    // capture reads from now on is not. The box keeps its text (a mechanic
+    // looks a code up and comes back) until the user empties it.
+    OnReportData();
     m_capture.DropPending();
-    if (m_hWnd)
-        SetDlgItemText(IDC_REPORT, L"");
 }
 
 void CPrintPage::OnReportData()
@@ -148,6 +151,33 @@ void CPrintPage::OnPrint()
 
 void CPrintPage::OnClear() { SetDlgItemText(IDC_REPORT, L""); }
 
+namespace {
+
+// A movable block with `bytes` bytes copied in, or null.
+HGLOBAL BlockOf(const void* data, size_t bytes)
+{
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!block)
+        return nullptr;
+    void* p = ::GlobalLock(block);
+    if (!p) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(p, data, bytes);
+    ::GlobalUnlock(block);
+    return block;
+}
+
+// Hands the block to the clipboard; freed when the clipboard does not take it.
+void Place(UINT format, HGLOBAL block)
+{
+    if (block && !::SetClipboardData(format, block))
+        ::GlobalFree(block);
+}
+
+} // namespace
+
 void CPrintPage::OnCopy()
 {
     const std::wstring text = m_edit.GetWindowText();
@@ -157,20 +187,17 @@ void CPrintPage::OnCopy()
     const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return;
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], bytes, nullptr, nullptr);
+    narrow.back() = '\0';
     if (!::OpenClipboard(m_hWnd))
         return;
-    HGLOBAL block = nullptr;
-    if (::EmptyClipboard() && (block = ::GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(bytes)))) {
-        if (char* p = static_cast<char*>(::GlobalLock(block))) {
-            ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, p, bytes, nullptr, nullptr);
-            p[bytes - 1] = 0;
-            ::GlobalUnlock(block);
-            if (::SetClipboardData(CF_TEXT, block))
-                block = nullptr;  // the clipboard's now
-        }
+    if (::EmptyClipboard()) {
+        // The report's characters as they are (a code page without "é" or
+        // "ñ" would make them "?"), and the narrow form for older programs.
+        Place(CF_UNICODETEXT, BlockOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t)));
+        Place(CF_TEXT, BlockOf(narrow.data(), narrow.size()));
     }
-    if (block)
-        ::GlobalFree(block);
     ::CloseClipboard();
 }
 

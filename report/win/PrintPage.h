@@ -25,7 +25,7 @@ public:
 
     // IReportPage
     void ConnectReportReader() override;
-    void ClearReportBox() override;
+    void LeaveReportPage() override;
 
     void OnSize(int cx, int cy);
     void OnPrint();

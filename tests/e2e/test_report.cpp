@@ -211,7 +211,7 @@ TEST(ReportPage, AReportArrivesExactlyInOneBytePiecesAndIn4096BytePieces)
     }
 }
 
-TEST(ReportPage, LeavingAndComingBackEmptiesTheBoxAndLeavesOneReader)
+TEST(ReportPage, AReportSurvivesAVisitToAnotherPageAndOneReaderRuns)
 {
     const std::string report = Report(30);
     ReportRun run;
@@ -222,9 +222,20 @@ TEST(ReportPage, LeavingAndComingBackEmptiesTheBoxAndLeavesOneReader)
     ::Sleep(500);
     const int capturing = ThreadsOf(pid);
 
+    // A code of the report looked up on the codes page, then back.
+    run.ShowTab(2);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(run.Box()); }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return ThreadsOf(pid) == capturing - 1; }, 5000)) << "the reader ended";
+    run.ShowReportPage();
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(run.Box()) != FALSE; }, 5000));
+    run.Settle();
+    EXPECT_EQ(BoxText(run.Box()), Latin1(report)) << "the report is kept";
+    Screenshot(run.Main(), L"report-kept-after-a-visit");
+    run.Click(kIdClear);
+    ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()).empty(); }, 5000)) << "the user empties it";
+
     run.ShowTab(0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(run.Box()); }, 5000));
-    EXPECT_EQ(BoxText(run.Box()), L"") << "leaving empties the box";
     EXPECT_TRUE(WaitFor([&] { return ThreadsOf(pid) == capturing - 1; }, 5000)) << "the reader ended";
     // Back and forth quickly, as a user clicking about does.
     for (int i = 0; i < 3; ++i) {
@@ -238,15 +249,20 @@ TEST(ReportPage, LeavingAndComingBackEmptiesTheBoxAndLeavesOneReader)
     EXPECT_TRUE(run.Receives(Latin1(report))) << "the report once, nothing of the earlier capture";
     Screenshot(run.Main(), L"report-after-coming-back");
 
-    // Leaving while a report streams in: nothing read before the stop comes back.
+    // Leaving while a report streams in: what came before the switch stays,
+    // nothing read after it is added.
+    run.Click(kIdClear);
+    ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()).empty(); }, 5000));
     run.Tool().StartReport();
     ::Sleep(20);
     run.Tool().StartReport();
     ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()).size() > 200; }, 10000));
     run.ShowTab(0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(run.Box()); }, 5000));
-    ::Sleep(1000);
-    EXPECT_EQ(BoxText(run.Box()), L"") << "the emptied box stays empty";
+    const std::wstring kept = BoxText(run.Box());
+    ::Sleep(1500);
+    EXPECT_GE(kept.size(), 200u) << "what came before the switch stays";
+    EXPECT_EQ(BoxText(run.Box()), kept) << "nothing is added while another page is current";
     EXPECT_EQ(run.Kelvo().Close(), 1u);
 }
 
@@ -331,8 +347,25 @@ TEST(ReportPage, CopyPutsTheExactTextOnTheClipboardAndAnEmptyBoxLeavesItAlone)
         }
         return text;
     };
+    // The same as Unicode text: the report's bytes are ISO 8859-1 characters,
+    // whatever the system's code page can hold.
+    auto unicode = [] {
+        std::wstring text = L"<closed>";
+        if (::OpenClipboard(nullptr)) {
+            text.clear();
+            if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+                if (const wchar_t* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
+                    text = p;
+                    ::GlobalUnlock(h);
+                }
+            }
+            ::CloseClipboard();
+        }
+        return text;
+    };
     run.Click(kIdCopy);
     EXPECT_TRUE(WaitFor([&] { return clipboard() == report; }, 5000)) << clipboard().size();
+    EXPECT_EQ(unicode(), Latin1(report)) << "CF_UNICODETEXT holds the report";
 
     ASSERT_TRUE(::OpenClipboard(nullptr));
     ::EmptyClipboard();
@@ -346,6 +379,15 @@ TEST(ReportPage, CopyPutsTheExactTextOnTheClipboardAndAnEmptyBoxLeavesItAlone)
     run.Click(kIdCopy);
     ::Sleep(1000);
     EXPECT_EQ(clipboard(), "sentinel");
+
+    // Characters of the report that the ANSI code page lacks (bytes 0x80 to
+    // 0x9F are U+0080 to U+009F) are copied as they are, not as "?".
+    const std::wstring beyond = L"P0135 \u0080\u0085\u009F caf\u00E9 a\u00F1o \u00FCber";
+    DWORD_PTR done = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(run.Box(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(beyond.c_str()), SMTO_NORMAL,
+                                      10000, &done));
+    run.Click(kIdCopy);
+    EXPECT_TRUE(WaitFor([&] { return unicode() == beyond; }, 5000)) << Narrow(unicode());
     EXPECT_EQ(run.Kelvo().Close(), 1u);
 }
 

@@ -43,12 +43,15 @@ TEST(Startup, OpensItsBorderlessMainWindowAndClosesWithExitCode1)
     CloseMainWindow(kelvo, main);
 }
 
-TEST(Startup, SecondCopyEndsSilentlyWithExitCode1AndLeavesOneWindow)
+TEST(Startup, SecondCopyBringsTheFirstForwardRestoredAndEndsWithExitCode1)
 {
     Installation inst;
     KelvoProcess first(inst);
     HWND main = first.WaitMainWindow(kStartMs);
     ASSERT_NE(main, nullptr);
+    ::Sleep(500);
+    ::ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(main) != FALSE; }, 5000));
 
     KelvoProcess second(inst);
     ASSERT_TRUE(second.Started());
@@ -56,6 +59,8 @@ TEST(Startup, SecondCopyEndsSilentlyWithExitCode1AndLeavesOneWindow)
     EXPECT_TRUE(first.Running());
     EXPECT_EQ(TopWindows(second.Pid()).size(), 0u);
     EXPECT_EQ(TopWindows(first.Pid()).size(), 1u);
+    EXPECT_TRUE(WaitFor([&] { return !::IsIconic(main); }, 5000)) << "restored";
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == main; }, 5000)) << "in front";
     CloseMainWindow(first, main);
 }
 

@@ -1,5 +1,6 @@
 // The code file loader, the prefix search over letter groups and what one
 // change of the code box's text leads to.
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "dtc/core/DtcTable.h"
 #include "native/support/temp_dir.h"
@@ -79,12 +80,14 @@ TEST(DtcLoad, LinesBecomeEntriesNumberedAsTheirListRows)
 
 TEST(DtcLoad, FallsBackToTheEnglishFileAndStaysEmptyWithoutIt)
 {
-    kelvo::test::TempDir dir;
+    // The files are the installation's: the working directory is elsewhere.
+    kelvo::test::TempDir dir, elsewhere;
     const auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    std::filesystem::create_directory("dtc");
-    kelvo::test::WriteFileBytes("dtc/en_OBDII.txt", "P0001 english\r\n");
-    kelvo::test::WriteFileBytes("dtc/pl_OBDII.txt", "P0001 polish\r\n");
+    std::filesystem::current_path(elsewhere.path());
+    kelvo::SetModuleFolder(kelvo::Utf8ToWide(dir.path() + "/"));
+    std::filesystem::create_directory(dir.file("dtc"));
+    kelvo::test::WriteFileBytes(dir.file("dtc/en_OBDII.txt"), "P0001 english\r\n");
+    kelvo::test::WriteFileBytes(dir.file("dtc/pl_OBDII.txt"), "P0001 polish\r\n");
 
     CDtcTable t;
     std::wstring d;
@@ -95,11 +98,12 @@ TEST(DtcLoad, FallsBackToTheEnglishFileAndStaysEmptyWithoutIt)
     EXPECT_TRUE(t.LoadFile(9));
     EXPECT_TRUE(t.FindDtc(L"P0001", &d) && d == L"english");
 
-    std::filesystem::remove("dtc/en_OBDII.txt");
+    std::filesystem::remove(dir.file("dtc/en_OBDII.txt"));
     EXPECT_FALSE(t.LoadFile(0));
     EXPECT_EQ(t.m_entryCount, 0);
     EXPECT_EQ(t.m_groupStartP, -1);
     EXPECT_EQ(t.ResolveDtcText(L"P"), L"P");
+    kelvo::SetModuleFolder(std::wstring());
     std::filesystem::current_path(old);
 }
 

@@ -1,5 +1,6 @@
 // The shipped language sources through kelvo-textc and back through GetText,
 // and the compiler's own rules (errors, determinism, plain form, sorted index).
+#include "app/core/codepage.h"
 #include "app/core/datasheet.h"
 #include "test_texts_support.h"
 #include "tools/textc/text_source.h"
@@ -44,7 +45,7 @@ struct Language {
 };
 const Language kLanguages[] = {
     {0, "en", 1252},  {1, "fr", 1252}, {2, "es", 1252}, {3, "de", 28591}, {4, "pt", 28591},
-    {5, "se", 1252},  {6, "it", 1252}, {7, "nl", 1252}, {8, "hu", 1252},  {9, "ru", 1251},
+    {5, "se", 1252},  {6, "it", 1252}, {7, "nl", 1252}, {8, "hu", 1250},  {9, "ru", 1251},
 };
 
 using LanguageTables = TextTableTest;
@@ -100,6 +101,8 @@ TEST_F(LanguageTables, LettersOfEachLanguageSurviveItsCodePage)
         {4, "pt", 7, L"Vers\u00E3o"},
         {5, "se", 30, L"Bl\u00E5"},
         {8, "hu", 35, L"Ez\u00FCst"},
+        // o and u with double acute: code page 1250 has them, 1252 has not.
+        {8, "hu", 64, L"A friss\u00EDt\u00E9s befejez\u0151d\u00F6tt"},
         {9, "ru", 2, L"\u041A\u043E\u0434\u044B"},
         {9, "ru", 27, L"\u0427\u0451\u0440\u043D\u044B\u0439"},
         {0, "en", 62, L"Scan tool"},
@@ -111,6 +114,28 @@ TEST_F(LanguageTables, LettersOfEachLanguageSurviveItsCodePage)
         ClearTextCache();
         EXPECT_EQ(GetText(p.number), p.text) << p.code << " " << p.number;
     }
+}
+
+TEST(CodePages, HungarianLettersRoundTripThrough1250AndNotThrough1252)
+{
+    std::wstring wide;
+    ASSERT_TRUE(kelvo::TableToWide(1250, "\xF5\xFB\xD5\xDB\xE1\xE9\x8A\x80", wide));
+    EXPECT_EQ(wide, L"\u0151\u0171\u0150\u0170\u00E1\u00E9\u0160\u20AC");
+    std::string bytes;
+    bool lossless = false;
+    ASSERT_TRUE(kelvo::TableFromWide(1250, L"\u0151\u0171\u0150\u0170\u00F6\u00FC", bytes, &lossless));
+    EXPECT_EQ(bytes, "\xF5\xFB\xD5\xDB\xF6\xFC");
+    EXPECT_TRUE(lossless);
+    ASSERT_TRUE(kelvo::TableFromWide(1252, L"\u0151", bytes, &lossless));
+    EXPECT_FALSE(lossless) << "1252 has no o with double acute";
+    // Every byte of the upper half reads back as itself.
+    std::string all;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        all.push_back(static_cast<char>(b));
+    ASSERT_TRUE(kelvo::TableToWide(1250, all, wide));
+    ASSERT_TRUE(kelvo::TableFromWide(1250, wide, bytes, &lossless));
+    EXPECT_EQ(bytes, all);
+    EXPECT_TRUE(lossless);
 }
 
 TEST_F(LanguageTables, CompilerNamesFileAndLineOfAnUnencodableCharacter)

@@ -1,5 +1,6 @@
 // Package rows: size and speed texts, version rule, names formed from rows,
 // local file names, and the values a catalogue may put into them.
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "update/core/PackageRows.h"
 
@@ -183,8 +184,10 @@ TEST(UpdateRows, RowNamesItsFileAndAddress)
     row.version = L"V2.34";
     row.languages = L"EN/FR/ES/DE/IT";
     row.release = L"2019/10/23";
+    // The package's place is the installation's, whatever the working directory.
+    kelvo::SetModuleFolder(L"C:\\Program Files\\Kelvo\\");
     EXPECT_EQ(PackageFileName(row), L"QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
-    EXPECT_EQ(PackagePath(row), L"update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
+    EXPECT_EQ(PackagePath(row), L"C:\\Program Files\\Kelvo\\update\\QB345_V2.34_EN-FR-ES-DE-IT_20191023.bin");
     EXPECT_EQ(PackageDownloadAddress(kBase, row), kBase + L"QB345/QB345_V2.34_EN-FR-ES-DE-IT.bin");
 
     // A listed local file names itself again, and a server row names the
@@ -199,5 +202,6 @@ TEST(UpdateRows, RowNamesItsFileAndAddress)
     });
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(PackageDownloadAddress(kBase, rows[0]), asked);
-    EXPECT_EQ(PackagePath(rows[0]), L"update\\QB345_V2.34_EN-RU_20191023.bin");
+    EXPECT_EQ(PackagePath(rows[0]), L"C:\\Program Files\\Kelvo\\update\\QB345_V2.34_EN-RU_20191023.bin");
+    kelvo::SetModuleFolder(std::wstring());
 }

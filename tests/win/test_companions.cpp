@@ -2,12 +2,15 @@
 // starts anything; it waits while Kelvo's mutex exists, then starts Kelvo.exe
 // by its full path with its own folder as working directory; it gives up
 // after 30 s. And the rights each program's manifest asks for.
+#include "app/core/globals.h"
+#include "app/win/Companions.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 using kelvo::wintest::Dist;
@@ -155,4 +158,123 @@ TEST(Manifests, KelvoAsksForAdministratorRightsItsCompanionsDoNot)
     EXPECT_NE(ManifestOf(Dist() + L"Kelvo.exe").find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_NE(ManifestOf(Dist() + L"Dozaz.exe").find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(ManifestOf(Dist() + L"AidletStart.exe").find("level=\"asInvoker\""), std::string::npos);
+}
+
+// ---------------------------------------------------------------- ending Dozaz
+
+namespace {
+
+// An installation folder holding a Dozaz.exe, as the program's folder of the
+// settings page's calls.
+class DozazStop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t tmp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, tmp);
+        m_folder = std::wstring(tmp) + L"dozazstop-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        ::CreateDirectoryW(m_folder.c_str(), nullptr);
+        // No update server: the check it makes at start fails at once.
+        WriteText(L"Kelvo.cfg", "[Setting]\r\nDownloadLink = http://127.0.0.1:9/Update/\r\n");
+        kelvo::SetModuleFolder(m_folder);
+    }
+    void TearDown() override
+    {
+        if (m_process) {
+            ::TerminateProcess(m_process, 9);
+            ::WaitForSingleObject(m_process, 5000);
+            ::CloseHandle(m_process);
+        }
+        kelvo::SetModuleFolder(std::wstring());
+        for (const wchar_t* f : {L"Dozaz.exe", L"Dozaz.exe.ran", L"Dozaz.exe.stay", L"Kelvo.cfg"})
+            ::DeleteFileW((m_folder + f).c_str());
+        ::RemoveDirectoryW(m_folder.c_str());
+    }
+    void WriteText(const wchar_t* name, const std::string& text)
+    {
+        HANDLE f = ::CreateFileW((m_folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ::WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        ::CloseHandle(f);
+    }
+    bool Start()
+    {
+        const std::wstring exe = m_folder + L"Dozaz.exe";
+        std::wstring cmd = L"\"" + exe + L"\"";
+        STARTUPINFOW si = {sizeof si};
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si, &pi))
+            return false;
+        ::CloseHandle(pi.hThread);
+        m_process = pi.hProcess;
+        m_pid = pi.dwProcessId;
+        return true;
+    }
+    // A top-level window of the started process exists.
+    struct Find {
+        DWORD pid;
+        bool found;
+    };
+    static BOOL CALLBACK Look(HWND h, LPARAM p)
+    {
+        auto* f = reinterpret_cast<Find*>(p);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        f->found |= pid == f->pid;
+        return !f->found;
+    }
+    bool HasWindow() const
+    {
+        Find find{m_pid, false};
+        ::EnumWindows(Look, reinterpret_cast<LPARAM>(&find));
+        return find.found;
+    }
+    static bool WaitUntil(const std::function<bool()>& cond, DWORD ms)
+    {
+        const DWORD start = ::GetTickCount();
+        while (!cond()) {
+            if (::GetTickCount() - start > ms)
+                return false;
+            ::Sleep(50);
+        }
+        return true;
+    }
+    DWORD ExitCode() const
+    {
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(m_process, &code);
+        return code;
+    }
+
+    std::wstring m_folder;
+    HANDLE m_process = nullptr;
+    DWORD m_pid = 0;
+};
+
+} // namespace
+
+TEST_F(DozazStop, AskedToCloseItEndsByItselfSoItsTrayIconGoesWithIt)
+{
+    ASSERT_TRUE(::CopyFileW((Dist() + L"Dozaz.exe").c_str(), (m_folder + L"Dozaz.exe").c_str(), FALSE));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return HasWindow() || ::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0; }, 30000));
+    ASSERT_EQ(ExitCode(), static_cast<DWORD>(STILL_ACTIVE)) << "another Dozaz of this session runs";
+    int closed = -1;
+    EXPECT_EQ(kelvo::StopInstallationDozaz(10000, &closed), 1);
+    EXPECT_EQ(closed, 1) << "it ended on WM_CLOSE, not by TerminateProcess";
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
+TEST_F(DozazStop, OneThatDoesNotEndOnRequestIsTerminatedAfterTheWait)
+{
+    // A stand-in without windows that keeps running while its ".stay" file exists.
+    ASSERT_TRUE(::CopyFileW((OwnFolder() + L"kelvo_probe.exe").c_str(), (m_folder + L"Dozaz.exe").c_str(), FALSE));
+    WriteText(L"Dozaz.exe.stay", "");
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesW((m_folder + L"Dozaz.exe.ran").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000));
+    int closed = -1;
+    EXPECT_EQ(kelvo::StopInstallationDozaz(500, &closed), 1);
+    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(::WaitForSingleObject(m_process, 0), WAIT_OBJECT_0) << "terminated";
 }

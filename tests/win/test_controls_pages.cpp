@@ -4,9 +4,11 @@
 #include "test_controls_support.h"
 #include "support/remove_tree_win.h"
 
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "device/core/DeviceState.h"
+#include "dtc/win/SearchDtcPage.h"
 #include "ui/win/MannualPage.h"
 #include "ui/win/PicturePage.h"
 #include "update/win/UpdatePage.h"
@@ -203,8 +205,9 @@ DWORD RunAndWait(std::wstring commandLine)
     return code;
 }
 
-// An installation folder of its own, made the working directory, as when the
-// program is started from its shortcut.
+// An installation folder of its own as the program's folder, and the working
+// directory another, empty folder (a console, a scheduler or a launcher
+// starts the program anywhere).
 class ManualPageTest : public testing::Test {
 protected:
     void SetUp() override
@@ -214,11 +217,14 @@ protected:
         static int serial = 0;
         m_folder = std::wstring(temp) + L"kelvo-manual-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                    std::to_wstring(++serial);
+        m_cwd = m_folder + L"-cwd";
         ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(m_cwd.c_str(), nullptr));
         wchar_t cwd[MAX_PATH + 1];
         GetCurrentDirectoryW(MAX_PATH, cwd);
         m_oldCwd = cwd;
-        SetCurrentDirectoryW(m_folder.c_str());
+        SetCurrentDirectoryW(m_cwd.c_str());
+        kelvo::SetModuleFolder(m_folder + L"\\");
         kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
             m_messages.emplace_back(text, flags);
             return kelvo::kIdOk;
@@ -228,21 +234,39 @@ protected:
     void TearDown() override
     {
         kelvo::SetMessageSink(nullptr);
+        kelvo::SetModuleFolder(std::wstring());
         SetCurrentDirectoryW(m_oldCwd.c_str());
+        EXPECT_TRUE(CwdEntries().empty()) << "nothing is made in the working directory";
         RemoveTree(m_folder);
+        RemoveTree(m_cwd);
+    }
+    std::wstring Path(const std::wstring& relative) const { return m_folder + L"\\" + relative; }
+    std::vector<std::wstring> CwdEntries() const
+    {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_cwd + L"\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            return out;
+        do {
+            if (lstrcmpW(fd.cFileName, L".") && lstrcmpW(fd.cFileName, L".."))
+                out.push_back(fd.cFileName);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return out;
     }
     // The manual folder as shipped: one PDF manual and the reader, plus a few
     // things that must not be listed.
     void MakeManualFolder(const wchar_t* readerName)
     {
-        CreateDirectoryW(L"manual", nullptr);
-        WriteBytes(L"manual\\QB345 User Manual.pdf", "%PDF-1.4\n%%EOF\n");
-        WriteBytes(L"manual\\a.pd", "short name");
-        WriteBytes(L"manual\\Release notes.txt", "notes");
-        CreateDirectoryW(L"manual\\Older manuals", nullptr);
+        CreateDirectoryW(Path(L"manual").c_str(), nullptr);
+        WriteBytes(Path(L"manual\\QB345 User Manual.pdf"), "%PDF-1.4\n%%EOF\n");
+        WriteBytes(Path(L"manual\\a.pd"), "short name");
+        WriteBytes(Path(L"manual\\Release notes.txt"), "notes");
+        CreateDirectoryW(Path(L"manual\\Older manuals").c_str(), nullptr);
         if (readerName) {
             ASSERT_TRUE(CopyFileW((TestProgramFolder() + L"test_controls_reader.exe").c_str(),
-                                  (std::wstring(L"manual\\") + readerName).c_str(), FALSE))
+                                  Path(std::wstring(L"manual\\") + readerName).c_str(), FALSE))
                 << "the stand-in reader is built beside this program";
         }
     }
@@ -279,7 +303,7 @@ protected:
         SendMessageW(list, WM_LBUTTONUP, 0, Point(p.x, p.y));
     }
 
-    std::wstring m_folder, m_oldCwd;
+    std::wstring m_folder, m_cwd, m_oldCwd;
     std::vector<std::pair<std::wstring, unsigned>> m_messages;
     CHostDialog m_host;
     CMannualPage m_page;
@@ -292,7 +316,7 @@ TEST_F(ManualPageTest, ListsTheDocumentsAndRemembersTheReader)
     // The list shows the names in the reverse order of the folder's enumeration.
     std::vector<std::wstring> expected;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(L"manual\\*.*", &fd);
+    HANDLE h = FindFirstFileW(Path(L"manual\\*.*").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     do {
         std::wstring n = fd.cFileName;
@@ -337,7 +361,7 @@ TEST_F(ManualPageTest, LowerCaseReaderAndLaterReaderWins)
 {
     MakeManualFolder(nullptr);
     std::wstring reader = TestProgramFolder() + L"test_controls_reader.exe";
-    ASSERT_TRUE(CopyFileW(reader.c_str(), L"manual\\viewer.exe", FALSE));
+    ASSERT_TRUE(CopyFileW(reader.c_str(), Path(L"manual\\viewer.exe").c_str(), FALSE));
     OpenPage();
     EXPECT_EQ(L"viewer.exe", m_page.m_readerName);
     for (const std::wstring& item : Items())
@@ -401,11 +425,13 @@ TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
     auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
     ASSERT_NE(items.end(), it);
     DoubleClick(static_cast<int>(it - items.begin()));
-    const std::wstring record = L"manual\\cmdline.txt";
+    const std::wstring record = Path(L"manual\\cmdline.txt");
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
         << "the reader was not started";
     Pump(300);  // let it finish writing
-    EXPECT_EQ(L"\"manual\\Reader.EXE\" \"manual\\QB345 User Manual.pdf\"", ReadWide(record));
+    // Both by full path: the working directory is not the installation.
+    EXPECT_EQ(L"\"" + Path(L"manual\\Reader.EXE") + L"\" \"" + Path(L"manual\\QB345 User Manual.pdf") + L"\"",
+              ReadWide(record));
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -415,7 +441,7 @@ TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
     OpenPage();
     DoubleClick(-1);
     Pump(1500);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"manual\\cmdline.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(L"manual\\cmdline.txt").c_str()));
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -431,6 +457,119 @@ TEST_F(ManualPageNoAssociationTest, WithoutAReaderTheFailureIsShown)
     ASSERT_GE(text.size(), suffix.size());
     EXPECT_EQ(suffix, text.substr(text.size() - suffix.size())) << "text 61, then the error number";
     EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
+}
+
+TEST_F(ManualPageTest, ADocumentThatCannotBeOpenedForAnotherReasonIsToldToo)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    // Listed, then removed before the double-click: the file is not found,
+    // which no associated program and no reader changes.
+    ASSERT_TRUE(DeleteFileW(Path(L"manual\\QB345 User Manual.pdf").c_str()));
+    m_page.OpenDocument(L"QB345 User Manual.pdf");
+    Pump(300);
+    ASSERT_EQ(1u, m_messages.size()) << "the failure is shown";
+    const std::wstring& text = m_messages[0].first;
+    const size_t colon = text.rfind(L" : ");
+    ASSERT_NE(std::wstring::npos, colon) << "text 61, then the error number";
+    const int number = _wtoi(text.c_str() + colon + 3);
+    EXPECT_TRUE(number == ERROR_FILE_NOT_FOUND || number == ERROR_PATH_NOT_FOUND) << number;
+    EXPECT_TRUE(m_messages[0].second & kelvo::kMbIconError);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(L"manual\\cmdline.txt").c_str()))
+        << "the reader is for a missing association only";
+}
+
+// ---------------------------------------------------------------- CSearchDtcPage
+
+// The trouble-code page with a small code file and the settings file in the
+// installation folder (the working directory is elsewhere).
+class DtcPageTest : public ManualPageTest {
+protected:
+    void SetUp() override
+    {
+        ManualPageTest::SetUp();
+        CreateDirectoryW(Path(L"dtc").c_str(), nullptr);
+        WriteBytes(Path(L"dtc\\en_OBDII.txt"), "P0001 Fuel Volume Regulator\r\nP0100 Mass Air Flow\r\n"
+                                                "P0135 O2 Sensor Heater\r\nC0035 Left Front Wheel Speed\r\n");
+        WriteBytes(Path(L"Kelvo.cfg"), "[DTC]\r\nHistoryNum= 1\r\nHistoryNum01 = P0135\r\n");
+        ASSERT_TRUE(m_page.Create(CSearchDtcPage::IDD, &m_host));
+        m_page.MoveWindow(0, 0, 600, 400);
+        m_page.ShowWindow(SW_SHOW);
+        m_page.LoadDtcFile(0);
+        m_edit = FindWindowExW(m_page.m_codeBox.m_hWnd, nullptr, L"Edit", nullptr);
+        ASSERT_NE(nullptr, m_edit);
+    }
+    // Types into the box's edit field as the keyboard does.
+    void Type(const std::wstring& text)
+    {
+        for (wchar_t c : text)
+            SendMessageW(m_edit, WM_CHAR, c, 1);
+    }
+    std::vector<int> SelectedRows() const
+    {
+        std::vector<int> rows;
+        for (int i = -1; (i = static_cast<int>(m_page.m_codeList.SendMessage(LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;)
+            rows.push_back(i);
+        return rows;
+    }
+    bool Dropped() const { return m_page.m_codeBox.SendMessage(CB_GETDROPPEDSTATE) != 0; }
+    BOOL Key(HWND target, WPARAM key)
+    {
+        MSG m{target, WM_KEYDOWN, key, 1};
+        return m_page.PreTranslateMessage(&m);
+    }
+
+    CSearchDtcPage m_page;
+    HWND m_edit = nullptr;
+};
+
+TEST_F(DtcPageTest, TheCodeFileAndHistoryComeFromTheInstallationFolder)
+{
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount()) << "the installation's code file";
+    EXPECT_EQ(1, m_page.m_codeBox.SendMessage(CB_GETCOUNT)) << "its history";
+}
+
+TEST_F(DtcPageTest, ACodeThatIsNotInTheTableClearsTheSelection)
+{
+    Type(L"p0001");
+    EXPECT_EQ(std::vector<int>{0}, SelectedRows());
+    // Back to "P" and on to a code the table does not hold.
+    for (int i = 0; i < 4; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    Type(L"1234");
+    EXPECT_EQ(L"P1234", m_page.m_codeBox.GetWindowText());
+    EXPECT_TRUE(SelectedRows().empty()) << "P0001 is not the code typed";
+    EXPECT_EQ(-1, m_page.m_lastRow);
+
+    // A row the user picked with the mouse goes too; a known code selects again.
+    m_page.m_codeList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
+    Type(L"5");
+    EXPECT_TRUE(SelectedRows().empty());
+    m_page.m_codeBox.SetWindowText(L"");
+    Type(L"C0035");
+    EXPECT_EQ(std::vector<int>{3}, SelectedRows());
+    // An emptied box names no code: the list stays as it is.
+    for (int i = 0; i < 5; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(L"", m_page.m_codeBox.GetWindowText());
+    EXPECT_EQ(std::vector<int>{3}, SelectedRows());
+}
+
+TEST_F(DtcPageTest, EscapeAndEnterCloseTheOpenDropDownListAndAreSwallowedOtherwise)
+{
+    for (WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
+        m_page.m_codeBox.SendMessage(CB_SHOWDROPDOWN, TRUE);
+        ASSERT_TRUE(Dropped());
+        EXPECT_TRUE(Key(m_edit, key));
+        Pump(100);
+        EXPECT_FALSE(Dropped()) << "key " << key << " closes the list";
+        EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd)) << "and nothing else";
+    }
+    // Closed: swallowed, nothing happens; other keys take the normal path.
+    EXPECT_TRUE(Key(m_edit, VK_ESCAPE));
+    EXPECT_TRUE(Key(m_edit, VK_RETURN));
+    EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd));
+    EXPECT_FALSE(Key(m_edit, 'P'));
 }
 
 // ---------------------------------------------------------------- CUpdatePage
@@ -493,7 +632,7 @@ protected:
 
 TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
 {
-    CreateDirectoryW(L"update", nullptr);
+    CreateDirectoryW(Path(L"update").c_str(), nullptr);
     Click(CUpdatePage::IDC_LOCAL);
     Click(CUpdatePage::IDC_ONLINE);
     EXPECT_TRUE(m_messages.empty()) << "neither 79 nor 70";

@@ -130,7 +130,7 @@ bool ParseSource(const std::string& name, const std::string& content, Source& ou
             }
             std::wstring probe;
             if (!kelvo::TableToWide(static_cast<unsigned>(cp), "", probe)) {
-                error = At(name, line, "code page " + std::to_string(cp) + " is not supported (1252, 28591, 1251)");
+                error = At(name, line, "code page " + std::to_string(cp) + " is not supported (1250, 1251, 1252, 28591)");
                 return false;
             }
             if (out.codePage != 0 || !out.texts.empty()) {

@@ -1,5 +1,6 @@
 #include "ui/win/KelvoDlg.h"
 
+#include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
@@ -37,7 +38,40 @@ CKelvoDlg::~CKelvoDlg()
 
 void CKelvoDlg::SetSkinColour(int skinIndex)
 {
-    m_crBackground = kelvo::SkinBackgroundColour(skinIndex);
+    // The pages are dialogs that an attached skin paints in its own dialog
+    // colour; the frame around them takes the same, so the window is one
+    // surface. Without a skin (no library, no skin file) the table's colour.
+    // Its text colour writes the captions and the status row, which stay
+    // readable on a dark skin.
+    COLORREF back = 0, text = 0;
+    const bool skinned = AttachedSkinColours(&back, &text);
+    m_crBackground = skinned ? back : kelvo::SkinBackgroundColour(skinIndex);
+    m_crText = skinned ? text : RGB(0, 0, 0);
+}
+
+bool CKelvoDlg::AttachedSkinColours(COLORREF* back, COLORREF* text) const
+{
+    // Asked the way a dialog asks for its background: a skin answers with a
+    // brush of its own, the system's default answer is one of its brushes.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!dc)
+        return false;
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(m_hWnd, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(m_hWnd)));
+    const COLORREF ink = ::GetTextColor(dc);
+    ::DeleteDC(dc);
+    if (!brush)
+        return false;
+    for (int i = 0; i <= COLOR_MENUBAR; ++i)
+        if (brush == ::GetSysColorBrush(i))
+            return false;
+    LOGBRUSH lb{};
+    if (::GetObjectW(brush, sizeof lb, &lb) != sizeof lb || lb.lbStyle != BS_SOLID)
+        return false;
+    *back = lb.lbColor;
+    *text = ink;
+    return true;
 }
 
 BOOL CKelvoDlg::OnInitDialog()
@@ -106,8 +140,8 @@ BOOL CKelvoDlg::OnInitDialog()
         }
     }
 
-    // First non-empty line of version.txt (relative: the installation folder).
-    m_strVersion = kelvo::ReadVersionFile(L"version.txt");
+    // First non-empty line of the installation's version.txt.
+    m_strVersion = kelvo::ReadVersionFile(kelvo::InstalledPath(L"version.txt"));
 
     // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
     // came before them.
@@ -122,7 +156,28 @@ BOOL CKelvoDlg::PreTranslateMessage(MSG* msg)
     // No dialog of ours ends by keyboard.
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
         return TRUE;
+    if (msg->message == WM_KEYDOWN && PageKey(static_cast<UINT>(msg->wParam)))
+        return TRUE;
     return CDialog::PreTranslateMessage(msg);
+}
+
+bool CKelvoDlg::PageKey(UINT key)
+{
+    const int page = kelvo::PageForKey(key, ::GetKeyState(VK_CONTROL) < 0, ::GetKeyState(VK_SHIFT) < 0,
+                                       ::GetKeyState(VK_MENU) < 0, m_nCurPage);
+    if (page < 0)
+        return false;
+    OpenPage(page);
+    // The focus must not stay in a page that is now hidden: the new page's
+    // first control takes it, so the keyboard goes on working there.
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsWindowVisible(focus)) {
+        CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+        HWND shown = pages[page]->m_hWnd;
+        HWND first = shown ? ::GetNextDlgTabItem(shown, nullptr, FALSE) : nullptr;
+        ::SetFocus(first && ::IsWindowVisible(first) ? first : m_hWnd);
+    }
+    return true;
 }
 
 LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -170,22 +225,21 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         else if (wParam == kMinimizeButtonId)
             ShowWindow(SW_MINIMIZE);
         return 0;
-    case WM_CTLCOLORSTATIC: {
-        // The status row sits on the painted background.
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        ::SetBkMode(dc, TRANSPARENT);
-        static HBRUSH brush = nullptr;
-        static COLORREF brushColour = 0;
-        if (!brush || brushColour != m_crBackground) {
-            if (brush)
-                ::DeleteObject(brush);
-            brush = ::CreateSolidBrush(m_crBackground);
-            brushColour = m_crBackground;
-        }
-        return reinterpret_cast<LRESULT>(brush);
-    }
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(LabelColours(reinterpret_cast<HDC>(wParam)));
     }
     return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+HBRUSH CKelvoDlg::LabelColours(HDC dc)
+{
+    // The status row and the labels sit on the painted background: its
+    // colour behind them, the skin's text colour for their words.
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetBkColor(dc, m_crBackground);
+    ::SetTextColor(dc, m_crText);
+    ::SetDCBrushColor(dc, m_crBackground);
+    return static_cast<HBRUSH>(::GetStockObject(DC_BRUSH));
 }
 
 void CKelvoDlg::OnSize(int cx, int cy)
@@ -280,7 +334,8 @@ void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& cap
     HGDIOBJ oldFont = ::SelectObject(dc, g_pFont24->m_hObject);
     ::SetBkMode(dc, OPAQUE);
     ::SetBkColor(dc, m_crBackground);
-    ::SetTextColor(dc, m_tabTextColor[index]);
+    // Black marks a caption that is not current: the skin's text colour.
+    ::SetTextColor(dc, m_tabTextColor[index] == 0 ? m_crText : m_tabTextColor[index]);
     SIZE sz{};
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
     const int tw = sz.cx;
@@ -335,7 +390,12 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
     for (int i = 0; i < 5; ++i)
         if (::PtInRect(&m_rcTab[i], p))
             hit = i;
-    switch (hit) {
+    OpenPage(hit);
+}
+
+void CKelvoDlg::OpenPage(int index)
+{
+    switch (index) {
     case 0:
         SelectPage(0);
         break;
@@ -378,7 +438,7 @@ void CKelvoDlg::SelectPage(int index)
     if (m_nCurPage == 1) {
         g_reportPort = -1;
         g_reportStop = 1;
-        m_printPage.ClearReportBox();
+        m_printPage.LeaveReportPage();
     }
     CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
     for (int i = 0; i < 5; ++i) {
@@ -398,7 +458,10 @@ void CKelvoDlg::SelectPage(int index)
         m_tabTextColor[m_nCurPage] = 0;
     m_nCurPage = index;
     m_tabTextColor[index] = 0xE5A33A;
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // The background is drawn across the whole client area, children's
+    // places included: they paint again after it, or the status row and the
+    // page shown vanish until something else redraws them.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     if (index == 1)
         m_printPage.ConnectReportReader();
 }
@@ -408,9 +471,9 @@ void CKelvoDlg::OnTimer(UINT_PTR)
     KillTimer(1);
     ScanForDevice();
     WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW(L"update\\*.*", &fd);
+    HANDLE h = ::FindFirstFileW(kelvo::InstalledPath(L"update\\*.*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
-        ::CreateDirectoryW(L"update", nullptr);
+        ::CreateDirectoryW(kelvo::InstalledPath(L"update").c_str(), nullptr);
     else
         ::FindClose(h);
 }

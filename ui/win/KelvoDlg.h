@@ -48,6 +48,7 @@ public:
     HWND m_link = nullptr;
     ClrButton* m_pSysButtons = nullptr;
     COLORREF m_crBackground = 0xFFFFFF;
+    COLORREF m_crText = 0;  // captions and status row: the skin's text colour
     BOOL m_bDevicePresent = FALSE;
     std::wstring m_strDeviceName;
     int m_nCurPage = -1;
@@ -71,6 +72,10 @@ private:
     BOOL OnEraseBkgnd(HDC dc);
     void OnSize(int cx, int cy);
     void OnLButtonDown(UINT flags, POINT p);
+    // Shows page `index`, creating its window at first use (a tab's click or key).
+    void OpenPage(int index);
+    // Ctrl+Tab, Ctrl+Shift+Tab and Ctrl+1 ... Ctrl+5; true when the key moved the page.
+    bool PageKey(UINT key);
     void OnTimer(UINT_PTR id);
     void DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r);
     void ShowStatusRow(BOOL show);
@@ -85,4 +90,9 @@ private:
     void HoldOffSleepAndShutdown(bool hold);
     std::wstring ShutdownBlockReason() const;
     bool m_bHoldingOff = false;
+    // The dialog and text colours of the skin attached to the program's
+    // windows; false when none is.
+    bool AttachedSkinColours(COLORREF* back, COLORREF* text) const;
+    // WM_CTLCOLORSTATIC of the status row, the label and the link.
+    HBRUSH LabelColours(HDC dc);
 };

@@ -1,6 +1,7 @@
 #include "ui/win/MannualPage.h"
 
 #include "app/core/codepage.h"
+#include "app/core/globals.h"
 #include "app/core/textutil.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
@@ -52,7 +53,7 @@ void CMannualPage::FillList()
     }
 
     WIN32_FIND_DATAW fd{};
-    HANDLE find = ::FindFirstFileW(L"manual\\*.*", &fd);
+    HANDLE find = ::FindFirstFileW(kelvo::InstalledPath(L"manual\\*.*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -75,7 +76,8 @@ void CMannualPage::FillList()
 
 void CMannualPage::OpenDocument(const std::wstring& name)
 {
-    std::wstring path = L"manual\\" + name;
+    const std::wstring folder = kelvo::InstalledPath(L"manual\\");
+    std::wstring path = folder + name;
     ::SetLastError(0);
     INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
     DWORD error = ::GetLastError();
@@ -84,18 +86,21 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     // Windows reports a missing association as SE_ERR_NOASSOC with error 1155;
     // other systems give the same return value with another error code.
     const bool noAssociation = result == SE_ERR_NOASSOC || error == ERROR_NO_ASSOCIATION;
-    if (!noAssociation)
-        return;
-    if (!m_readerName.empty()) {
-        std::wstring command = Format(L"\"manual\\%s\" \"manual\\%s\"", m_readerName, name);
+    if (noAssociation && !m_readerName.empty()) {
+        std::wstring command = Format(L"\"%s\" \"%s\"", folder + m_readerName, folder + name);
         std::string narrow = kelvo::FromWide(CP_ACP, command);
         ::WinExec(narrow.c_str(), SW_SHOWNORMAL);
         return;
     }
-    wchar_t number[16];
-    _snwprintf(number, 16, L"%d", static_cast<int>(ERROR_NO_ASSOCIATION));
-    number[15] = L'\0';
-    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), number), kelvo::kMbIconError);
+    // Any failure is told, not only a missing association (a document
+    // removed since the list was filled, no access, no memory): the system's
+    // error number, or the shell's own result when it set none.
+    const long number = noAssociation ? static_cast<long>(ERROR_NO_ASSOCIATION)
+                                      : error != 0 ? static_cast<long>(error) : static_cast<long>(result);
+    wchar_t digits[16];
+    _snwprintf(digits, 16, L"%ld", number);
+    digits[15] = L'\0';
+    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), digits), kelvo::kMbIconError);
 }
 
 void CMannualPage::OnSize(int cx, int cy)

@@ -16,7 +16,9 @@ class IReportPage {
 public:
     virtual ~IReportPage() = default;
     virtual void ConnectReportReader() = 0;
-    virtual void ClearReportBox() = 0;  // control 1034 = ""
+    // Another page becomes current: the capture's waiting text is taken,
+    // what it reads later is dropped; the report box keeps its text.
+    virtual void LeaveReportPage() = 0;
 };
 
 class IDtcPage {

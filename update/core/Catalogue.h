@@ -1,6 +1,7 @@
 #pragma once
 // The update catalogue on the server: fetching it for the identified model
 // and listing the newer packages in the current language.
+#include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "update/core/Http.h"
 #include "update/core/PackageRows.h"
@@ -36,8 +37,8 @@ struct CatalogueRequest {
     std::wstring model;      // m_strDeviceName
     std::wstring language;   // g_strLanguageCode
     std::wstring base;       // DownloadLink
-    std::wstring catalogueFile = L"update\\version.sv";
-    std::wstring settingsFile = kSettingsFile;
+    std::wstring catalogueFile = InstalledPath(L"update\\version.sv");
+    std::wstring settingsFile = SettingsPath();
 };
 
 enum class CatalogueOutcome {

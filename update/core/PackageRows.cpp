@@ -1,5 +1,6 @@
 #include "update/core/PackageRows.h"
 
+#include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/core/textutil.h"
 
@@ -199,7 +200,7 @@ std::wstring PackageFileName(const PackageRow& row)
            Without(Without(row.release, L'/'), L' ') + L".bin";
 }
 
-std::wstring PackagePath(const PackageRow& row) { return L"update\\" + PackageFileName(row); }
+std::wstring PackagePath(const PackageRow& row) { return InstalledPath(L"update\\" + PackageFileName(row)); }
 
 std::wstring PackageDownloadAddress(const std::wstring& base, const PackageRow& row)
 {

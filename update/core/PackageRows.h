@@ -66,7 +66,7 @@ std::wstring InstalledVersion(const std::wstring& settingsFile, const std::wstri
 bool RecordInstalledVersion(const std::wstring& settingsFile, const std::wstring& model, const std::wstring& version);
 
 // Names formed from a row: "QB345_V2.34_EN-FR_20191023.bin", its path in
-// "update\", and its address on the server below `base`.
+// the installation's "update" folder, and its address on the server below `base`.
 std::wstring PackageFileName(const PackageRow& row);
 std::wstring PackagePath(const PackageRow& row);
 std::wstring PackageDownloadAddress(const std::wstring& base, const PackageRow& row);

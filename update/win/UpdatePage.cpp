@@ -207,7 +207,7 @@ void CUpdatePage::OnLocalList()
     m_list.DeleteAllItems();
 
     WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW(L"update\\*.bin", &fd);
+    HANDLE h = ::FindFirstFileW(kelvo::InstalledPath(L"update\\*.bin").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
             if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -384,7 +384,7 @@ void CUpdatePage::OnUpdateDone(int worker)
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
     m_nMode = 0;
-    kelvo::RecordInstalledVersion(kelvo::kSettingsFile, model, version);
+    kelvo::RecordInstalledVersion(kelvo::SettingsPath(), model, version);
     if (m_runs.Busy())
         return;
     m_btnLocal.EnableWindow(TRUE);
