@@ -8,7 +8,7 @@ add_library(kelvo_installer STATIC
     win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
     win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
 target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
-target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_winsupport kelvo_controls kelvo_framework
+target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_uninstall_win kelvo_winsupport kelvo_controls kelvo_framework
     shell32 ole32 oleaut32 uuid advapi32 gdiplus comctl32 gdi32 user32 kernel32)
 
 # The package: whatever the installation folder holds when everything else is built.

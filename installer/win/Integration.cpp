@@ -5,6 +5,7 @@
 #include "installer/core/Folders.h"
 #include "installer/core/Upgrade.h"
 #include "ui/core/VersionFile.h"
+#include "uninstall/win/Shortcuts.h"
 
 #include <shellapi.h>
 
@@ -78,14 +79,6 @@ uint64_t FolderBytes(const std::wstring& folder)
     return total;
 }
 
-std::wstring SpecialFolderPath(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return {};
-    return path;
-}
-
 } // namespace
 
 const wchar_t* DriverBatchForThisSystem()
@@ -100,17 +93,7 @@ const wchar_t* DriverBatchForThisSystem()
 
 void RemovePerUserShortcuts()
 {
-    const std::wstring programs = SpecialFolderPath(CSIDL_PROGRAMS);
-    const std::wstring desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-    if (!programs.empty()) {
-        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Kelvo.lnk").c_str());
-        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Uninstall.lnk").c_str());
-        // Only empty folders go: another program of the maker may share them.
-        ::RemoveDirectoryW((programs + L"\\ZENDRIX\\Kelvo").c_str());
-        ::RemoveDirectoryW((programs + L"\\ZENDRIX").c_str());
-    }
-    if (!desktop.empty())
-        ::DeleteFileW((desktop + L"\\Kelvo.lnk").c_str());
+    uninstall::RemoveShortcutsIn(CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY);
 }
 
 IShellLinkW* CreateProgramLink(const std::wstring& path, const std::wstring& description)

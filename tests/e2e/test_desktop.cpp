@@ -31,30 +31,6 @@ std::string Config(int language, int skin)
            "\r\nAutoUpdate = 0\r\nDownloadLink = http://127.0.0.1:9/Update/\r\n";
 }
 
-// As the screen shows it.
-COLORREF Pixel(HWND hwnd, int x, int y)
-{
-    POINT p{x, y};
-    ::ClientToScreen(hwnd, &p);
-    HDC dc = ::GetDC(nullptr);
-    const COLORREF c = ::GetPixel(dc, p.x, p.y);
-    ::ReleaseDC(nullptr, dc);
-    return c;
-}
-
-bool Near(COLORREF a, COLORREF b)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) < 8 && std::abs(GetGValue(a) - GetGValue(b)) < 8 &&
-           std::abs(GetBValue(a) - GetBValue(b)) < 8;
-}
-
-std::string Hex(COLORREF c)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-    return buf;
-}
-
 // A visible descendant with this id and window class.
 struct ControlSearch {
     int id;

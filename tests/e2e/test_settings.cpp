@@ -38,31 +38,6 @@ int Saved(const Installation& inst, const std::string& key)
     return at == std::string::npos ? -1 : std::atoi(cfg.c_str() + at + key.size() + 5);
 }
 
-// As the screen shows it (a child window of another process gives no pixels
-// through its own device context here).
-COLORREF Pixel(HWND hwnd, int x, int y)
-{
-    POINT p{x, y};
-    ::ClientToScreen(hwnd, &p);
-    HDC dc = ::GetDC(nullptr);
-    const COLORREF c = ::GetPixel(dc, p.x, p.y);
-    ::ReleaseDC(nullptr, dc);
-    return c;
-}
-
-bool Near(COLORREF a, COLORREF b)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) < 8 && std::abs(GetGValue(a) - GetGValue(b)) < 8 &&
-           std::abs(GetBValue(a) - GetBValue(b)) < 8;
-}
-
-std::string Hex(COLORREF c)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-    return buf;
-}
-
 // Kelvo with its settings page shown.
 struct SettingsPage {
     HWND main = nullptr;

@@ -15,8 +15,9 @@ TEST(TabLayout, FiveTabsFifteenPixelsApartAcrossTheWindow)
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(r[i].top, 65);
         EXPECT_EQ(r[i].bottom, 217);
-        if (i)
+        if (i) {
             EXPECT_EQ(r[i].left - r[i - 1].right, 15);
+        }
     }
 }
 

@@ -654,7 +654,7 @@ TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
 
 TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPackages)
 {
-    CreateDirectoryW(L"update", nullptr);
+    CreateDirectoryW(Path(L"update").c_str(), nullptr);
     m_main.m_present = TRUE;  // on USB, but silent to all three identifications
     g_nDevicePort = -1;
     Click(CUpdatePage::IDC_LOCAL);
@@ -669,7 +669,7 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
 
 TEST_F(UpdatePageTest, AFailedDownloadUnticksItsRowSoThatOneTickTriesAgain)
 {
-    CreateDirectoryW(L"update", nullptr);
+    CreateDirectoryW(Path(L"update").c_str(), nullptr);
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
     Peer::DownloadLink(m_update) = L"http://127.0.0.1:1/Update/";  // nothing answers there

@@ -9,6 +9,7 @@
 // Elsewhere, or while Kelvo runs, it removes nothing, and says so.
 #include "uninstall/core/UninstallRules.h"
 #include "uninstall/win/RemoveTree.h"
+#include "uninstall/win/Shortcuts.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -62,14 +63,6 @@ bool SameFile(const std::wstring& a, const std::wstring& b)
     }
     return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
-}
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return {};
-    return path;
 }
 
 // Calls `visit` with a handle (opened with `access` too) of every other
@@ -160,26 +153,11 @@ void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
     }
 }
 
-void RemoveShortcutsIn(int programsId, int desktopId)
-{
-    const std::wstring programs = SpecialFolder(programsId);
-    const std::wstring desktop = SpecialFolder(desktopId);
-    if (!programs.empty()) {
-        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Kelvo.lnk").c_str());
-        ::DeleteFileW((programs + L"\\ZENDRIX\\Kelvo\\Uninstall.lnk").c_str());
-        // Only empty folders go: another program of the maker may share them.
-        ::RemoveDirectoryW((programs + L"\\ZENDRIX\\Kelvo").c_str());
-        ::RemoveDirectoryW((programs + L"\\ZENDRIX").c_str());
-    }
-    if (!desktop.empty())
-        ::DeleteFileW((desktop + L"\\Kelvo.lnk").c_str());
-}
-
 // The all-users shortcuts, and those an older installer saved for its own account.
 void RemoveShortcuts()
 {
-    RemoveShortcutsIn(CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY);
-    RemoveShortcutsIn(CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY);
+    kelvo::uninstall::RemoveShortcutsIn(CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY);
+    kelvo::uninstall::RemoveShortcutsIn(CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY);
 }
 
 void RemoveRegistry()

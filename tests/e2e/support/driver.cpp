@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -330,6 +331,29 @@ void KeyPress(HWND focusTarget, WORD vk)
     in[1].ki.dwFlags = KEYEVENTF_KEYUP;
     ::SendInput(2, in, sizeof(INPUT));
     ::Sleep(50);
+}
+
+COLORREF Pixel(HWND hwnd, int x, int y)
+{
+    POINT p{x, y};
+    ::ClientToScreen(hwnd, &p);
+    HDC dc = ::GetDC(nullptr);
+    const COLORREF c = ::GetPixel(dc, p.x, p.y);
+    ::ReleaseDC(nullptr, dc);
+    return c;
+}
+
+bool Near(COLORREF a, COLORREF b)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) < 8 && std::abs(GetGValue(a) - GetGValue(b)) < 8 &&
+           std::abs(GetBValue(a) - GetBValue(b)) < 8;
+}
+
+std::string Hex(COLORREF c)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return buf;
 }
 
 std::wstring Screenshot(HWND hwnd, const std::wstring& name)

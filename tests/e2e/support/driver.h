@@ -78,6 +78,14 @@ void KeyPress(HWND focusTarget, WORD vk);
 // Saves a PNG of the window as it is on the screen; returns the file's path.
 std::wstring Screenshot(HWND hwnd, const std::wstring& name);
 
+// A pixel at client coordinates as the screen shows it (a child window of
+// another process gives no pixels through its own device context here).
+COLORREF Pixel(HWND hwnd, int x, int y);
+// Colours within a few steps of each other in every channel.
+bool Near(COLORREF a, COLORREF b);
+// "#RRGGBB", for messages.
+std::string Hex(COLORREF c);
+
 // Whole content of a file ("" when it cannot be read).
 using plug::ReadWholeFile;
 // Windows path of a Unix one (drive Z:), and the Unix path of a Windows one.
