@@ -8,6 +8,7 @@
 #include "update/core/Workers.h"
 
 #include "support/fake_catalogue_page.h"
+#include "support/fake_worker_host.h"
 
 #include <gtest/gtest.h>
 
@@ -340,16 +341,7 @@ TEST_F(UpdateCatalogue, ModelsSharingAPrefixKeepTheirOwnRecordedVersions)
 namespace {
 // A worker's reports, and a tool port that never opens: the worker's write
 // ends at once, which is all these cases need of it.
-struct Host : IWorkerHost {
-    std::vector<std::string> events;
-    std::vector<std::wstring> statuses;
-    void Progress(int, int) override {}
-    void Status(int, const std::wstring& text) override { statuses.push_back(text); }
-    void Flashing(int) override { events.push_back("flashing"); }
-    void Failed() override { events.push_back("failed"); }
-    void Done() override { events.push_back("done"); }
-    void End(int) override { events.push_back("end"); }
-};
+using Host = kelvo::test::FakeWorkerHost;
 struct ClosedPort : IToolChannel {
     int Open(int) override { return 0; }
     int Transact(const uint8_t*, int, uint32_t, uint8_t*) override { return 0; }

@@ -2,6 +2,7 @@
 // user confirmed gets nothing, not even after its package has downloaded.
 #include "app/core/platform.h"
 #include "native/support/temp_dir.h"
+#include "support/fake_worker_host.h"
 #include "update/core/Package.h"
 #include "update/core/Workers.h"
 
@@ -29,23 +30,7 @@ struct CountingChannel : IToolChannel {
     int* m_opens;
 };
 
-struct Host : IWorkerHost {
-    bool toolUnchanged = true;
-    int checks = 0;
-    std::vector<std::string> events;
-    std::vector<std::wstring> statuses;
-    void Progress(int, int) override {}
-    void Status(int, const std::wstring& text) override { statuses.push_back(text); }
-    void Flashing(int) override { events.push_back("flashing"); }
-    void Failed() override { events.push_back("failed"); }
-    void Done() override { events.push_back("done"); }
-    void End(int) override { events.push_back("end"); }
-    bool ToolUnchanged() override
-    {
-        ++checks;
-        return toolUnchanged;
-    }
-};
+using Host = kelvo::test::FakeWorkerHost;
 
 // A server serving `body`.
 struct Server : IHttpClient {
