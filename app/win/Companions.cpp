@@ -65,8 +65,9 @@ BOOL CALLBACK AskToClose(HWND h, LPARAM param)
     return TRUE;
 }
 
-// True when the process ended on request; false when it had to be terminated.
-bool EndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs)
+} // namespace
+
+bool CloseOrEndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs)
 {
     ProcessWindows windows{pid, 0};
     ::EnumWindows(AskToClose, reinterpret_cast<LPARAM>(&windows));
@@ -78,7 +79,6 @@ bool EndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs)
     ::WaitForSingleObject(process, 5000);
     return false;
 }
-} // namespace
 
 int StopInstallationDozaz(DWORD closeWaitMs, int* closed)
 {
@@ -103,7 +103,7 @@ int StopInstallationDozaz(DWORD closeWaitMs, int* closed)
         // even if the snapshot's PID has since been given to another.
         const std::wstring path = FullImagePath(process);
         if (IsInstallationDozaz(entry.szExeFile, path.empty() ? path : LongPath(path), folder)) {
-            if (EndProcess(process, entry.th32ProcessID, closeWaitMs) && closed)
+            if (CloseOrEndProcess(process, entry.th32ProcessID, closeWaitMs) && closed)
                 ++*closed;
             if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
                 ++stopped;

@@ -20,6 +20,12 @@ bool StartCompanion(const std::wstring& name, const std::wstring& parameters, in
 // Dozaz.exe whose full path cannot be read is left running.
 int StopInstallationDozaz(DWORD closeWaitMs = 3000, int* closed = nullptr);
 
+// Asks a process to end (WM_CLOSE to all its top-level windows, hidden ones
+// too: a tray program's window is never shown) and terminates it (exit code
+// 0) when it has not ended within `closeWaitMs`. True when it ended on
+// request. `process` needs PROCESS_TERMINATE and SYNCHRONIZE.
+bool CloseOrEndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs);
+
 // The Run value: present (a non-empty REG_SZ), written with the quoted path
 // of Dozaz.exe in the program's folder when absent or empty, and deleted. The
 // Run key is opened, never created; failures are silent.

@@ -1,5 +1,7 @@
 #include "installer/win/RunningPrograms.h"
 
+#include "app/win/Companions.h"
+
 #include <tlhelp32.h>
 
 #include <vector>
@@ -45,27 +47,20 @@ std::vector<DWORD> ProcessesWhere(Match match)
     return out;
 }
 
-struct CloseAsk {
-    DWORD pid;
-    bool visibleOnly;
-};
-
-BOOL CALLBACK CloseIfOwned(HWND h, LPARAM lp)
+BOOL CALLBACK CloseIfVisibleAndOwnedBy(HWND h, LPARAM pid)
 {
-    const CloseAsk* a = reinterpret_cast<const CloseAsk*>(lp);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(h, &owner);
-    if (owner == a->pid && !::GetWindow(h, GW_OWNER) && (!a->visibleOnly || ::IsWindowVisible(h)))
+    if (owner == static_cast<DWORD>(pid) && !::GetWindow(h, GW_OWNER) && ::IsWindowVisible(h))
         ::PostMessageW(h, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
-// WM_CLOSE to the top-level windows of a process; `visibleOnly` leaves out
-// the hidden helper windows a dialog program has.
-void CloseWindowsOf(DWORD pid, bool visibleOnly)
+// WM_CLOSE to the visible top-level windows of a process, leaving out the
+// hidden helper windows a dialog program has.
+void CloseWindowsOf(DWORD pid)
 {
-    CloseAsk ask{pid, visibleOnly};
-    ::EnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&ask));
+    ::EnumWindows(CloseIfVisibleAndOwnedBy, static_cast<LPARAM>(pid));
 }
 
 // Waits for `done` up to `ms`, dispatching this thread's messages meanwhile.
@@ -107,27 +102,18 @@ bool KelvoIsRunning()
 bool CloseKelvo(DWORD waitMs)
 {
     for (DWORD pid : ProcessesWhere(IsKelvoImage))
-        CloseWindowsOf(pid, true);
+        CloseWindowsOf(pid);
     return WaitPumping(waitMs, [] { return !KelvoIsRunning(); });
 }
 
 int StopProgramAt(const std::wstring& exe, DWORD graceMs)
 {
     const std::vector<DWORD> pids = ProcessesWhere([&](const std::wstring& image) { return SamePath(image, exe); });
-    std::vector<HANDLE> handles;
     for (DWORD pid : pids) {
-        CloseWindowsOf(pid, false);
-        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid))
-            handles.push_back(p);
-    }
-    const DWORD start = ::GetTickCount();
-    for (HANDLE p : handles) {
-        const DWORD spent = ::GetTickCount() - start;
-        if (::WaitForSingleObject(p, spent < graceMs ? graceMs - spent : 0) != WAIT_OBJECT_0) {
-            ::TerminateProcess(p, 0);
-            ::WaitForSingleObject(p, 5000);
+        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+            CloseOrEndProcess(p, pid, graceMs);
+            ::CloseHandle(p);
         }
-        ::CloseHandle(p);
     }
     return static_cast<int>(pids.size());
 }
