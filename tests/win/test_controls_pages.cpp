@@ -658,6 +658,14 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
     m_main.m_present = TRUE;  // on USB, but silent to all three identifications
     g_nDevicePort = -1;
     Click(CUpdatePage::IDC_LOCAL);
+    // The identifications and their waits run on a worker: the click returns
+    // at once, with the checking line in the list meanwhile.
+    EXPECT_TRUE(m_update.Listing());
+    EXPECT_EQ(Peer::List(m_update).Note(), GetText(IDS_CHECKING));
+    for (int i = 0; i < 200 && m_update.Listing(); ++i)
+        Pump(25);
+    ASSERT_FALSE(m_update.Listing());
+    EXPECT_TRUE(Peer::List(m_update).Note().empty());
     EXPECT_EQ(3, m_main.m_identifications);
     ASSERT_EQ(1u, m_messages.size());
     EXPECT_EQ(m_messages[0].first, GetText(58)) << "the tool is not connected";

@@ -45,6 +45,11 @@ public:
     int ItemStatus(int item) const;
     int ItemProgress(int item) const;
     bool IsPresentLocally(int item) const { return ItemStatus(item) == 1; }
+    // A line shown where the first row would be while the list is empty
+    // (the update page's "checking" while it asks the tool and the server);
+    // empty for none.
+    void SetNote(const std::wstring& note);
+    const std::wstring& Note() const { return m_note; }
     // Spaces covering the bar in the shared 16-pixel font (built on first use).
     const std::wstring& Padding();
 
@@ -60,5 +65,8 @@ private:
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW* cd);
     void DrawProgress(HDC dc, int item);
 
+    void DrawNote(HDC dc);
+
     IUpdateListOwner* m_pOwner = nullptr;
+    std::wstring m_note;
 };

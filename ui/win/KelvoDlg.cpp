@@ -227,6 +227,14 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(LabelColours(reinterpret_cast<HDC>(wParam)));
+    case WM_SETCURSOR:
+        // The window works on while a list is made, and says so: the pointer
+        // that means "working in the background" over all of it.
+        if (m_updatePage.Listing() && LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
+        }
+        break;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
 }
