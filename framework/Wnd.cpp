@@ -1,6 +1,7 @@
 #include "framework/Wnd.h"
 
 #include "ui/core/TabLayout.h"
+#include "framework/Accessible.h"
 
 #include "framework/Font.h"
 
@@ -152,6 +153,9 @@ bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT r = 0;
+    if (msg == WM_GETOBJECT && !m_accName.empty())
+        if (LRESULT named = kelvo::AnswerNamedObject(m_hWnd, wParam, lParam, m_accName, m_accRole, m_accAction))
+            return named;
     if (ReflectToChild(msg, wParam, lParam, &r))
         return r;
     return Default();

@@ -21,6 +21,8 @@ BOOL CSettingPage::OnInitDialog()
 {
     m_languageList.SubclassDlgItem(IDC_LANGUAGE_LIST, this);
     m_skinList.SubclassDlgItem(IDC_SKIN_LIST, this);
+    m_languageList.SetAccessibleName(GetText(199));
+    m_skinList.SetAccessibleName(GetText(200));
     m_btnApply.SubclassDlgItem(IDC_APPLY, this);
 
     FillLanguages();

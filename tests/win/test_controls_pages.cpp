@@ -435,6 +435,32 @@ TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(ManualPageNoAssociationTest, EnterOnTheSelectedManualOpensIt)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    std::vector<std::wstring> items = Items();
+    auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
+    ASSERT_NE(items.end(), it);
+    HWND list = m_page.m_manualList.m_hWnd;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(it - items.begin()), reinterpret_cast<LPARAM>(&state));
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    // Enter as the program's loop offers it: the page takes it from every
+    // dialog, and the list gets it.
+    MSG enter{list, WM_KEYDOWN, VK_RETURN, 0x001C0001, GetTickCount(), {}};
+    EXPECT_TRUE(m_page.PreTranslateMessage(&enter)) << "no dialog sees Enter";
+    const std::wstring record = Path(L"manual\\cmdline.txt");
+    ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
+        << "Enter did not open the selected manual";
+    Pump(300);
+    EXPECT_NE(ReadWide(record).find(L"QB345 User Manual.pdf"), std::wstring::npos);
+    EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd));
+}
+
 TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
 {
     MakeManualFolder(L"Reader.EXE");

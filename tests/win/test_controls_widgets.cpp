@@ -514,6 +514,24 @@ TEST_F(RadioListTest, StripesCoverItemsAndTheEmptyRows)
     EXPECT_TRUE(anyDark);
 }
 
+TEST_F(RadioListTest, TheFocusedItemCarriesTheFocusMark)
+{
+    // The top edge of item 0, right of its text: white stripe alone without
+    // the focus, the dotted mark with it.
+    auto marked = [&] {
+        int dark = 0;
+        for (int x = 250; x < 290; ++x)
+            dark += GetRValue(PixelAt(m_box.m_hWnd, x, 0)) < 128;
+        return dark;
+    };
+    ::SetFocus(m_host.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(marked(), 0);
+    ::SetFocus(m_box.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_GT(marked(), 5) << "the focus mark on the selected item";
+}
+
 TEST_F(RadioListTest, BitmapOfAnEntryWithoutARadioStandsWhereOneWithARadioHasIt)
 {
     const int item = m_box.AddItem(L"", kBlueBitmap);  // row 4, a white stripe

@@ -178,6 +178,13 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
 {
     if (static_cast<int>(dis->itemID) < 0 || dis->itemID == static_cast<UINT>(-1))
         return;
+    if (dis->itemAction == ODA_FOCUS) {
+        // The keyboard's place: the usual dotted mark, drawn and taken away
+        // by the same inverting call.
+        RECT focus = dis->rcItem;
+        ::DrawFocusRect(dis->hDC, &focus);
+        return;
+    }
     if (!(dis->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
         return;
     const int index = static_cast<int>(dis->itemID);
@@ -246,5 +253,9 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         }
     }
 
+    if (dis->itemState & ODS_FOCUS) {
+        RECT focus = dis->rcItem;
+        ::DrawFocusRect(dc, &focus);
+    }
     PaintEmptyRows(dc);
 }

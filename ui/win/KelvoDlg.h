@@ -8,6 +8,7 @@
 #include "ui/win/MannualPage.h"
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
+#include "ui/win/TabStrip.h"
 #include "device/core/DeviceHost.h"
 #include "dtc/win/SearchDtcPage.h"
 #include "report/win/PrintPage.h"
@@ -15,7 +16,7 @@
 
 #include <string>
 
-class CKelvoDlg : public CDialog, public IMainWindow, public IDeviceHost {
+class CKelvoDlg : public CDialog, public IMainWindow, public IDeviceHost, public ITabStripHost {
 public:
     CKelvoDlg();
     ~CKelvoDlg() override;
@@ -38,6 +39,13 @@ public:
     void SetDeviceName(const std::wstring& name) override { m_strDeviceName = name; }
     void OnIdentificationEnded() override;
 
+    // ITabStripHost
+    int CurrentTab() const override { return m_nCurPage < 0 ? 0 : m_nCurPage; }
+    void ActivateTab(int index) override { OpenPage(index); }
+    std::wstring TabName(int index) const override;
+    RECT TabRect(int index) const override { return m_rcTab[index]; }
+    void TabFocusChanged() override;
+
     void SelectPage(int index);
     void ScanForDevice();
     void ConfirmClose();
@@ -57,6 +65,7 @@ public:
     POINT m_ptDeviceIcon{-1, -1};
     COLORREF m_tabTextColor[5] = {0, 0, 0, 0, 0};
     RECT m_rcTab[5]{};
+    CTabStrip m_tabStrip;  // the tabs for the keyboard and screen readers
 
     CPrintPage m_printPage;
     CUpdatePage m_updatePage;
@@ -74,6 +83,10 @@ private:
     void OnLButtonDown(UINT flags, POINT p);
     // Shows page `index`, creating its window at first use (a tab's click or key).
     void OpenPage(int index);
+    // The keyboard goes on in the page shown: focus on its first control.
+    void FocusPage(int index);
+    // Enter reaches the focused control; true when it was taken.
+    bool EnterKey(MSG* msg);
     // Ctrl+Tab, Ctrl+Shift+Tab and Ctrl+1 ... Ctrl+5; true when the key moved the page.
     bool PageKey(UINT key);
     void OnTimer(UINT_PTR id);
@@ -90,6 +103,7 @@ private:
     void HoldOffSleepAndShutdown(bool hold);
     std::wstring ShutdownBlockReason() const;
     bool m_bHoldingOff = false;
+    UINT m_showUpdateMessage = 0;  // Dozaz asks for the update page
     // The dialog and text colours of the skin attached to the program's
     // windows; false when none is.
     bool AttachedSkinColours(COLORREF* back, COLORREF* text) const;

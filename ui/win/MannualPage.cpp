@@ -29,6 +29,7 @@ std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wst
 BOOL CMannualPage::OnInitDialog()
 {
     m_manualList.SubclassDlgItem(IDC_MANUAL_LIST, this);
+    m_manualList.SetAccessibleName(GetText(197));
     FillList();
     return TRUE;
 }
@@ -117,10 +118,19 @@ LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-        if (hdr->idFrom == IDC_MANUAL_LIST && hdr->code == NM_DBLCLK) {
-            auto* act = reinterpret_cast<NMITEMACTIVATE*>(lParam);
-            if (act->iItem >= 0)
-                OpenDocument(m_manualList.GetItemText(act->iItem, 0));
+        // A double click or Enter on the list: the list's activation. Some
+        // lists tell of Enter only as NM_RETURN, others with both, from the
+        // one key press: it opens the manual once.
+        if (hdr->idFrom == IDC_MANUAL_LIST && (hdr->code == LVN_ITEMACTIVATE || hdr->code == NM_RETURN)) {
+            int item = hdr->code == LVN_ITEMACTIVATE ? reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem : -1;
+            if (item < 0)
+                item = static_cast<int>(m_manualList.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+            const LONG when = ::GetMessageTime();
+            if (item >= 0 && !(m_activatedOnce && when == m_lastActivation)) {
+                m_activatedOnce = true;
+                m_lastActivation = when;
+                OpenDocument(m_manualList.GetItemText(item, 0));
+            }
             return 0;
         }
         break;
