@@ -109,6 +109,8 @@ LRESULT CProListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // The bar shows it at the row's next repaint (the next status text).
         int progress = static_cast<int>(lParam);
         m_itemProgress[static_cast<int>(wParam)] = std::clamp(progress, 0, kBarWidth);
+        if (IUpdateListOwner* owner = Owner())
+            owner->OnUpdateProgress(static_cast<int>(wParam), std::clamp(progress, 0, kBarWidth));
         return 0;
     }
     case WM_UPDATE_STATUS: {

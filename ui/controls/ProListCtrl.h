@@ -23,6 +23,8 @@ public:
     // that reports (0 when the sender named none).
     virtual void OnUpdateFailed(int worker) = 0;
     virtual void OnUpdateDone(int worker) = 0;
+    // A row's transfer percentage, as the row stores it.
+    virtual void OnUpdateProgress(int row, int percent) {}
 
 protected:
     ~IUpdateListOwner() = default;

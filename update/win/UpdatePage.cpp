@@ -107,6 +107,8 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnLocal.SubclassDlgItem(IDC_LOCAL, this);
     m_btnOnline.SubclassDlgItem(IDC_ONLINE, this);
     m_list.SetOwner(this);
+    m_list.SetAccessibleName(GetText(194));
+    m_taskbarButton.SetWindow(m_hWnd);
 
     m_list.SetFont(g_pFont16);
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
@@ -464,14 +466,18 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     m_btnOnline.EnableWindow(FALSE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
+    m_taskbar.Started();
     if (!AfxBeginThread(UpdateWorker, start)) {
         delete start;
         OnUpdateFailed(worker);
     }
 }
 
+void CUpdatePage::OnUpdateProgress(int, int percent) { m_taskbar.Progress(percent); }
+
 void CUpdatePage::OnUpdateFailed(int worker)
 {
+    m_taskbar.Failed();
     m_runs.Finish(worker);
     // Another worker still writes into the tool: the page stays busy.
     if (m_runs.Busy())
@@ -539,6 +545,7 @@ void CUpdatePage::OnUpdateDone(int worker)
 {
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
+    m_taskbar.Done();
     m_nMode = 0;
     kelvo::RecordInstalledVersion(kelvo::SettingsPath(), model, version);
     if (m_runs.Busy())

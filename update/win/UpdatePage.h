@@ -7,7 +7,9 @@
 #include "ui/win/PageHosts.h"
 #include "ui/controls/ProListCtrl.h"
 #include "update/core/Catalogue.h"
+#include "update/core/TaskbarProgress.h"
 #include "update/core/UpdateRuns.h"
+#include "update/win/TaskbarButton.h"
 
 #include <deque>
 #include <string>
@@ -55,6 +57,7 @@ public:
     // IUpdateListOwner: the worker's outcome, on the user-interface thread.
     void OnUpdateFailed(int worker) override;
     void OnUpdateDone(int worker) override;
+    void OnUpdateProgress(int row, int percent) override;
 
     // The main window's entry points. An identification has ended (found or
     // not): each list button is usable unless its own list is shown.
@@ -105,4 +108,7 @@ private:
     int m_listingGen = 0;          // number of the current (or last) listing
     bool m_listingCleared = false; // its rows were taken away at its start
     std::deque<int> m_pendingClicks;  // list buttons pressed while one was made
+    // The transfer on the taskbar button, for a user working elsewhere.
+    kelvo::WinTaskbarButton m_taskbarButton{nullptr};
+    kelvo::TaskbarProgress m_taskbar{m_taskbarButton};
 };
