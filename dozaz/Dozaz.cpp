@@ -41,6 +41,22 @@ struct CheckRequest {
     std::wstring language;
 };
 
+// Kelvo's language, as Kelvo.cfg holds it now (it may change while we run).
+void FollowKelvoLanguage()
+{
+    const std::wstring before = g_strLanguageCode;
+    kelvo::ApplyLanguageIndex(
+        CProfile::GetInt(kelvo::ModuleFolder() + kelvo::kSettingsFile, L"Setting", L"Language", 0));
+    if (g_strLanguageCode != before)
+        ClearTextCache();
+}
+
+std::wstring TipText()
+{
+    const std::wstring what = GetText(203);
+    return what.empty() ? L"Dozaz" : L"Dozaz - " + what;
+}
+
 void AddIcon()
 {
     NOTIFYICONDATAW nid{};
@@ -50,7 +66,8 @@ void AddIcon()
     nid.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
     nid.uCallbackMessage = WM_TRAY;
     nid.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    lstrcpynW(nid.szTip, L"Dozaz", ARRAYSIZE(nid.szTip));
+    FollowKelvoLanguage();
+    lstrcpynW(nid.szTip, TipText().c_str(), ARRAYSIZE(nid.szTip));
     ::Shell_NotifyIconW(NIM_ADD, &nid);
 }
 
@@ -75,6 +92,24 @@ void Notify(const std::wstring& title, const std::wstring& text)
     nid.dwInfoFlags = NIIF_INFO;
     ::Shell_NotifyIconW(NIM_MODIFY, &nid);
     ::SetDlgItemTextW(g_window, kIdLastNotice, (title + L"\n" + text).c_str());
+}
+
+void OpenKelvo();
+
+// The running Kelvo shows its update page; without one, Kelvo starts, on
+// that page. The notification said a newer firmware exists: that is where the
+// user goes next.
+void OpenKelvoOnUpdatePage()
+{
+    HANDLE running = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Vizedarorir Kelvo");
+    if (!running) {
+        OpenKelvo();
+        return;
+    }
+    ::CloseHandle(running);
+    // The user just clicked us, so we may hand the foreground on.
+    ::AllowSetForegroundWindow(ASFW_ANY);
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"Kelvo show update page"), 0, 0);
 }
 
 void OpenKelvo()
@@ -105,10 +140,7 @@ void StartCheck()
     // The language may have changed in Kelvo since the last check.
     auto* request = new CheckRequest;
     request->settingsFile = kelvo::ModuleFolder() + kelvo::kSettingsFile;
-    const std::wstring before = g_strLanguageCode;
-    kelvo::ApplyLanguageIndex(CProfile::GetInt(request->settingsFile, L"Setting", L"Language", 0));
-    if (g_strLanguageCode != before)
-        ClearTextCache();
+    FollowKelvoLanguage();
     request->language = g_strLanguageCode;
     HANDLE thread = ::CreateThread(nullptr, 0, CheckThread, request, 0, nullptr);
     if (!thread) {
@@ -122,9 +154,11 @@ void StartCheck()
 void ShowMenu()
 {
     HMENU menu = ::CreatePopupMenu();
-    ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, L"Open Kelvo");
+    FollowKelvoLanguage();
+    const std::wstring open = GetText(201), exit = GetText(202);
+    ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, open.empty() ? L"Open Kelvo" : open.c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, kIdExit, L"Exit");
+    ::AppendMenuW(menu, MF_STRING, kIdExit, exit.empty() ? L"Exit" : exit.c_str());
     ::SetMenuDefaultItem(menu, kIdOpenKelvo, FALSE);
     POINT p;
     ::GetCursorPos(&p);
@@ -150,6 +184,9 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
             break;
         case WM_LBUTTONDBLCLK:
             OpenKelvo();
+            break;
+        case NIN_BALLOONUSERCLICK:
+            OpenKelvoOnUpdatePage();
             break;
         }
         return 0;
