@@ -61,6 +61,21 @@ TEST_F(PicturePageTest, HoldsTheFourteenProducts)
     EXPECT_EQ(0, m_page.CurrentIndex());
 }
 
+TEST_F(PicturePageTest, TheModelNameIsWrittenInTheSkinsTextColour)
+{
+    // A dark skin: the name must stand out in the skin's light text colour.
+    m_host.m_background = RGB(0x1E, 0x1F, 0x22);
+    m_host.m_text = RGB(255, 255, 255);
+    RepaintNow(m_page.m_hWnd);
+    RECT c;
+    m_page.GetClientRect(&c);
+    int light = 0;
+    for (int y = CPicturePage::kPictureHeight; y < c.bottom; ++y)
+        for (int x = 0; x < c.right; x += 2)
+            light += GetRValue(PixelAt(m_page.m_hWnd, x, y)) > 200;
+    EXPECT_GT(light, 20) << "the model name in white on the dark frame";
+}
+
 TEST_F(PicturePageTest, TimerCyclesThroughAllPicturesAndWraps)
 {
     for (int i = 1; i <= 13; ++i) {

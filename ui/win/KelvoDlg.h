@@ -27,6 +27,7 @@ public:
 
     // IMainWindow
     COLORREF BackgroundColour() const override { return m_crBackground; }
+    COLORREF TextColour() const override { return m_crText; }
     void SetSkinColour(int skinIndex) override;
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
     void SetUpdateBusy(BOOL busy) override;
