@@ -51,6 +51,7 @@ void CKelvoDlg::SetSkinColour(int skinIndex)
     // readable on a dark skin.
     COLORREF back = 0, text = 0;
     const bool skinned = AttachedSkinColours(&back, &text);
+    m_bSkinned = skinned;
     m_crBackground = skinned ? back : kelvo::SkinBackgroundColour(skinIndex);
     m_crText = skinned ? text : RGB(0, 0, 0);
 }

@@ -28,6 +28,14 @@ public:
     // IMainWindow
     COLORREF BackgroundColour() const override { return m_crBackground; }
     COLORREF TextColour() const override { return m_crText; }
+    bool SkinColours(COLORREF* back, COLORREF* text) const override
+    {
+        if (!m_bSkinned)
+            return false;
+        *back = m_crBackground;
+        *text = m_crText;
+        return true;
+    }
     void SetSkinColour(int skinIndex) override;
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
     void SetUpdateBusy(BOOL busy) override;
@@ -58,6 +66,7 @@ public:
     ClrButton* m_pSysButtons = nullptr;
     COLORREF m_crBackground = 0xFFFFFF;
     COLORREF m_crText = 0;  // captions and status row: the skin's text colour
+    bool m_bSkinned = false;  // the colours are an attached skin's
     BOOL m_bDevicePresent = FALSE;
     std::wstring m_strDeviceName;
     int m_nCurPage = -1;
