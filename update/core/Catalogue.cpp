@@ -54,19 +54,25 @@ bool FindEntry(GetString getString, GetInt getInt, const std::wstring& model, Ca
 
 } // namespace
 
+namespace {
+// The catalogue is parsed once and every look-up of the search reads the
+// parsed lines (a full catalogue asks some ten thousand times).
+bool FindEntryInParsed(const CParsedProfile& catalogue, const std::wstring& model, CatalogueEntry* entry)
+{
+    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return catalogue.GetString(s, k, L""); },
+                     [&](const std::wstring& s, const std::wstring& k) { return catalogue.GetInt(s, k, 0); }, model,
+                     entry);
+}
+} // namespace
+
 bool FindCatalogueEntry(const std::wstring& file, const std::wstring& model, CatalogueEntry* entry)
 {
-    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return CProfile::GetString(file, s, k, L""); },
-                     [&](const std::wstring& s, const std::wstring& k) { return CProfile::GetInt(file, s, k, 0); },
-                     model, entry);
+    return FindEntryInParsed(CParsedProfile::FromFile(file), model, entry);
 }
 
 bool FindCatalogueEntryIn(const std::vector<uint8_t>& catalogue, const std::wstring& model, CatalogueEntry* entry)
 {
-    const std::string content(catalogue.begin(), catalogue.end());
-    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return ProfileStringIn(content, s, k, L""); },
-                     [&](const std::wstring& s, const std::wstring& k) { return ProfileIntIn(content, s, k, 0); },
-                     model, entry);
+    return FindEntryInParsed(CParsedProfile(std::string(catalogue.begin(), catalogue.end())), model, entry);
 }
 
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address)

@@ -289,7 +289,8 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     const int item = nm->iItem;
     const int mode = m_nMode;
     const kelvo::PackageRow row = RowOf(item);
-    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) != IDNO;
+    // Only a Yes is consent: a box that could not be shown returns 0.
+    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) == IDYES;
     // The box is modal, not the world: an unplug or a new list while it was
     // open leaves another row (or none) under this index.
     const bool same = m_nMode == mode && item < m_list.GetItemCount() && SameRow(RowOf(item), row);
