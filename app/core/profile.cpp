@@ -157,7 +157,8 @@ bool ReplaceContent(const std::wstring& file, const std::string& bytes)
     if (!f)
         return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
+    // On the disk before it takes the settings file's place.
+    ok = kelvo::FlushToDisk(f) && ok;
     ok = std::ferror(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     ok = ok && kelvo::StepOk(kelvo::ProfileStep::WriteTemp);

@@ -131,10 +131,8 @@ BOOL CKelvoApp::InitInstance()
     if (AfxRunningThreads() > 0) {
         g_reportStop = 1;
         kelvo::NoteToolRemoved();
-        if (!AfxWaitForThreads(kWorkerStopMs)) {
-            ExitInstance();
-            ::ExitProcess(0);
-        }
+        if (!AfxWaitForThreads(kWorkerStopMs))
+            ::ExitProcess(static_cast<UINT>(ExitInstance()));
     }
     return FALSE;
 }

@@ -400,6 +400,21 @@ TEST_F(CliServerTest, ServerFaultsEndInTheirOutcomes)
     EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
     EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
 
+    // A package announced (and sent) at 100 MB is no package: refused at once,
+    // and nothing is left.
+    StartServer("--length 104857600 --pad-to 104857600 --only _EN-RU");
+    r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 8) << r.err;
+    EXPECT_NE(r.err.find("Download incomplete"), std::string::npos) << r.err;
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
+    // A size of 0 announced for a body: not read as if endless, nothing kept.
+    StartServer("--length 0 --pad-to 80000000 --only _EN-RU");
+    r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 8) << r.err;
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
+
     // A catalogue the server does not have is nothing newer; no server at all is no connection.
     StartServer("--status 404");
     r = Kelvo({"updates", "--model", "QB345", "--server", m_url});

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
+
+#include <unistd.h>
 
 using namespace kelvo;
 
@@ -44,10 +47,12 @@ public:
         size_t n = std::min<size_t>({capacity, end - m_pos, 5000});
         std::copy(m_r.body.begin() + long(m_pos), m_r.body.begin() + long(m_pos + n), buffer);
         m_pos += n;
+        served += n;
         maxAsked = std::max(maxAsked, capacity);
         return int(n);
     }
     static inline uint32_t maxAsked = 0;
+    static inline size_t served = 0;  // bytes handed out by every request
 
 private:
     Resource m_r;
@@ -173,6 +178,69 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     r.announced = -1;
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), 0);
     EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)).size(), 40000u);
+}
+
+TEST_F(UpdateDownload, SizesNoPackageHasStopAtOnceAndLeaveNothing)
+{
+    Resource& r = server.files[url];
+    r.body = std::string(40000, 'y');
+    auto tryOnce = [&] {
+        row.statuses.clear();
+        ScriptedRequest::served = 0;
+        const int result = DownloadFile(server, url, path, row, 0);
+        EXPECT_FALSE(FileExists(path));
+        EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+        EXPECT_EQ(row.statuses.empty() ? std::wstring() : row.statuses.back(), L"#26");
+        return result;
+    };
+    r.announced = 100L << 20;  // beyond the 64 MiB of any package
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u) << "not a byte read";
+    r.announced = (64L << 20) + 1;
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u);
+    r.announced = 0;  // unknown, like no size at all: not read without end
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u);
+    r.announced = 12000;  // the body is longer than announced
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_LE(ScriptedRequest::served, 15000u) << "reading stops at the first byte beyond the announced size";
+
+    // Exactly 64 MiB is a size a package may have (a server that then sends
+    // less is an early close).
+    r.announced = 64L << 20;
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 40000u) << "read until the server closed";
+}
+
+TEST_F(UpdateDownload, ALeftoverPartFileOrALinkInItsPlaceIsReplacedNotFollowed)
+{
+    server.files[url].body = std::string(40000, 'z');
+    const std::string part = WideToUtf8(PartialDownloadPath(path));
+    const std::string victim = dir.file("victim.txt");
+    {
+        FILE* f = std::fopen(victim.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("keep me", f);
+        std::fclose(f);
+    }
+    // A link where the .part goes: the download must not write through it.
+    ASSERT_EQ(::symlink(victim.c_str(), part.c_str()), 0);
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadDone);
+    EXPECT_EQ(test::ReadFileBytes(victim), "keep me");
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(40000, 'z'));
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+
+    // A .part of a download that was cut off: replaced by the new one.
+    std::remove(WideToUtf8(path).c_str());
+    {
+        FILE* f = std::fopen(part.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("old partial bytes", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadDone);
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(40000, 'z'));
 }
 
 TEST_F(UpdateDownload, RemoteSize)
