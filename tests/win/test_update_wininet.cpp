@@ -415,6 +415,19 @@ TEST_F(WinInetUpdate, WithoutContentLengthNothingIsKeptAndNoSizeIsKnown)
     ExpectCatalogueRefused(server.Base());
 }
 
+TEST_F(WinInetUpdate, APackageBeyondTheLimitIsRefusedAtOnce)
+{
+    // Announced and really sent at 100 MB, at 1 MB/s: refused before the
+    // first byte, not after a hundred seconds.
+    TestServer server({"--length", "104857600", "--pad-to", "104857600", "--rate", "1000000"});
+    ASSERT_TRUE(server.Ok());
+    RecordingRow row;
+    EXPECT_EQ(Download(server.Package(L"EN-RU"), row), kDownloadFailed);
+    ExpectNoFile();
+    EXPECT_TRUE(row.Percents().empty());
+    EXPECT_NE(row.LastStatus(), L"#25");
+}
+
 TEST_F(WinInetUpdate, CutShortLeavesNoFileAndAHealthyServerThenDelivers)
 {
     {
