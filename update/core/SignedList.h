@@ -4,6 +4,8 @@
 // P-256 / SHA-256 signature over it in DER. The parsing, hashing and the
 // signature's conversion are portable; the signature check itself is the
 // system's (CNG on Windows, libcrypto on Linux), behind VerifyListSignature.
+#include "update/core/Http.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -70,5 +72,26 @@ enum class ListVerdict {
 ListVerdict CheckPackageAgainstList(bool hasList, const std::string& list, bool hasSig,
                                     const std::vector<uint8_t>& sig, const std::string& fileName,
                                     const Sha256Digest& fileHash);
+
+// -------------------------------------------------------------- the policy
+
+// The [Update] key of the settings file that names the models whose server
+// has served a verified list ("SignedLists = QB345 QB230"): from then on a
+// missing list of theirs is refused like a bad one.
+inline constexpr wchar_t kSignedListsKey[] = L"SignedLists";
+bool ServerSignsFor(const std::wstring& settingsFile, const std::wstring& model);
+bool RecordServerSigns(const std::wstring& settingsFile, const std::wstring& model);
+
+enum class PackageSignature { kVerified, kUnsigned, kRefused };
+
+// A server package downloaded to `path` from `address` (…/<MODEL>/<file>),
+// checked against <MODEL>/SHA256SUMS and .sig beside it on the server. A
+// first verified list is recorded in `settingsFile` (when given); for a
+// model recorded so, no list is kRefused. Nothing is deleted here.
+PackageSignature CheckServerPackage(IHttpSession& session, const std::wstring& address, const std::wstring& path,
+                                    const std::wstring& model, const std::wstring& settingsFile);
+// A local package: SHA256SUMS and .sig beside it are checked when either is
+// there; with neither, kUnsigned (accepted as local packages always were).
+PackageSignature CheckLocalPackage(const std::wstring& path);
 
 } // namespace kelvo
