@@ -75,6 +75,14 @@ bool FindCatalogueEntryIn(const std::vector<uint8_t>& catalogue, const std::wstr
     return FindEntryInParsed(CParsedProfile(std::string(catalogue.begin(), catalogue.end())), model, entry);
 }
 
+bool ServerHasSignedList(IHttpClient& http, const std::wstring& folder)
+{
+    if (http.IsOffline())
+        return false;
+    std::unique_ptr<IHttpSession> session = http.OpenSession();
+    return session && session->Open(folder + L"SHA256SUMS") != nullptr;
+}
+
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address)
 {
     if (http.IsOffline())
@@ -182,8 +190,14 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
         std::vector<PackageRow> rows =
             NewerPackageRows(entry, model, installed, request.language, request.base, page.ItemCount(),
                              [&](const std::wstring& address) { return GetRemoteFileSize(http, address); });
-        for (const PackageRow& row : rows)
+        // A server that publishes no signed list for the model: its rows say
+        // so, before the user chooses one.
+        const bool signs = !rows.empty() && ServerHasSignedList(http, request.base + model + L"/");
+        for (PackageRow row : rows) {
+            if (!signs)
+                row.status = UpdateText(kTextUnsigned);
             page.AddRow(row);
+        }
     }
     if (page.ItemCount() == 0) {
         page.EnableLocalButton();

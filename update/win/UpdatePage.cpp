@@ -250,6 +250,8 @@ void CUpdatePage::AddRow(const kelvo::PackageRow& row)
     m_list.SetItemText(r, 3, row.languages);
     m_list.SetItemText(r, 4, row.release);
     m_list.SetItemText(r, 5, row.size);
+    if (!row.status.empty())
+        m_list.SetItemText(r, 6, row.status);
 }
 
 void CUpdatePage::AddLocalPackage(const std::wstring& fileName, uint32_t size)
@@ -308,6 +310,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     start->job.path = kelvo::PackagePath(row);
     // The worker writes only into a tool of the model confirmed here.
     start->job.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    start->job.settingsFile = kelvo::SettingsPath();
     // A server row always carries its address: the worker writes a sound
     // local copy as it is and fetches the package again otherwise.
     if (m_nMode == 1)
