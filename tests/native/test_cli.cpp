@@ -173,6 +173,31 @@ TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
     }
 }
 
+TEST_F(CliTest, FlashChecksASignedListBesideThePackage)
+{
+    qbsim::Options o;
+    const std::vector<uint8_t> image = Noise(3 * 2048, 9);
+    const std::string pty = StartTool(o);
+    const std::string package = WritePackage("QB345_V2.34_EN-FR_20191023.bin", image);
+    const std::string key = std::string(KELVO_SOURCE_ROOT) + "/tools/updserver/TEST-ONLY-signing-key.pem";
+    // A list made as the maker's script makes it, then the package changed.
+    ASSERT_EQ(std::system(("cd '" + m_dir.path() + "' && sha256sum QB345_V2.34_EN-FR_20191023.bin > SHA256SUMS && " +
+                           "openssl dgst -sha256 -sign '" + key + "' -out SHA256SUMS.sig SHA256SUMS")
+                              .c_str()),
+              0);
+    const std::string signedBytes = ReadFileBytes(package);
+    // Another sound package (its own checksum right) under the same name.
+    WritePackage("QB345_V2.34_EN-FR_20191023.bin", Noise(3 * 2048, 10));
+    Result r = Kelvo({"flash", package, "--port", pty});
+    EXPECT_EQ(r.exit, 10) << r.err;
+    EXPECT_TRUE(m_sim->Frames().empty()) << "not one frame, not even an identification";
+    WriteFileBytes(package, signedBytes);
+    r = Kelvo({"flash", package, "--port", pty});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_EQ(m_sim->Images().size(), 1u);
+    EXPECT_EQ(m_sim->Images()[0], image);
+}
+
 TEST_F(CliTest, FlashWritesThePackageAndRecordsItsVersion)
 {
     qbsim::Options o;
