@@ -14,6 +14,14 @@ bool SameToolAsConfirmed(const ToolSnapshot& confirmed, const ToolSnapshot& now)
 
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
 {
+    // A local package with a signed list beside it is held to that list.
+    if (job.address.empty() && CheckLocalPackage(job.path) == PackageSignature::kRefused) {
+        host.Status(job.row, UpdateText(kTextNotSignedByMaker));
+        ShowUpdateMessage(kTextNotSignedByMaker, kMbIconError);
+        host.Failed();
+        host.End(job.row);
+        return;
+    }
     if (!host.ToolUnchanged()) {
         // Not one frame for a tool other than the one the user confirmed.
         host.Flashing(job.row);
