@@ -158,6 +158,35 @@ PackageSignature CheckServerPackage(IHttpSession& session, const std::wstring& a
     return PackageSignature::kRefused;
 }
 
+PackageSignature CheckServerListNames(IHttpSession& session, const std::wstring& folder,
+                                      const std::vector<std::wstring>& names, const std::wstring& model,
+                                      const std::wstring& settingsFile)
+{
+    bool hasList = false, hasSig = false;
+    std::string list, sig;
+    FetchSmall(session, folder + L"SHA256SUMS", uint32_t(kMaxSumsBytes), &hasList, &list);
+    FetchSmall(session, folder + L"SHA256SUMS.sig", kMaxSignatureBytes, &hasSig, &sig);
+    if (!hasList && !hasSig)
+        return !settingsFile.empty() && ServerSignsFor(settingsFile, model) ? PackageSignature::kRefused
+                                                                           : PackageSignature::kUnsigned;
+    if (!hasList || !hasSig)
+        return PackageSignature::kRefused;
+    const std::vector<uint8_t> sigBytes(sig.begin(), sig.end());
+    bool signedByMaker = false;
+    for (const auto& key : MakerKeys())
+        if (VerifyListSignature(key, list, sigBytes)) {
+            signedByMaker = true;
+            break;
+        }
+    std::vector<SumsLine> lines;
+    if (!signedByMaker || !ParseSums(list, &lines))
+        return PackageSignature::kRefused;
+    for (const std::wstring& name : names)
+        if (FindSum(lines, Utf8Name(name)))
+            return PackageSignature::kVerified;
+    return PackageSignature::kRefused;
+}
+
 PackageSignature CheckLocalPackage(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L"\\/");

@@ -90,6 +90,12 @@ enum class PackageSignature { kVerified, kUnsigned, kRefused };
 // model recorded so, no list is kRefused. Nothing is deleted here.
 PackageSignature CheckServerPackage(IHttpSession& session, const std::wstring& address, const std::wstring& path,
                                     const std::wstring& model, const std::wstring& settingsFile);
+// Without the package's bytes (Dozaz's announcement): the list of the model
+// folder `folder` (ending in "/") is signed by a maker key and names a file
+// of one of `names`. Nothing is recorded.
+PackageSignature CheckServerListNames(IHttpSession& session, const std::wstring& folder,
+                                      const std::vector<std::wstring>& names, const std::wstring& model,
+                                      const std::wstring& settingsFile);
 // A local package: SHA256SUMS and .sig beside it are checked when either is
 // there; with neither, kUnsigned (accepted as local packages always were).
 PackageSignature CheckLocalPackage(const std::wstring& path);
