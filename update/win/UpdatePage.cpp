@@ -251,7 +251,7 @@ void CUpdatePage::AddRow(const kelvo::PackageRow& row)
     m_list.SetItemText(r, 4, row.release);
     m_list.SetItemText(r, 5, row.size);
     if (!row.status.empty())
-        m_list.SetItemText(r, 6, row.status);
+        m_list.SetItemText(r, 6, m_list.Padding() + row.status);  // beside the bar, as status texts are
 }
 
 void CUpdatePage::AddLocalPackage(const std::wstring& fileName, uint32_t size)
