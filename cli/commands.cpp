@@ -12,6 +12,7 @@
 #include "device/core/IntPort.h"
 #include "dtc/core/DtcTable.h"
 #include "update/core/Catalogue.h"
+#include "update/core/SignedList.h"
 #include "update/core/Download.h"
 #include "update/core/Package.h"
 #include "update/core/PackageRows.h"
@@ -345,6 +346,12 @@ int Flash(const Options& o)
     case PackageLoad::kInvalid:
         return kExitBadPackage;
     }
+    // A signed list beside the package must vouch for it; without one the
+    // package is taken as local packages always were.
+    if (CheckLocalPackage(Utf8ToWide(path)) == PackageSignature::kRefused) {
+        Say(WideToUtf8(EnglishText(kTextNotSignedByMaker)));
+        return kExitNotSigned;
+    }
 
     ToolPort port;
     std::wstring model;
@@ -455,7 +462,7 @@ int Updates(const Options& o)
     for (const PackageRow& r : rows)
         std::printf("%s  %s  %s  %s  %s  %s\n", WideToUtf8(r.number).c_str(), WideToUtf8(r.model).c_str(),
                     WideToUtf8(r.version).c_str(), WideToUtf8(r.languages).c_str(), WideToUtf8(r.release).c_str(),
-                    WideToUtf8(r.size).c_str());
+                    (WideToUtf8(r.size) + (r.status.empty() ? "" : "  " + WideToUtf8(r.status))).c_str());
     return kExitOk;
 }
 
@@ -492,6 +499,19 @@ int Download(const Options& o)
     }
     if (result != kDownloadDone)
         return result == kDownloadNoFile ? kExitUnreadable : kExitDownloadFailed;
+    // Kept only when the maker's signed list vouches for it, or the server
+    // has never signed (which --settings remembers otherwise).
+    const PackageSignature signature =
+        CheckServerPackage(*session, PackageDownloadAddress(base, row), Utf8ToWide(path), row.model,
+                           Utf8ToWide(o.settings));
+    if (signature == PackageSignature::kRefused) {
+        ::unlink(path.c_str());
+        Say(WideToUtf8(EnglishText(kTextNotSignedByMaker)));
+        return kExitNotSigned;
+    }
+    if (signature == PackageSignature::kUnsigned)
+        Say(BaseName(path) + ": " + WideToUtf8(EnglishText(kTextUnsigned)) +
+            " (the server publishes no signed package list)");
     std::printf("%s\n", path.c_str());
     return kExitOk;
 }

@@ -18,6 +18,7 @@ enum : int {
     kExitNetwork = 7,
     kExitDownloadFailed = 8,
     kExitOtherModel = 9,     // the package is for another model than the tool, or names none
+    kExitNotSigned = 10,     // the maker's signed list does not vouch for the package: nothing written or kept
     kExitInterrupted = 130,  // a write stopped by a second Ctrl-C: the tool needs flashing again
 };
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,6 +106,19 @@ bool RemoveFile(const std::wstring& path)
 {
     return ::unlink(ResolveNoCase(NativePath(path)).c_str()) == 0;
 }
+
+FILE* CreateNewFile(const std::wstring& path)
+{
+    const int fd = ::open(ResolveNoCase(NativePath(path)).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    FILE* f = ::fdopen(fd, "wb");
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+bool FlushToDisk(FILE* f) { return std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0; }
 
 bool ReplaceWith(const std::wstring& from, const std::wstring& to)
 {

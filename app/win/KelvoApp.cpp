@@ -3,13 +3,19 @@
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/win/SkinLibrary.h"
+#include "device/core/IntPort.h"
+#include "framework/Thread.h"
 #include "ui/win/KelvoDlg.h"
+#include "ui/win/PageHosts.h"
 
 #include <commctrl.h>
 
 CKelvoApp theApp;
 
 namespace {
+
+// How long a closed window waits for its workers to stop.
+const DWORD kWorkerStopMs = 3000;
 
 // The main window of the copy that runs already: a borderless dialog of a
 // process whose program file is named as ours. None while that copy is still
@@ -116,6 +122,17 @@ BOOL CKelvoApp::InitInstance()
         m_pMainWnd = &dlg;
         dlg.DoModal();
         m_pMainWnd = nullptr;
+    }
+    // Closed while a worker still runs (the user confirmed closing during a
+    // write, or a report is being read): the workers are told to stop and are
+    // waited for, and a worker that does not end in time (a download in the
+    // middle of a read) is not left to meet static objects being destroyed --
+    // the process ends here, before they are.
+    if (AfxRunningThreads() > 0) {
+        g_reportStop = 1;
+        kelvo::NoteToolRemoved();
+        if (!AfxWaitForThreads(kWorkerStopMs))
+            ::ExitProcess(static_cast<UINT>(ExitInstance()));
     }
     return FALSE;
 }

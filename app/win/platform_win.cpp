@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <fcntl.h>
+#include <io.h>
 
 namespace kelvo {
 
@@ -53,6 +55,32 @@ std::wstring FullPath(const std::wstring& path)
     return n > 0 && n < MAX_PATH * 2 ? std::wstring(buf, n) : path;
 }
 } // namespace
+
+FILE* CreateNewFile(const std::wstring& path)
+{
+    // CREATE_NEW fails on any existing name, a link included.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE* f = _fdopen(fd, "wb");
+    if (!f)
+        _close(fd);
+    return f;
+}
+
+bool FlushToDisk(FILE* f)
+{
+    if (std::fflush(f) != 0)
+        return false;
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
+}
 
 bool ReplaceWith(const std::wstring& from, const std::wstring& to)
 {

@@ -1,6 +1,8 @@
 #include "report/win/PrintPage.h"
 
+#include "app/core/platform.h"
 #include "app/core/texts.h"
+#include "resources/resource.h"
 #include "framework/Thread.h"
 #include "ui/controls/Drawing.h"
 
@@ -145,8 +147,11 @@ void CPrintPage::OnPrint()
     m_printer.reset();
     m_printer = std::make_unique<CDiagSystemPrinter>();
     m_printer->SetTitle(L"Kelvo");
-    if (m_printer->Setup(this))
-        m_printer->PrintText(text);
+    // Cancelling the print dialog is no failure; a printer that refused a
+    // page (or the document) is, and the user is told rather than left
+    // waiting for paper that will not come.
+    if (m_printer->Setup(this) && !m_printer->PrintText(text))
+        kelvo::ShowMessage(GetText(IDS_PRINT_FAILED), MB_OK | MB_ICONERROR);
 }
 
 void CPrintPage::OnClear() { SetDlgItemText(IDC_REPORT, L""); }

@@ -612,10 +612,12 @@ protected:
     void SetUp() override
     {
         ManualPageTest::SetUp();
-        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
+        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) -> int {
             m_messages.emplace_back(text, flags);
             if (m_onQuestion && (flags & 0xF) == kelvo::kMbYesNo)
                 m_onQuestion();
+            if ((flags & 0xF) == kelvo::kMbYesNo && m_answer >= 0)
+                return m_answer;
             return (flags & 0xF) == kelvo::kMbYesNo ? kelvo::kIdYes : kelvo::kIdOk;
         });
         m_update.SetHost(&m_main);
@@ -628,6 +630,7 @@ protected:
     FakeMainWindow m_main;
     CUpdatePage m_update;
     std::function<void()> m_onQuestion;
+    int m_answer = -1;  // what a question returns; -1: Yes
 };
 
 TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
@@ -711,6 +714,31 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
     ASSERT_EQ(1u, m_messages.size()) << "the confirmation, and no worker's message after it";
     EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started";
     EXPECT_EQ(0, Peer::List(m_update).GetItemCount());
+}
+
+TEST_F(UpdatePageTest, OnlyAYesToTheConfirmationStartsAWrite)
+{
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    Peer::Mode(m_update) = 2;
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    row.local = true;
+    m_update.AddRow(row);
+    // 0: the box could not be shown at all; IDCANCEL, IDOK: no answer to the question.
+    for (int answer : {0, 2 /* IDCANCEL */, 1 /* IDOK */}) {
+        m_messages.clear();
+        m_answer = answer;
+        Peer::List(m_update).SetCheck(0, TRUE);
+        Pump(300);
+        EXPECT_EQ(1u, m_messages.size()) << answer;
+        EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started on " << answer;
+        EXPECT_FALSE(Peer::List(m_update).GetCheck(0)) << "the row is unticked again on " << answer;
+    }
 }
 
 // ---------------------------------------------------------------- modal loop

@@ -571,7 +571,8 @@ void CKelvoDlg::HoldOffSleepAndShutdown(bool hold)
 
 void CKelvoDlg::ConfirmClose()
 {
-    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) == IDNO)
+    // Closing during a write needs a real Yes, not a box that failed to show.
+    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     EndDialog(IDOK);
 }
