@@ -1,5 +1,6 @@
 #include "dtc/win/SearchDtcPage.h"
 
+#include "app/core/globals.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
 
@@ -48,6 +49,8 @@ void CSearchDtcPage::LoadDtcFile(int languageIndex)
     m_codeList.SendMessage(WM_SETREDRAW, FALSE);
     m_codeList.DeleteAllItems();
     m_lastRow = -1;
+    m_shownEntries.clear();
+    m_wordSearch = false;
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     LoadFile(languageIndex, [&](int32_t row, const std::wstring& code, const std::wstring& description) {
@@ -60,6 +63,52 @@ void CSearchDtcPage::LoadDtcFile(int languageIndex)
     });
     m_codeList.SendMessage(WM_SETREDRAW, TRUE);
     m_codeList.Invalidate();
+    m_words = kelvo::DtcWordIndex();
+    m_words.LoadAbbreviationFile(kelvo::InstalledPath(kelvo::DtcWordIndex::AbbreviationFile()));
+    m_words.Build(*this);
+}
+
+void CSearchDtcPage::InsertRows(const std::vector<int32_t>* entries)
+{
+    m_codeList.SendMessage(WM_SETREDRAW, FALSE);
+    m_codeList.DeleteAllItems();
+    m_lastRow = -1;
+    const size_t n = entries ? entries->size() : m_codes.size();
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    for (size_t i = 0; i < n; ++i) {
+        const size_t entry = entries ? static_cast<size_t>((*entries)[i]) : i;
+        if (entry >= m_codes.size())
+            continue;
+        const std::wstring& code = m_codes[entry];
+        item.iItem = static_cast<int>(i);
+        item.iSubItem = 0;
+        item.pszText = const_cast<wchar_t*>(code.c_str());
+        const int at = static_cast<int>(m_codeList.SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        auto d = m_descByCode.find(code);
+        if (at >= 0 && d != m_descByCode.end())
+            m_codeList.SetItemText(at, 1, d->second);
+    }
+    m_codeList.SendMessage(WM_SETREDRAW, TRUE);
+    m_codeList.Invalidate();
+}
+
+void CSearchDtcPage::ShowWordMatches(const std::vector<int32_t>& entries)
+{
+    m_shownEntries = entries;
+    m_wordSearch = true;
+    InsertRows(&m_shownEntries);
+    if (!entries.empty())
+        SelectRow(0);
+}
+
+void CSearchDtcPage::ShowAllEntries()
+{
+    if (!m_wordSearch)
+        return;
+    m_wordSearch = false;
+    m_shownEntries.clear();
+    InsertRows(nullptr);
 }
 
 void CSearchDtcPage::OnEditChangeCode()
@@ -67,6 +116,17 @@ void CSearchDtcPage::OnEditChangeCode()
     if (m_writingBack)
         return;
     const std::wstring typed = m_codeBox.GetWindowText();
+    // Words search the descriptions, as typed (not upper-cased); a code, or
+    // nothing, is today's code search over the whole list.
+    if (!kelvo::IsCodeShaped(typed) && !kelvo::DescriptionWords(typed).empty()) {
+        ShowWordMatches(m_words.Search(typed));
+        return;
+    }
+    if (m_wordSearch) {
+        ShowAllEntries();
+        if (kelvo::DescriptionWords(typed).empty())
+            return;  // emptied: the whole list back, nothing selected
+    }
     const kelvo::DtcSearch s = kelvo::SearchDtc(*this, typed);
     if (s.text != typed) {
         m_writingBack = true;
@@ -98,6 +158,7 @@ void CSearchDtcPage::OnSelChangeHistory()
     int32_t row = -1;
     if (!FindDtc(text, nullptr, &row))
         return;
+    ShowAllEntries();
     ::SetFocus(m_codeList.m_hWnd);
     SelectRow(row);
 }

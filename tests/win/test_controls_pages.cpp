@@ -585,6 +585,7 @@ public:
     BOOL IsUpdateBusy() const override { return !m_busy.empty() && m_busy.back(); }
     void Identify(int, int) override { ++m_identifications; }
     std::wstring DeviceName() const override { return m_name; }
+    void ShowStatusNote(const std::wstring&) override {}
 
     BOOL m_present = FALSE;
     std::wstring m_name;

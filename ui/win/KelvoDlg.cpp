@@ -496,6 +496,7 @@ void CKelvoDlg::ScanForDevice()
         if (m_nCurPage == 1) {
             g_reportPort = -1;
             g_reportStop = 1;
+            m_printPage.ReportToolGone();
         }
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.
@@ -517,6 +518,8 @@ void CKelvoDlg::OnIdentificationEnded()
     ShowDeviceStatus();
     m_updatePage.OnIdentificationEnded();
 }
+
+void CKelvoDlg::ShowStatusNote(const std::wstring& text) { SetDlgItemText(IDC_DEVICE_STATUS, text); }
 
 void CKelvoDlg::ShowDeviceStatus()
 {
