@@ -49,7 +49,11 @@ private:
     void ShowWordMatches(const std::vector<int32_t>& entries);
     // The whole list again, after a word search.
     void ShowAllEntries();
-    void InsertRows(const std::vector<int32_t>* entries);
+    // The list's row count after the rows it shows changed; no row selected.
+    void ResetRows();
+    // The entry a list row shows, or -1.
+    int32_t EntryOfRow(int row) const;
+    void OnGetDispInfo(NMLVDISPINFOW* info) const;
     // No row selected, by the page or the user.
     void ClearSelection();
     // Escape or Enter for the code box while its drop-down list is open.
