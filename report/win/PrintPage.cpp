@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +98,14 @@ LRESULT CPrintPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_REPORT_DATA:
         OnReportData();
         return 0;
+    case WM_MEASUREITEM:
+        if (OnMeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
+    case WM_DRAWITEM:
+        if (OnDrawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
     case WM_TIMER:
         if (wParam == kSaveTimer) {
             if (m_keeper.Due(::GetTickCount()))
@@ -185,18 +194,22 @@ void CPrintPage::OnOpen()
     HMENU menu = ::CreatePopupMenu();
     if (!menu)
         return;
+    m_menuRows.clear();
     if (reports.empty())
-        ::AppendMenuW(menu, MF_STRING | MF_GRAYED, kFirstReport - 1, GetText(161).c_str());
+        m_menuRows.push_back({GetText(161), L"", L""});
     for (size_t i = 0; i < reports.size() && i < kMenuReports; ++i) {
         const kelvo::report::SavedReport& r = reports[i];
         wchar_t when[32];
         _snwprintf(when, 32, L"%04d-%02d-%02d %02d:%02d:%02d", r.when.year, r.when.month, r.when.day, r.when.hour,
                    r.when.minute, r.when.second);
         when[31] = 0;
-        std::wstring item = std::wstring(when) + L"   " + r.model;
-        if (!r.vin.empty())
-            item += L"\t" + r.vin;
-        ::AppendMenuW(menu, MF_STRING, kFirstReport + static_cast<UINT>(i), item.c_str());
+        m_menuRows.push_back({when, r.model, r.vin});
+    }
+    MeasureMenuRows();
+    for (size_t i = 0; i < m_menuRows.size(); ++i) {
+        const UINT flags = MF_OWNERDRAW | (reports.empty() ? MF_GRAYED : 0);
+        ::AppendMenuW(menu, flags, reports.empty() ? kFirstReport - 1 : kFirstReport + static_cast<UINT>(i),
+                      reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(i)));
     }
     RECT button{};
     ::GetWindowRect(GetDlgItem(IDC_OPEN), &button);
@@ -265,6 +278,68 @@ void CPrintPage::OnPrint()
     m_printer->SetTitle(L"Kelvo");
     if (m_printer->Setup(this))
         m_printer->PrintText(text);
+}
+
+void CPrintPage::MeasureMenuRows()
+{
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = g_pFont16 ? ::SelectObject(dc, g_pFont16->m_hObject) : nullptr;
+    auto width = [&](const std::wstring& t) {
+        SIZE sz{};
+        ::GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &sz);
+        m_menuRowHeight = std::max<int>(m_menuRowHeight, sz.cy);
+        return static_cast<int>(sz.cx);
+    };
+    int w[3] = {0, 0, 0};
+    m_menuRowHeight = 0;
+    for (const MenuRow& r : m_menuRows) {
+        w[0] = std::max(w[0], width(r.when));
+        w[1] = std::max(w[1], width(r.model));
+        w[2] = std::max(w[2], width(r.vin));
+    }
+    if (old)
+        ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    const int gap = 24;
+    m_menuColumns[0] = 12 + w[0] + gap;
+    m_menuColumns[1] = m_menuColumns[0] + w[1] + gap;
+    m_menuColumns[2] = m_menuColumns[1] + w[2] + 12;
+    m_menuRowHeight += 12;
+}
+
+bool CPrintPage::OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) const
+{
+    if (!mis || mis->CtlType != ODT_MENU || mis->itemData >= m_menuRows.size())
+        return false;
+    // The menu adds room for a check mark on the left: the columns start after it.
+    mis->itemWidth = static_cast<UINT>(m_menuColumns[2]);
+    mis->itemHeight = static_cast<UINT>(m_menuRowHeight);
+    return true;
+}
+
+bool CPrintPage::OnDrawMenuItem(const DRAWITEMSTRUCT* dis) const
+{
+    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= m_menuRows.size())
+        return false;
+    const MenuRow& row = m_menuRows[dis->itemData];
+    const bool selected = (dis->itemState & ODS_SELECTED) != 0;
+    const bool grayed = (dis->itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
+    ::FillRect(dis->hDC, &dis->rcItem, ::GetSysColorBrush(selected && !grayed ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    HGDIOBJ old = g_pFont16 ? ::SelectObject(dis->hDC, g_pFont16->m_hObject) : nullptr;
+    ::SetBkMode(dis->hDC, TRANSPARENT);
+    ::SetTextColor(dis->hDC, ::GetSysColor(grayed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    const int left = dis->rcItem.left;
+    const int xs[3] = {left + 12, left + m_menuColumns[0], left + m_menuColumns[1]};
+    const std::wstring* texts[3] = {&row.when, &row.model, &row.vin};
+    for (int i = 0; i < 3; ++i) {
+        RECT r = dis->rcItem;
+        r.left = xs[i];
+        ::DrawTextW(dis->hDC, texts[i]->c_str(), static_cast<int>(texts[i]->size()), &r,
+                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    if (old)
+        ::SelectObject(dis->hDC, old);
+    return true;
 }
 
 // The box only: the report stays in the library (and is still saved when due).

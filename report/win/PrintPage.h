@@ -12,6 +12,8 @@
 #include "ui/win/PageHosts.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 // The reader's wake-up of the page: report text waits in the hand-off.
 const UINT WM_REPORT_DATA = WM_USER + 850;
@@ -56,4 +58,15 @@ private:
     kelvo::report::ReportCapture m_capture;
     kelvo::report::ReportKeeper m_keeper;
     bool m_showingSaved = false;  // the box holds a report loaded from the library
+
+    // The Open menu's items, drawn in the page's font: date, model, VIN columns.
+    struct MenuRow {
+        std::wstring when, model, vin;
+    };
+    std::vector<MenuRow> m_menuRows;
+    int m_menuColumns[3] = {0, 0, 0};  // left edge of the model and VIN columns, and the width
+    int m_menuRowHeight = 0;
+    void MeasureMenuRows();
+    bool OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) const;
+    bool OnDrawMenuItem(const DRAWITEMSTRUCT* dis) const;
 };
