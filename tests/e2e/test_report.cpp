@@ -802,6 +802,25 @@ TEST(ReportLibrary, TwoReportsFifteenSecondsApartAreTwoFiles)
     EmptyLibrary();
 }
 
+TEST(ReportLibrary, AReportIsSavedWhenTheToolIsUnplugged)
+{
+    EmptyLibrary();
+    const std::string report = VinReport(10);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    run.Tool().Unplug(false);
+    run.Kelvo().TellDeviceChange();
+    ASSERT_TRUE(WaitFor([&] { return LibraryFiles().size() == 1; }, 8000)) << "saved when the tool went away";
+    EXPECT_EQ(LibraryFile(LibraryFiles()[0]), Utf8(Latin1(report)));
+    EXPECT_TRUE(NamedLike(LibraryFiles()[0], L"QB345 1HGCM82633A004352.txt")) << "the model known before the unplug";
+    EXPECT_EQ(BoxText(run.Box()), Latin1(report));
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+    EXPECT_EQ(LibraryFiles().size(), 1u) << "not saved again at the close";
+    EmptyLibrary();
+}
+
 TEST(ReportLibrary, ALibraryThatCannotBeWrittenIsSaidAndTheBoxKeepsTheReport)
 {
     EmptyLibrary();
