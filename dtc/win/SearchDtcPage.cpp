@@ -103,6 +103,9 @@ void CSearchDtcPage::OnGetDispInfo(NMLVDISPINFOW* info) const
 
 void CSearchDtcPage::ShowWordMatches(const std::vector<int32_t>& entries)
 {
+    // A key that changes no match (a space, say) leaves the list and its selection alone.
+    if (m_wordSearch && entries == m_shownEntries)
+        return;
     m_shownEntries = entries;
     m_wordSearch = true;
     ResetRows();
