@@ -166,7 +166,9 @@ void CPrintPage::LeaveReportPage()
     SaveReport();
 }
 
-void CPrintPage::ReportToolGone()
+void CPrintPage::ReportToolGone() { KeepReportNow(); }
+
+void CPrintPage::KeepReportNow()
 {
     OnReportData();
     SaveReport();

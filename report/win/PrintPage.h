@@ -35,6 +35,8 @@ public:
     void ConnectReportReader() override;
     void LeaveReportPage() override;
     void ReportToolGone() override;
+    // What the capture read so far goes to the box and the library now.
+    void KeepReportNow();
 
     void OnSize(int cx, int cy);
     void OnPrint();

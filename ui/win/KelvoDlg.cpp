@@ -209,6 +209,12 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // A shutdown or logoff now would cut the write off: refused while one
         // runs, with the reason Windows shows the user (set when it started).
         return m_bUpdateBusy ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        // The session ends without the windows being destroyed: the report
+        // on the page goes to the library now.
+        if (wParam && m_printPage.m_hWnd)
+            m_printPage.KeepReportNow();
+        return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
