@@ -36,6 +36,7 @@ struct Options {
     std::string dir = ".";               // --dir: where download writes
     std::string codes;                   // --codes: the trouble-code file
     std::string list;                    // --list PREFIX
+    std::string library;                 // --library: the report library folder
     double seconds = -1;                 // --seconds
     bool help = false;
     std::vector<std::string> args;       // the command and its operands

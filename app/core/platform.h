@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 
@@ -53,6 +54,16 @@ bool FlushToDisk(FILE* f);
 // the new content, never a mix, and keeps its attributes (and on Windows its
 // ACLs and streams).
 bool ReplaceWith(const std::wstring& from, const std::wstring& to);
+
+// Creates a folder (its parent must exist); true when it exists afterwards.
+bool MakeFolder(const std::wstring& path);
+// The files of a folder (no sub-folders), with their sizes; empty when the
+// folder cannot be read.
+struct FolderFile {
+    std::wstring name;
+    uint64_t size = 0;
+};
+std::vector<FolderFile> ListFolderFiles(const std::wstring& folder);
 
 // Folder of the running program with a trailing separator (GetModuleFileNameW
 // on Windows; the working directory in the native build).

@@ -113,6 +113,32 @@ bool ReplaceWith(const std::wstring& from, const std::wstring& to)
     return replaced;
 }
 
+bool MakeFolder(const std::wstring& path)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<FolderFile> ListFolderFiles(const std::wstring& folder)
+{
+    std::vector<FolderFile> out;
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern += L'\\';
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((pattern + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            out.push_back({fd.cFileName, (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow});
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return out;
+}
+
 std::string WideToUtf8(const std::wstring& w)
 {
     if (w.empty())

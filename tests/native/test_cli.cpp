@@ -643,4 +643,103 @@ TEST_F(CliTest, CodeResolvesPartialCodesAndListsAPrefix)
     EXPECT_EQ(r.exit, 3);
 }
 
+TEST_F(CliTest, CodeFindsCodesByTheWordsOfTheirDescriptions)
+{
+    // The shipped data: the O2 heater of bank 2, by the abbreviation and by its
+    // word. The data holds it as "HO2S Heater Control Circuit (Bank 2 Sensor 1)"
+    // (P0050, heated O2 sensor) and as P0155 "O2 Sensor Heater Circuit ...".
+    Result r = Kelvo({"code", "oxygen", "heater", "bank", "2"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 6), "P0050 ") << r.out;
+    EXPECT_NE(r.out.find("\nP0155 O2 Sensor Heater Circuit Malfunction (Bank 2 Sensor 1)\n"), std::string::npos);
+    EXPECT_GT(r.out.find("Bank 1"), r.out.find("P0155")) << "\"2\" beside \"bank\" before \"Bank 1 Sensor 2\"";
+    const std::string oxygen = r.out;
+    r = Kelvo({"code", "o2 heater bank 2"});
+    EXPECT_EQ(r.out, oxygen) << "o2 is oxygen";
+    r = Kelvo({"code", "O2", "Heater"});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_NE(r.out.find("P0155 "), std::string::npos);
+    EXPECT_EQ(r.out, Kelvo({"code", "oxygen", "heater"}).out);
+    // A code-shaped text keeps its answer; words that nothing has are not found.
+    r = Kelvo({"code", "P01"});
+    EXPECT_EQ(r.out, "P0100 Mass or Volume Air Flow Circuit Malfunction\n");
+    r = Kelvo({"code", "heater", "flux-capacitor"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(r.out.empty());
+
+    // The abbreviation table beside the code file given, and ranked output one a line.
+    WriteFileBytes(m_dir.file("codes.txt"), "P0101 Mass Air Flow Range\r\nP0102 Mass Air Flow Low\r\n"
+                                            "P0103 Airflow Mass High\r\nP0104 MAF Intermittent\r\n");
+    WriteFileBytes(m_dir.file("abbreviations.txt"), "MAF = mass air flow\r\n");
+    r = Kelvo({"code", "maf", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0101 Mass Air Flow Range\nP0102 Mass Air Flow Low\nP0104 MAF Intermittent\n");
+    r = Kelvo({"code", "air", "mass", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0101 Mass Air Flow Range\nP0102 Mass Air Flow Low\nP0104 MAF Intermittent\n"
+                     "P0103 Airflow Mass High\n")
+        << "whole words before beginnings";
+}
+
+TEST_F(CliTest, CaptureSavesEachReportInTheLibraryAndReportsListsThem)
+{
+    const std::string report = "QB345 REPORT\r\nVIN: 1HGCM82633A004352\r\nP0135 \xB0\r\n";
+    WriteFileBytes(m_dir.file("report.src"), report);
+    qbsim::Options o;
+    o.reportFile = m_dir.file("report.src");
+    o.reportChunk = 16;
+    o.reportPaceMs = 5;
+    o.reportDelayMs = 0;
+    o.reportOnDemand = true;
+    const std::string pty = StartTool(o);
+    const std::string library = m_dir.file("lib");
+    pid_t pid = Spawn({"capture", "--port", pty, "--library", library, "--seconds", "30"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    m_sim->StartReport();
+    // Two reports 12 s apart: the first is saved after 10 quiet seconds, the second at the end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(12000));
+    std::vector<std::string> names;
+    auto list = [&] {
+        names.clear();
+        if (DIR* d = ::opendir(library.c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (e->d_name[0] != '.')
+                    names.emplace_back(e->d_name);
+            ::closedir(d);
+        }
+        std::sort(names.begin(), names.end());
+    };
+    list();
+    ASSERT_EQ(names.size(), 1u) << "saved after the tool fell silent";
+    EXPECT_EQ(names[0].substr(19), " QB345 1HGCM82633A004352.txt");
+    EXPECT_EQ(ReadFileBytes(library + "/" + names[0]),
+              "QB345 REPORT\r\nVIN: 1HGCM82633A004352\r\nP0135 \xC2\xB0\r\n") << "as UTF-8";
+    m_sim->StartReport();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::kill(pid, SIGINT);
+    Result r = Wait(pid);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    list();
+    ASSERT_EQ(names.size(), 2u) << "the second at the end of the capture, once";
+    EXPECT_EQ(ReadFileBytes(library + "/" + names[1]), ReadFileBytes(library + "/" + names[0]));
+
+    r = Kelvo({"reports", "--library", library});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+    EXPECT_NE(r.out.find("  QB345  1HGCM82633A004352  48.0 B  " + names[1] + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(names[1]) < r.out.find(names[0] + "\n"), true) << "newest first";
+    r = Kelvo({"reports", "--library", m_dir.file("none")});
+    EXPECT_EQ(r.exit, 1);
+
+    // A library that cannot be written: said, and the capture itself still whole.
+    WriteFileBytes(m_dir.file("blocked"), "a file, not a folder");
+    const std::string again = StartTool(o);
+    pid = Spawn({"capture", m_dir.file("out.bin"), "--port", again, "--library", m_dir.file("blocked"), "--seconds",
+                 "4"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    m_sim->StartReport();
+    r = Wait(pid);
+    EXPECT_EQ(r.exit, 3) << r.err;
+    EXPECT_NE(r.err.find("could not be saved"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(m_dir.file("out.bin")), report);
+}
+
 } // namespace

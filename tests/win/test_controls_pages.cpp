@@ -555,6 +555,34 @@ TEST_F(DtcPageTest, ACodeThatIsNotInTheTableClearsTheSelection)
     EXPECT_EQ(std::vector<int>{3}, SelectedRows());
 }
 
+TEST_F(DtcPageTest, WordsShowTheMatchingRowsOnlyAndAnEmptiedBoxTheWholeListAgain)
+{
+    Type(L"heater o2");
+    EXPECT_EQ(L"heater o2", m_page.m_codeBox.GetWindowText()) << "words are not upper-cased";
+    ASSERT_EQ(1, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(L"P0135", m_page.m_codeList.GetItemText(0, 0));
+    EXPECT_EQ(L"O2 Sensor Heater", m_page.m_codeList.GetItemText(0, 1));
+    EXPECT_EQ(std::vector<int>{0}, SelectedRows()) << "the best match selected";
+    Type(L"x");
+    EXPECT_EQ(0, m_page.m_codeList.GetItemCount()) << "no description has all the words";
+    EXPECT_TRUE(SelectedRows().empty());
+    for (int i = 0; i < 10; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount()) << "emptied: the whole list";
+    EXPECT_EQ(L"C0035", m_page.m_codeList.GetItemText(3, 0));
+    EXPECT_TRUE(SelectedRows().empty());
+
+    // Words, then a code: the code search over the whole list, its row numbers those of the file.
+    Type(L"speed");
+    ASSERT_EQ(1, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(L"C0035", m_page.m_codeList.GetItemText(0, 0));
+    m_page.m_codeBox.SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    Type(L"p01");
+    EXPECT_EQ(L"P01", m_page.m_codeBox.GetWindowText());
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(std::vector<int>{1}, SelectedRows());
+}
+
 TEST_F(DtcPageTest, EscapeAndEnterCloseTheOpenDropDownListAndAreSwallowedOtherwise)
 {
     for (WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
@@ -585,6 +613,7 @@ public:
     BOOL IsUpdateBusy() const override { return !m_busy.empty() && m_busy.back(); }
     void Identify(int, int) override { ++m_identifications; }
     std::wstring DeviceName() const override { return m_name; }
+    void ShowStatusNote(const std::wstring&) override {}
 
     BOOL m_present = FALSE;
     std::wstring m_name;

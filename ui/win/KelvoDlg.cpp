@@ -209,6 +209,12 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // A shutdown or logoff now would cut the write off: refused while one
         // runs, with the reason Windows shows the user (set when it started).
         return m_bUpdateBusy ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        // The session ends without the windows being destroyed: the report
+        // on the page goes to the library now.
+        if (wParam && m_printPage.m_hWnd)
+            m_printPage.KeepReportNow();
+        return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
@@ -496,6 +502,7 @@ void CKelvoDlg::ScanForDevice()
         if (m_nCurPage == 1) {
             g_reportPort = -1;
             g_reportStop = 1;
+            m_printPage.ReportToolGone();
         }
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.
@@ -517,6 +524,8 @@ void CKelvoDlg::OnIdentificationEnded()
     ShowDeviceStatus();
     m_updatePage.OnIdentificationEnded();
 }
+
+void CKelvoDlg::ShowStatusNote(const std::wstring& text) { SetDlgItemText(IDC_DEVICE_STATUS, text); }
 
 void CKelvoDlg::ShowDeviceStatus()
 {
