@@ -6,6 +6,7 @@
 #include "installer/win/Folder.h"
 #include "installer/win/InstallDlg.h"
 #include "installer/win/Jpeg.h"
+#include "installer/win/SilentInstall.h"
 #include "ui/controls/Drawing.h"
 
 #include "framework/Dc.h"
@@ -144,7 +145,9 @@ BOOL CInstallSetDlg::OnInitDialog()
     m_edit.SetFont(g_pFont16);
     // An upgrade goes where the installation the system knows of is.
     const std::wstring earlier = kelvo::install::EarlierInstallationBase();
-    const std::wstring proposed = earlier.empty() ? m_strDefaultBase : earlier;
+    // A base given on the command line (/D=, /DIR=) comes first.
+    const std::wstring& given = m_pWizard->m_switches.base;
+    const std::wstring proposed = !given.empty() ? given : earlier.empty() ? m_strDefaultBase : earlier;
     m_edit.SetWindowText(proposed);
     m_pWizard->m_wayPage.m_strQuickBase = proposed;
     return TRUE;
@@ -219,7 +222,8 @@ BOOL CInstallFinishDlg::OnInitDialog()
     return TRUE;
 }
 
-void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage)
+void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage,
+                                   const kelvo::install::DriverOutcome& driver)
 {
     using namespace kelvo::install;
     const DWORD attributes = ::GetFileAttributesW(ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
@@ -234,7 +238,9 @@ void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, b
     facts.skippedNames = result.skippedNames;
     facts.failedNames = result.failedNames;
     facts.scheduledNames = result.scheduledNames;
-    facts.noDriverStep = DriverBatchForThisSystem() == nullptr;
+    facts.noDriverStep = driver.kind == DriverStepKind::NoBatch;
+    facts.driverText = DriverOutcomeText(driver);
+    facts.linkedFolders = result.linkedFolders;
     SetDlgItemText(IDC_OUTCOME, FinishText(facts));
 }
 
@@ -247,7 +253,11 @@ void CInstallFinishDlg::Layout(int cx, int cy)
 
 void CInstallFinishDlg::OnFinish()
 {
-    kelvo::install::IntegrateInstallation(m_strTarget, m_links);
+    const DWORD program = ::GetFileAttributesW(kelvo::install::ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
+    const bool haveKelvo = program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
+    m_pWizard->m_exitCode = kelvo::install::InstallExitCode(
+        kelvo::install::InstallOutcome{m_pWizard->m_copyPage.m_result, m_pWizard->m_copyPage.m_driver}, haveKelvo);
+    kelvo::install::IntegrateInstallation(m_strTarget, m_links, m_pWizard->m_switches.noAutostart);
     kelvo::install::ReleaseShellLinks(&m_links);
     m_pWizard->EndDialog(IDCANCEL);
 }
