@@ -1,6 +1,5 @@
 #include "framework/SystemDll.h"
 
-#include <delayimp.h>
 
 namespace kelvo {
 
@@ -21,18 +20,6 @@ bool IsBareName(const wchar_t* name)
         if (*p == L'\\' || *p == L'/' || *p == L':')
             return false;
     return true;
-}
-
-// The delay-load helper asks here before it loads a DLL itself: the answer
-// is the system folder's copy, whatever the search order of the process.
-FARPROC WINAPI DelayLoadHook(unsigned notify, PDelayLoadInfo info)
-{
-    if (notify != dliNotePreLoadLibrary || !info || !info->szDll)
-        return nullptr;
-    wchar_t name[MAX_PATH] = {};
-    if (!::MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH))
-        return nullptr;
-    return reinterpret_cast<FARPROC>(LoadSystemDll(name));
 }
 
 } // namespace
@@ -80,7 +67,22 @@ HMODULE LoadDllByPath(const std::wstring& path)
 
 } // namespace kelvo
 
-// Read by MinGW's delay-load helper (libmingwex) before every DLL it loads.
-extern "C" {
-PfnDliHook __pfnDliNotifyHook2 = kelvo::DelayLoadHook;
+// Called by the import stubs (scripts/lib/make-importstubs) at the first call
+// of a function of a DLL that is not a KnownDLL: the function from the system
+// folder's copy of the DLL, stored in the stub's import pointer. A system
+// without it cannot run the program: said once, and the program ends, rather
+// than calling nowhere.
+extern "C" void* kelvo_resolve_import(const wchar_t* dll, const char* name, void** slot)
+{
+    HMODULE module = kelvo::LoadSystemDll(dll);
+    void* function = module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
+    if (!function) {
+        wchar_t text[300];
+        ::wsprintfW(text, L"%s is missing from the system folder (%S).", dll, name);
+        ::FatalAppExitW(0, text);
+        ::ExitProcess(ERROR_PROC_NOT_FOUND);
+    }
+    // Aligned pointer-sized store: a second thread sees the old stub or the function.
+    *reinterpret_cast<void* volatile*>(slot) = function;
+    return function;
 }

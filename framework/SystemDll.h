@@ -4,7 +4,8 @@
 // from a download folder would run whatever "UxTheme.dll" lies beside it.
 // Every program therefore restricts the search to the system folder as the
 // very first thing it does; the system DLLs it needs beyond the KnownDLLs
-// (GDI+, UxTheme, WinINet, ...) are delay-loaded through LoadSystemDll, and
+// (GDI+, UxTheme, WinINet, ...) are reached through import stubs that load
+// them with LoadSystemDll at their first call (cmake/DelayImports.cmake), and
 // our own DLLs are loaded by full path.
 #include <windows.h>
 

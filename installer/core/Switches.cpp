@@ -130,15 +130,12 @@ bool ParseInstallSwitches(const std::wstring& tail, InstallSwitches* out)
             out->noAutostart = true;
         else if (EqualsNoCase(name, L"?") || EqualsNoCase(name, L"HELP"))
             out->help = true;
-        else if (StartsNoCase(name, L"DIR=")) {
-            if (!SetBase(name.substr(4), out, arg))
-                return false;
-        } else if (StartsNoCase(name, L"LOG=") && name.size() > 4)
+        else if (StartsNoCase(name, L"DIR="))
+            SetBase(name.substr(4), out, arg);  // an error is kept in `error`
+        else if (StartsNoCase(name, L"LOG=") && name.size() > 4)
             out->log = name.substr(4);
-        else {
+        else if (out->error.empty())
             out->error = arg;
-            return false;
-        }
     }
 }
 

@@ -53,9 +53,9 @@ add_dependencies(KelvoInstall kelvo_package_zip kelvo_install_art kelvo_art)
 set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_parent})
 
 # devcon: x86\devcon.exe with this build's compiler, x64\devcon.exe with the x86_64 one.
-add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/framework/SystemDll.cpp)
+add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp ${KELVO_ROOT}/app/core/textutil.cpp)
 target_include_directories(devcon_x86 PRIVATE ${KELVO_ROOT})
-target_link_libraries(devcon_x86 PRIVATE setupapi)
+target_link_libraries(devcon_x86 PRIVATE kelvo_system_dll setupapi)
 target_link_options(devcon_x86 PRIVATE -municode)
 set_target_properties(devcon_x86 PROPERTIES OUTPUT_NAME devcon RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/x86)
 find_program(KELVO_CXX_X64 x86_64-w64-mingw32-g++-posix REQUIRED)
@@ -130,7 +130,7 @@ function(kelvo_package_waits_for dir)
     get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(t ${_targets})
         get_target_property(_type ${t} TYPE)
-        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_sign_KelvoInstall)$" AND
+        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_winget|kelvo_sign_KelvoInstall)$" AND
            NOT _type STREQUAL "INTERFACE_LIBRARY")
             add_dependencies(kelvo_package_zip ${t})
         endif()
