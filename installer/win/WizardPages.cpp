@@ -249,11 +249,11 @@ void CInstallFinishDlg::Layout(int cx, int cy)
     m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
     // The text column of the artwork (900 x 515, stretched to the page):
     // left of the device picture (x 625 to 775, down to y 350), below the
-    // page's own two lines (y 262), above the Finish button. The text wraps
+    // page's own two lines (down to y 268), above the Finish button. The text wraps
     // inside it, a long folder name too (SS_EDITCONTROL breaks it like an
     // edit control would), whatever the folder and the lists of names.
     const int left = cx * 50 / 900, right = cx * 600 / 900;
-    const int top = cy * 262 / 515, bottom = cy - 68;
+    const int top = cy * 272 / 515, bottom = cy - 68;
     ::MoveWindow(GetDlgItem(IDC_OUTCOME), left, top, right - left, bottom > top ? bottom - top : 0, TRUE);
 }
 
