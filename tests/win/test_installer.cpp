@@ -401,6 +401,35 @@ TEST(UninstallerTreeRemoval, ALinkToAFolderIsRemovedNotFollowedAndTheKeptFileSta
         GTEST_SKIP() << "no link to a folder can be made here";
 }
 
+// What the user keeps (the settings, the downloads) stays with everything in
+// it; a file still held open is named as left, and so is nothing else.
+TEST(UninstallerTreeRemoval, KeptPathsStayAndWhatIsHeldIsNamedAsLeft)
+{
+    const std::wstring tree = TempFolder(L"uninstall");
+    const std::wstring folder = tree.substr(0, tree.size() - 1);
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"update").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"language").c_str(), nullptr));
+    Write(tree + L"Kelvo.cfg", "[Setting]");
+    Write(tree + L"update\\QB345.bin", "fw");
+    Write(tree + L"language\\en_TEXT.cbf", "t");
+    Write(tree + L"Kelvo.exe", "MZ");
+    Write(tree + L"held.dll", "MZ");
+    HANDLE held = ::CreateFileW((tree + L"held.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::vector<std::wstring> left =
+        kelvo::uninstall::RemoveTreeExcept(folder, {tree + L"Kelvo.cfg", tree + L"update"});
+    ::CloseHandle(held);
+    EXPECT_EQ(left, std::vector<std::wstring>{tree + L"held.dll"});
+    EXPECT_EQ(Read(tree + L"Kelvo.cfg"), "[Setting]");
+    EXPECT_EQ(Read(tree + L"update\\QB345.bin"), "fw");
+    EXPECT_FALSE(Exists(tree + L"Kelvo.exe"));
+    EXPECT_FALSE(Exists(tree + L"language"));
+
+    // Nothing kept, nothing held: the folder itself goes.
+    EXPECT_TRUE(kelvo::uninstall::RemoveTreeExcept(folder, {}).empty());
+    EXPECT_FALSE(Exists(folder));
+}
+
 // ---------------------------------------------------------------- folders
 
 // The uninstall entry names an installation: an upgrade goes there, as long

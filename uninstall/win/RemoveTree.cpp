@@ -51,7 +51,10 @@ bool RemoveContents(const std::wstring& folder, const std::vector<std::wstring>&
             }
             ::RemoveDirectoryW(path.c_str());
         } else if (dir) {
-            ::RemoveDirectoryW(path.c_str());
+            // A junction or directory link goes as a folder; a link the system
+            // keeps as a file (Wine's view of a Unix link) as a file.
+            if (!::RemoveDirectoryW(path.c_str()))
+                ::DeleteFileW(path.c_str());
         } else {
             ::DeleteFileW(path.c_str());
         }
