@@ -492,10 +492,14 @@ void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot, const wc
         ASSERT_NE(box, nullptr) << "ended without saying how it went";
         const std::wstring text = ChildTexts(box);
         if (text.find(L"Keep your settings") != std::wstring::npos) {
+            if (screenshot)
+                Screenshot(box, std::wstring(screenshot) + L"-keep");
             PressButton(box, IDNO);
             continue;
         }
         closing = text;
+        if (screenshot)
+            Screenshot(box, std::wstring(screenshot) + L"-closing");
         PressButton(box, IDOK);
     }
     EXPECT_NE(closing.find(refusal ? refusal : L"Kelvo was removed."), std::wstring::npos) << Narrow(closing);
