@@ -1,3 +1,4 @@
+#include "app/core/SingleCopy.h"
 #include "app/win/KelvoApp.h"
 
 #include "app/core/globals.h"
@@ -83,9 +84,11 @@ void BringRunningCopyForward()
 
 BOOL CKelvoApp::InitInstance()
 {
-    // One running copy per session; a second start shows the first and ends.
-    m_hMutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    // One running copy on the machine; a second start shows the first (when
+    // it runs in this session) and ends. Access denied: another session's.
+    m_hMutex = ::CreateMutexW(nullptr, FALSE, kKelvoMutex);
+    const DWORD mutexError = ::GetLastError();
+    if (mutexError == ERROR_ALREADY_EXISTS || (!m_hMutex && mutexError == ERROR_ACCESS_DENIED)) {
         BringRunningCopyForward();
         return FALSE;
     }

@@ -1,4 +1,5 @@
 #include "ui/win/KelvoDlg.h"
+#include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/platform.h"
@@ -220,7 +221,8 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
             auto* link = reinterpret_cast<NMLINK*>(lParam);
             const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(IDS_WEBSITE_ADDRESS);
-            ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            // The browser with the user's own rights, not Kelvo's.
+            kelvo::StartAsDesktopUser(url, {}, L"", SW_SHOWNORMAL);
             return 0;
         }
         break;
