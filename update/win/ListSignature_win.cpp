@@ -3,6 +3,8 @@
 // the system's known libraries.
 #include "update/core/SignedList.h"
 
+#include "framework/SystemDll.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -33,7 +35,7 @@ const Cng& LoadCng()
     static Cng cng;
     static std::once_flag once;
     std::call_once(once, [] {
-        HMODULE dll = ::LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE dll = LoadSystemDll(L"bcrypt.dll");
         if (!dll)
             return;
         cng.open = reinterpret_cast<OpenProvider>(::GetProcAddress(dll, "BCryptOpenAlgorithmProvider"));
