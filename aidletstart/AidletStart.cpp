@@ -1,6 +1,8 @@
 // AidletStart.exe: restarts Kelvo after a change of language. Given
 // "zendrix reboot" it waits until the running Kelvo has ended (its mutex is
 // gone), at most 30 seconds, then starts Kelvo.exe from its own folder.
+#include "app/core/SingleCopy.h"
+#include "framework/SystemDll.h"
 #include "aidletstart/core/RebootRequest.h"
 
 #include <windows.h>
@@ -11,7 +13,6 @@
 
 namespace {
 
-const wchar_t kKelvoMutex[] = L"Vizedarorir Kelvo";
 const DWORD kWaitMs = 30000;
 const DWORD kPollMs = 100;
 
@@ -44,6 +45,8 @@ bool KelvoRunning()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL (framework/SystemDll.h).
+    kelvo::RestrictDllSearch();
     std::vector<std::wstring> arguments;
     int argc = 0;
     if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {

@@ -11,7 +11,11 @@
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
 #include "dtc/core/DtcTable.h"
+#include "dtc/core/DtcWords.h"
+#include "report/core/ReportHandoff.h"
+#include "report/core/ReportLibrary.h"
 #include "update/core/Catalogue.h"
+#include "update/core/SignedList.h"
 #include "update/core/Download.h"
 #include "update/core/Package.h"
 #include "update/core/PackageRows.h"
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -42,8 +47,11 @@ const char kUsage[] =
     "  flash PACKAGE       check a firmware package and write it into the tool\n"
     "  updates             list the newer firmware packages on the update server\n"
     "  download N          fetch package N of that list\n"
-    "  code TEXT           resolve a full or partial trouble code (--list PREFIX: every match)\n"
+    "  code TEXT|WORDS...  resolve a full or partial trouble code, or find codes by words\n"
+    "                      of their descriptions (--list PREFIX: every code it begins)\n"
     "  capture [FILE]      receive the tool's report stream, byte for byte\n"
+    "                      (--library DIR: each report saved there as Kelvo saves it)\n"
+    "  reports             list the saved reports, newest first\n"
     "\n"
     "Options for every command:\n"
     "  --port DEVICE       the tool's serial device (default: found by its USB ids)\n"
@@ -75,15 +83,26 @@ const CommandHelp kHelp[] = {
                  "Fetches package N of the list `kelvo updates` prints into DIR (default: here),\n"
                  "complete or not at all, and prints its path.\n"},
     {"code", "usage: kelvo code TEXT [--codes FILE]\n"
+             "       kelvo code WORDS... [--codes FILE]\n"
              "       kelvo code --list PREFIX [--codes FILE]\n"
              "Resolves a full or partial trouble code (\"p01\" gives P0100) as Kelvo's codes page\n"
-             "does and prints the code and its description; --list prints every code that\n"
-             "starts with PREFIX. FILE defaults to the code file installed with kelvo\n"
-             "(share/kelvo/dtc/en_OBDII.txt beside its bin folder). Exit code 1 when none.\n"},
-    {"capture", "usage: kelvo capture [FILE] [--seconds N] [--port DEVICE]\n"
+             "does and prints the code and its description. Any text that is not shaped like a\n"
+             "code (P, C, B or U and hexadecimal digits) finds the codes whose description has a\n"
+             "word beginning with each word given, in any order (\"o2 heater bank 2\"), best\n"
+             "first, one a line; abbreviations count as their words both ways (abbreviations.txt\n"
+             "beside FILE). --list prints every code that starts with PREFIX. FILE defaults to\n"
+             "the code file installed with kelvo (share/kelvo/dtc/en_OBDII.txt beside its bin\n"
+             "folder). Exit code 1 when none.\n"},
+    {"capture", "usage: kelvo capture [FILE] [--library DIR] [--seconds N] [--port DEVICE]\n"
                 "Receives the report stream of the tool until interrupted (or for N seconds),\n"
                 "byte for byte, into FILE (complete when the command ends; never half-written) or\n"
-                "to standard output.\n"},
+                "to standard output. With --library, each report is also saved in DIR as Kelvo\n"
+                "saves it: one UTF-8 file \"YYYY-MM-DD HH-MM-SS MODEL[ VIN].txt\" per report, a report\n"
+                "ending when the tool has been silent for 10 s or the capture ends.\n"},
+    {"reports", "usage: kelvo reports [--library DIR]\n"
+                "Lists the saved reports of DIR, newest first: date and time, model, VIN (- when\n"
+                "none), size and file name. DIR defaults to \"Kelvo Reports\" in your documents\n"
+                "folder ($XDG_DOCUMENTS_DIR, else ~/Documents).\n"},
 };
 
 const char* HelpOf(const std::string& command)
@@ -345,6 +364,12 @@ int Flash(const Options& o)
     case PackageLoad::kInvalid:
         return kExitBadPackage;
     }
+    // A signed list beside the package must vouch for it; without one the
+    // package is taken as local packages always were.
+    if (CheckLocalPackage(Utf8ToWide(path)) == PackageSignature::kRefused) {
+        Say(WideToUtf8(EnglishText(kTextNotSignedByMaker)));
+        return kExitNotSigned;
+    }
 
     ToolPort port;
     std::wstring model;
@@ -455,7 +480,7 @@ int Updates(const Options& o)
     for (const PackageRow& r : rows)
         std::printf("%s  %s  %s  %s  %s  %s\n", WideToUtf8(r.number).c_str(), WideToUtf8(r.model).c_str(),
                     WideToUtf8(r.version).c_str(), WideToUtf8(r.languages).c_str(), WideToUtf8(r.release).c_str(),
-                    WideToUtf8(r.size).c_str());
+                    (WideToUtf8(r.size) + (r.status.empty() ? "" : "  " + WideToUtf8(r.status))).c_str());
     return kExitOk;
 }
 
@@ -492,6 +517,19 @@ int Download(const Options& o)
     }
     if (result != kDownloadDone)
         return result == kDownloadNoFile ? kExitUnreadable : kExitDownloadFailed;
+    // Kept only when the maker's signed list vouches for it, or the server
+    // has never signed (which --settings remembers otherwise).
+    const PackageSignature signature =
+        CheckServerPackage(*session, PackageDownloadAddress(base, row), Utf8ToWide(path), row.model,
+                           Utf8ToWide(o.settings));
+    if (signature == PackageSignature::kRefused) {
+        ::unlink(path.c_str());
+        Say(WideToUtf8(EnglishText(kTextNotSignedByMaker)));
+        return kExitNotSigned;
+    }
+    if (signature == PackageSignature::kUnsigned)
+        Say(BaseName(path) + ": " + WideToUtf8(EnglishText(kTextUnsigned)) +
+            " (the server publishes no signed package list)");
     std::printf("%s\n", path.c_str());
     return kExitOk;
 }
@@ -514,7 +552,7 @@ std::string DefaultCodeFile()
 int Code(const Options& o)
 {
     const bool listing = !o.list.empty();
-    if (listing ? o.args.size() != 1 : o.args.size() != 2) {
+    if (listing ? o.args.size() != 1 : o.args.size() < 2) {
         std::fputs(HelpOf("code"), stderr);
         return kExitUsage;
     }
@@ -559,12 +597,74 @@ int Code(const Options& o)
         }
         return kExitOk;
     }
-    const DtcSearch search = SearchDtc(table, Utf8ToWide(o.args[1]));
+    std::wstring typed;
+    for (size_t i = 1; i < o.args.size(); ++i)
+        typed += (i > 1 ? L" " : L"") + Utf8ToWide(o.args[i]);
+    if (!IsCodeShaped(typed)) {
+        DtcWordIndex words;
+        const size_t slash = file.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
+        if (!words.LoadAbbreviationFile(Utf8ToWide(folder + "/abbreviations.txt"))) {
+            const std::string installed = DefaultCodeFile();
+            words.LoadAbbreviationFile(Utf8ToWide(installed.substr(0, installed.rfind('/')) + "/abbreviations.txt"));
+        }
+        words.Build(table);
+        const std::vector<int32_t> rows = words.Search(typed);
+        std::set<std::wstring> shown;
+        for (int32_t row : rows)
+            if (shown.insert(table.m_codes[size_t(row)]).second)
+                line(table.m_codes[size_t(row)]);
+        if (rows.empty()) {
+            Say("no trouble code description has the words " + WideToUtf8(typed));
+            return kExitNotFound;
+        }
+        return kExitOk;
+    }
+    const DtcSearch search = SearchDtc(table, typed);
     if (!search.found) {
         Say("no trouble code " + WideToUtf8(search.text.empty() ? Utf8ToWide(o.args[1]) : search.text));
         return kExitNotFound;
     }
     line(search.code);
+    return kExitOk;
+}
+
+report::Stamp LocalStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    ::localtime_r(&now, &tm);
+    return report::Stamp{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+std::string DefaultLibrary()
+{
+    const char* docs = std::getenv("XDG_DOCUMENTS_DIR");
+    if (docs && *docs)
+        return std::string(docs) + "/Kelvo Reports";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/Documents/Kelvo Reports";
+}
+
+int Reports(const Options& o)
+{
+    if (o.args.size() != 1) {
+        std::fputs(HelpOf("reports"), stderr);
+        return kExitUsage;
+    }
+    const std::string folder = o.library.empty() ? DefaultLibrary() : o.library;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        Say(folder + ": no report library there");
+        return kExitNotFound;
+    }
+    for (const report::SavedReport& r : report::ListReports(Utf8ToWide(folder))) {
+        std::printf("%04d-%02d-%02d %02d:%02d:%02d  %s  %s  %s  %s\n", r.when.year, r.when.month, r.when.day,
+                    r.when.hour, r.when.minute, r.when.second, WideToUtf8(r.model).c_str(),
+                    r.vin.empty() ? "-" : WideToUtf8(r.vin).c_str(),
+                    WideToUtf8(SizeText(uint32_t(r.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : r.size))).c_str(),
+                    WideToUtf8(r.fileName).c_str());
+    }
     return kExitOk;
 }
 
@@ -594,6 +694,22 @@ int Capture(const Options& o)
         std::fputs(HelpOf("capture"), stderr);
         return kExitUsage;
     }
+    report::ReportKeeper keeper;
+    // Each report as it ends; a file that cannot be written is said once.
+    bool libraryFailed = false;
+    auto keep = [&](bool always) {
+        if (o.library.empty() || !(always ? keeper.Pending() : keeper.Due(TickCount())))
+            return;
+        const report::ReportKeeper::Report r = keeper.Take();
+        std::wstring saved;
+        const report::SaveOutcome outcome = report::SaveReport(Utf8ToWide(o.library), r.when, r.model, r.text, &saved);
+        if (outcome == report::SaveOutcome::kSaved) {
+            std::fprintf(stderr, "kelvo: report saved as %s\n", WideToUtf8(saved).c_str());
+        } else if (outcome != report::SaveOutcome::kNothingToSave && !libraryFailed) {
+            Say("a report could not be saved in " + o.library + "; it is in the capture only");
+            libraryFailed = true;
+        }
+    };
     const std::string file = o.args.size() == 2 ? o.args[1] : std::string();
     ToolPort port;
     if (int rc = port.Take(o))
@@ -605,10 +721,15 @@ int Capture(const Options& o)
     }
     // What the tool sent before and around its reply is the report's beginning.
     std::vector<uint8_t> early;
-    if (ToolPort::Identify(channel, &early).empty() && early.empty()) {
+    const std::wstring model = ToolPort::Identify(channel, &early);
+    if (model.empty() && early.empty()) {
         Say("no QB345 answers on " + port.Path());
         return kExitNotFound;
     }
+    auto library = [&](const uint8_t* data, size_t n) {
+        if (!o.library.empty())
+            keeper.Add(report::BytesToText(data, n), TickCount(), LocalStamp(), model);
+    };
 
     // The file is written beside its place, under a name of this capture's
     // own, and takes its name at the end, so it is never seen half-written.
@@ -655,6 +776,7 @@ int Capture(const Options& o)
             g_stopCapture = 1;
         }
         total = early.size();
+        library(early.data(), early.size());
     }
     while (!g_stopCapture) {
         if (o.seconds >= 0 && double(TickCount() - start) >= o.seconds * 1000.0)
@@ -665,9 +787,11 @@ int Capture(const Options& o)
             break;  // what arrived is kept
         }
         if (n == 0) {
+            keep(false);
             SleepMs(5);
             continue;
         }
+        library(buffer, size_t(n));
         if (!WriteAll(fd, buffer, size_t(n))) {
             writeFailed();
             break;
@@ -675,6 +799,7 @@ int Capture(const Options& o)
         total += uint64_t(n);
     }
     channel.Close();
+    keep(true);
     ::sigaction(SIGINT, &oldInt, nullptr);
     ::sigaction(SIGTERM, &oldTerm, nullptr);
     ::sigaction(SIGHUP, &oldHup, nullptr);
@@ -695,7 +820,8 @@ int Capture(const Options& o)
         }
     }
     std::fprintf(stderr, "kelvo: %llu bytes received\n", static_cast<unsigned long long>(total));
-    return rc;
+    // The capture itself is whole; the library missing a report still fails the command.
+    return rc == kExitOk && libraryFailed ? kExitUnreadable : rc;
 }
 
 } // namespace
@@ -711,6 +837,7 @@ bool ParseOptions(int argc, char** argv, Options* out, std::string* error)
         {"--lock-dir", &Options::lockDir},  {"--server", &Options::server},   {"--lang", &Options::language},
         {"--model", &Options::model},       {"--settings", &Options::settings}, {"--record", &Options::record},
         {"--dir", &Options::dir},           {"--codes", &Options::codes},     {"--list", &Options::list},
+        {"--library", &Options::library},
     };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -803,6 +930,8 @@ int Run(int argc, char** argv)
         return Download(o);
     if (command == "code")
         return Code(o);
+    if (command == "reports")
+        return Reports(o);
     return Capture(o);
 }
 

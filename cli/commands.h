@@ -18,6 +18,7 @@ enum : int {
     kExitNetwork = 7,
     kExitDownloadFailed = 8,
     kExitOtherModel = 9,     // the package is for another model than the tool, or names none
+    kExitNotSigned = 10,     // the maker's signed list does not vouch for the package: nothing written or kept
     kExitInterrupted = 130,  // a write stopped by a second Ctrl-C: the tool needs flashing again
 };
 
@@ -35,6 +36,7 @@ struct Options {
     std::string dir = ".";               // --dir: where download writes
     std::string codes;                   // --codes: the trouble-code file
     std::string list;                    // --list PREFIX
+    std::string library;                 // --library: the report library folder
     double seconds = -1;                 // --seconds
     bool help = false;
     std::vector<std::string> args;       // the command and its operands

@@ -30,6 +30,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS kelvo RUNTIME DESTINATION bin COMPONENT kelvo)
 install(FILES ${CMAKE_BINARY_DIR}/share/kelvo/dtc/en_OBDII.txt ${KELVO_ROOT}/dtc/data/ATTRIBUTION.txt
+    ${KELVO_ROOT}/dtc/data/abbreviations.txt
     ${_deb}/GPL-2.txt DESTINATION share/kelvo/dtc COMPONENT kelvo)
 install(FILES ${_deb}/kelvo.1.gz DESTINATION share/man/man1 COMPONENT kelvo)
 install(FILES ${_deb}/copyright ${_deb}/changelog.gz DESTINATION share/doc/kelvo COMPONENT kelvo)

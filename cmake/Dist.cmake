@@ -36,3 +36,18 @@ add_dependencies(kelvo_sha256sums KelvoInstall kelvo_driver_files)
 if(TARGET kelvo_sign_KelvoInstall)
     add_dependencies(kelvo_sha256sums kelvo_sign_KelvoInstall)
 endif()
+
+# dist/winget/: the Windows Package Manager's manifest of the installer (its
+# hash included), once the installer (signed, when it is) is written. The
+# address it is published at is KELVO_DOWNLOAD_URL.
+set(KELVO_DOWNLOAD_URL "https://www.zendrix-tools.com/download/Kelvo/${PROJECT_VERSION}/KelvoInstall.exe"
+    CACHE STRING "address KelvoInstall.exe is published at (the winget manifest's InstallerUrl)")
+add_custom_target(kelvo_winget ALL
+    COMMAND ${KELVO_SYSTEM_PYTHON} ${KELVO_ROOT}/scripts/lib/make-winget ${_dist_parent}/KelvoInstall.exe
+        ${PROJECT_VERSION} V${PROJECT_VERSION} ${KELVO_DOWNLOAD_URL} ${_dist_parent}/winget
+    COMMENT "Writing ${_dist_parent}/winget"
+    VERBATIM)
+add_dependencies(kelvo_winget KelvoInstall)
+if(TARGET kelvo_sign_KelvoInstall)
+    add_dependencies(kelvo_winget kelvo_sign_KelvoInstall)
+endif()

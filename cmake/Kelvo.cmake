@@ -20,6 +20,7 @@ set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 
 if(KELVO_WIN)
+    include(${CMAKE_CURRENT_LIST_DIR}/DelayImports.cmake)
     add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
     # Static runtime: the programs need no MinGW DLLs next to them.

@@ -3,6 +3,7 @@
 // then every few hours it asks the update server whether a newer firmware
 // package exists for the models recorded in Kelvo.cfg, and says so in a tray
 // notification. It writes nothing, and a server out of reach is silence.
+#include "framework/SystemDll.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/core/texts.h"
@@ -55,6 +56,34 @@ std::wstring TipText()
 {
     const std::wstring what = GetText(203);
     return what.empty() ? L"Dozaz" : L"Dozaz - " + what;
+}
+
+// An elevated Dozaz (started by an elevated program) gets no message from
+// the unelevated Explorer unless it lets the two through: the icon's clicks
+// and the taskbar's restart. ChangeWindowMessageFilterEx is Windows 7's; the
+// process-wide ChangeWindowMessageFilter is Vista's; neither exists before.
+bool AllowShellMessages(HWND window)
+{
+    typedef BOOL(WINAPI * FilterExFn)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * FilterFn)(UINT, DWORD);
+    HMODULE user = ::GetModuleHandleW(L"user32.dll");
+    if (!user)
+        return false;
+    const DWORD kAllow = 1;  // MSGFLT_ALLOW (Ex), MSGFLT_ADD (process-wide)
+    bool ok = true;
+    if (auto ex = reinterpret_cast<FilterExFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(user, "ChangeWindowMessageFilterEx")))) {
+        for (UINT message : {WM_TRAY, g_taskbarCreated})
+            ok = ex(window, message, kAllow, nullptr) && ok;
+        return ok;
+    }
+    if (auto plain = reinterpret_cast<FilterFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(user, "ChangeWindowMessageFilter")))) {
+        for (UINT message : {WM_TRAY, g_taskbarCreated})
+            ok = plain(message, kAllow) && ok;
+        return ok;
+    }
+    return false;
 }
 
 void AddIcon()
@@ -226,6 +255,8 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL (framework/SystemDll.h).
+    kelvo::RestrictDllSearch();
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kMutex);
     if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
         if (mutex)
@@ -248,6 +279,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         ::CloseHandle(mutex);
         return 1;
     }
+    if (g_taskbarCreated)
+        AllowShellMessages(g_window);
     AddIcon();
     StartCheck();
     ::SetTimer(g_window, kCheckTimer, kCheckEveryMs, nullptr);

@@ -1,8 +1,11 @@
 // Entry point of a program built on the framework (linked into the programs only).
+#include "framework/SystemDll.h"
 #include "framework/WinApp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
+    // Before anything can load a DLL (framework/SystemDll.h).
+    kelvo::RestrictDllSearch();
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;

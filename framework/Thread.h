@@ -12,3 +12,9 @@ struct CWinThread {
 // Returns null when the thread could not be started. The thread object lives
 // as long as the thread (it is freed when the procedure returns).
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param);
+
+// Threads started by AfxBeginThread that have not returned yet.
+int AfxRunningThreads();
+// Waits up to ms for every such thread to return; true when none is left.
+// Call it with no window of this thread alive that a worker might send to.
+bool AfxWaitForThreads(DWORD ms);

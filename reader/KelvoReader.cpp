@@ -4,6 +4,7 @@
 // document is, with a button that opens its folder.
 //
 // Exit codes: 0 a viewer was started, 2 the document is missing, 3 no viewer.
+#include "framework/SystemDll.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -112,6 +113,8 @@ std::wstring FirstDocumentBeside(const std::wstring& folder)
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can load a DLL (framework/SystemDll.h).
+    kelvo::RestrictDllSearch();
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

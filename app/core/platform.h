@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 
@@ -41,10 +42,28 @@ void SleepMs(uint32_t ms);
 FILE* OpenFile(const std::wstring& path, const char* mode);
 bool FileExists(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
+// A new file for writing that must not exist yet and is not reached through a
+// link (O_CREAT|O_EXCL|O_NOFOLLOW; CREATE_NEW on Windows). Null when it exists
+// or cannot be made.
+FILE* CreateNewFile(const std::wstring& path);
+// Writes the stream's buffers and has the system put them on the disk
+// (fsync; FlushFileBuffers): before a file replaces another, so that a power
+// cut leaves the old or the new content, never an empty file.
+bool FlushToDisk(FILE* f);
 // Puts `from` in place of `to` in one step: `to` then holds either its old or
 // the new content, never a mix, and keeps its attributes (and on Windows its
 // ACLs and streams).
 bool ReplaceWith(const std::wstring& from, const std::wstring& to);
+
+// Creates a folder (its parent must exist); true when it exists afterwards.
+bool MakeFolder(const std::wstring& path);
+// The files of a folder (no sub-folders), with their sizes; empty when the
+// folder cannot be read.
+struct FolderFile {
+    std::wstring name;
+    uint64_t size = 0;
+};
+std::vector<FolderFile> ListFolderFiles(const std::wstring& folder);
 
 // Folder of the running program with a trailing separator (GetModuleFileNameW
 // on Windows; the working directory in the native build).

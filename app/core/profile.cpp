@@ -6,6 +6,7 @@
 #include "app/core/textutil.h"
 #include "app/core/platform.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -156,7 +157,8 @@ bool ReplaceContent(const std::wstring& file, const std::string& bytes)
     if (!f)
         return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
+    // On the disk before it takes the settings file's place.
+    ok = kelvo::FlushToDisk(f) && ok;
     ok = std::ferror(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     ok = ok && kelvo::StepOk(kelvo::ProfileStep::WriteTemp);
@@ -253,9 +255,12 @@ std::string CProfile::CTextFile::Tail() const
 namespace {
 
 // GetString's search on a loaded content.
+std::atomic<uint64_t> g_parses{0};
+
 std::wstring Lookup(CProfile::CTextFile& text, const std::wstring& section, const std::wstring& key,
                     const std::wstring& def, CProfile::KeyMatch match)
 {
+    ++g_parses;
     bool open = false;
     for (std::string raw = text.ReadLine(); !raw.empty(); raw = text.ReadLine()) {
         const Line line = Parse(raw);
@@ -361,6 +366,53 @@ std::wstring ProfileStringIn(const std::string& content, const std::wstring& sec
 int ProfileIntIn(const std::string& content, const std::wstring& section, const std::wstring& key, int def)
 {
     return ParseInt(ProfileStringIn(content, section, key, std::to_wstring(def)));
+}
+
+uint64_t ProfileParses() { return g_parses.load(); }
+
+CParsedProfile::CParsedProfile(const std::string& content)
+{
+    ++g_parses;
+    CProfile::CTextFile text;
+    if (!text.Assign(content))
+        return;
+    for (std::string raw = text.ReadLine(); !raw.empty(); raw = text.ReadLine()) {
+        Line line = Parse(raw);
+        if (line.header || line.keyLine)
+            m_lines.push_back(Entry{line.header, line.keyLine, std::move(line.name), std::move(line.keyPart),
+                                    std::move(line.value)});
+    }
+}
+
+CParsedProfile CParsedProfile::FromFile(const std::wstring& file)
+{
+    CProfile::CTextFile text;
+    if (!text.Load(file))
+        return CParsedProfile(std::string());
+    return CParsedProfile(std::string(text.Data(), text.Length()));
+}
+
+std::wstring CParsedProfile::GetString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& def) const
+{
+    // Lookup's walk over lines already parsed.
+    bool open = false;
+    for (const Entry& e : m_lines) {
+        if (!open) {
+            open = e.header && e.name == section;
+            continue;
+        }
+        if (e.header)
+            return def;
+        if (e.keyLine && e.keyPart.find(key) != std::wstring::npos)
+            return e.value;
+    }
+    return def;
+}
+
+int CParsedProfile::GetInt(const std::wstring& section, const std::wstring& key, int def) const
+{
+    return ParseInt(GetString(section, key, std::to_wstring(def)));
 }
 
 std::vector<std::wstring> ProfileKeys(const std::wstring& file, const std::wstring& section)

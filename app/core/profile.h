@@ -78,6 +78,31 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
 std::wstring ProfileStringIn(const std::string& content, const std::wstring& section, const std::wstring& key,
                              const std::wstring& def);
 int ProfileIntIn(const std::string& content, const std::wstring& section, const std::wstring& key, int def);
+// A content parsed once, for many reads of it (the catalogue's listing asks
+// it hundreds of times): the same answers as ProfileStringIn and ProfileIntIn
+// (the first section of the name, keys matched as substrings).
+class CParsedProfile {
+public:
+    explicit CParsedProfile(const std::string& content);
+    // The file's content; an unreadable file reads as empty.
+    static CParsedProfile FromFile(const std::wstring& file);
+    std::wstring GetString(const std::wstring& section, const std::wstring& key, const std::wstring& def) const;
+    int GetInt(const std::wstring& section, const std::wstring& key, int def) const;
+
+private:
+    struct Entry {
+        bool header;
+        bool keyLine;
+        std::wstring name;     // header's name
+        std::wstring keyPart;  // text before "="
+        std::wstring value;
+    };
+    std::vector<Entry> m_lines;
+};
+// How many times a whole content has been parsed so far (every read through
+// CProfile or ProfileStringIn, and every CParsedProfile), for tests.
+uint64_t ProfileParses();
+
 // The keys of a section's key lines (the text before "=", trimmed), in file
 // order; empty when the file or the section is missing.
 std::vector<std::wstring> ProfileKeys(const std::wstring& file, const std::wstring& section);

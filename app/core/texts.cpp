@@ -91,3 +91,22 @@ void ClearTextCache()
     std::lock_guard<std::mutex> lock(CacheLock());
     Cache().clear();
 }
+
+std::wstring GetTextOr(int number, const std::wstring& fallback)
+{
+    const std::wstring text = GetText(number);
+    return text.empty() ? fallback : text;
+}
+
+std::wstring FillIn(std::wstring text, std::initializer_list<std::wstring> args)
+{
+    size_t pos = 0;
+    for (const std::wstring& arg : args) {
+        pos = text.find(L"%s", pos);
+        if (pos == std::wstring::npos)
+            break;
+        text.replace(pos, 2, arg);
+        pos += arg.size();
+    }
+    return text;
+}

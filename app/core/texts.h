@@ -3,6 +3,7 @@
 // (FF 00 00 00 + the 16-bit big-endian text number) in the current language.
 #include "app/core/binary.h"
 
+#include <initializer_list>
 #include <string>
 
 // The text id of text number n.
@@ -21,3 +22,12 @@ void ClearTextCache();
 
 // GetText(TextId(n)).
 inline std::wstring GetText(int number) { return GetText(TextId(number)); }
+
+// The text in the current language, or `fallback` (English) when no table
+// holds it: for programs that may run before or after their tables exist
+// (the installer, the uninstaller).
+std::wstring GetTextOr(int number, const std::wstring& fallback);
+
+// `text` with each "%s" replaced by the next of `args`, in order; a "%s"
+// without an argument stays as it is.
+std::wstring FillIn(std::wstring text, std::initializer_list<std::wstring> args);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,9 +107,48 @@ bool RemoveFile(const std::wstring& path)
     return ::unlink(ResolveNoCase(NativePath(path)).c_str()) == 0;
 }
 
+FILE* CreateNewFile(const std::wstring& path)
+{
+    const int fd = ::open(ResolveNoCase(NativePath(path)).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    FILE* f = ::fdopen(fd, "wb");
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+bool FlushToDisk(FILE* f) { return std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0; }
+
 bool ReplaceWith(const std::wstring& from, const std::wstring& to)
 {
     return ::rename(ResolveNoCase(NativePath(from)).c_str(), ResolveNoCase(NativePath(to)).c_str()) == 0;
+}
+
+bool MakeFolder(const std::wstring& path)
+{
+    const std::string p = ResolveNoCase(NativePath(path));
+    struct stat st;
+    if (::mkdir(p.c_str(), 0755) == 0)
+        return true;
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<FolderFile> ListFolderFiles(const std::wstring& folder)
+{
+    std::vector<FolderFile> out;
+    const std::string dir = ResolveNoCase(NativePath(folder));
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return out;
+    while (dirent* e = ::readdir(d)) {
+        struct stat st;
+        const std::string path = dir + "/" + e->d_name;
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            out.push_back({Utf8ToWide(e->d_name), static_cast<uint64_t>(st.st_size)});
+    }
+    ::closedir(d);
+    return out;
 }
 
 std::string WideToUtf8(const std::wstring& w)

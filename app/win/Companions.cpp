@@ -1,4 +1,5 @@
 #include "app/win/Companions.h"
+#include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/setting_choices.h"
@@ -39,10 +40,13 @@ std::wstring LongPath(const std::wstring& path)
 }
 } // namespace
 
-bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show)
+bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show, bool asDesktopUser)
 {
     const std::wstring folder = ModuleFolder();
     const std::wstring file = folder + name;
+    if (asDesktopUser)
+        return StartAsDesktopUser(file, parameters.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{parameters},
+                                  folder, show) > 32;
     const INT_PTR r = reinterpret_cast<INT_PTR>(::ShellExecuteW(
         nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), folder.c_str(), show));
     return r > 32;

@@ -10,8 +10,9 @@ namespace kelvo {
 
 // ShellExecuteW "open" of `name` in the program's folder, with that folder as
 // working directory (so that a program asking for administrator rights gets
-// the system's prompt). False when it did not start.
-bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show);
+// the system's prompt). With `asDesktopUser`, unelevated through the desktop's
+// shell where it can (framework/ShellStart.h). False when it did not start.
+bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show, bool asDesktopUser = false);
 
 // Ends every running Dozaz.exe of this installation and returns how many
 // ended. Each is asked first (WM_CLOSE to its windows, so that it takes its

@@ -1,15 +1,22 @@
+#include "app/core/SingleCopy.h"
 #include "app/win/KelvoApp.h"
 
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/win/SkinLibrary.h"
+#include "device/core/IntPort.h"
+#include "framework/Thread.h"
 #include "ui/win/KelvoDlg.h"
+#include "ui/win/PageHosts.h"
 
 #include <commctrl.h>
 
 CKelvoApp theApp;
 
 namespace {
+
+// How long a closed window waits for its workers to stop.
+const DWORD kWorkerStopMs = 3000;
 
 // The main window of the copy that runs already: a borderless dialog of a
 // process whose program file is named as ours. None while that copy is still
@@ -77,9 +84,11 @@ void BringRunningCopyForward()
 
 BOOL CKelvoApp::InitInstance()
 {
-    // One running copy per session; a second start shows the first and ends.
-    m_hMutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    // One running copy on the machine; a second start shows the first (when
+    // it runs in this session) and ends. Access denied: another session's.
+    m_hMutex = ::CreateMutexW(nullptr, FALSE, kKelvoMutex);
+    const DWORD mutexError = ::GetLastError();
+    if (mutexError == ERROR_ALREADY_EXISTS || (!m_hMutex && mutexError == ERROR_ACCESS_DENIED)) {
         BringRunningCopyForward();
         return FALSE;
     }
@@ -118,6 +127,17 @@ BOOL CKelvoApp::InitInstance()
         m_pMainWnd = &dlg;
         dlg.DoModal();
         m_pMainWnd = nullptr;
+    }
+    // Closed while a worker still runs (the user confirmed closing during a
+    // write, or a report is being read): the workers are told to stop and are
+    // waited for, and a worker that does not end in time (a download in the
+    // middle of a read) is not left to meet static objects being destroyed --
+    // the process ends here, before they are.
+    if (AfxRunningThreads() > 0) {
+        g_reportStop = 1;
+        kelvo::NoteToolRemoved();
+        if (!AfxWaitForThreads(kWorkerStopMs))
+            ::ExitProcess(static_cast<UINT>(ExitInstance()));
     }
     return FALSE;
 }

@@ -85,7 +85,8 @@ void CSettingPage::ScanSkins()
 
 void CSettingPage::StartDozaz()
 {
-    kelvo::StartCompanion(L"Dozaz.exe", L"", SW_HIDE);
+    // The tray program runs with the user's own rights (Explorer talks to it).
+    kelvo::StartCompanion(L"Dozaz.exe", L"", SW_HIDE, true);
     kelvo::RegisterDozazAtLogon();
 }
 

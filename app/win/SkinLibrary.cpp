@@ -1,6 +1,7 @@
 #include "app/win/SkinLibrary.h"
 
 #include "app/core/globals.h"
+#include "framework/SystemDll.h"
 #include "skinhu/SkinHu.h"
 
 namespace kelvo {
@@ -18,8 +19,7 @@ bool LoadSkinLibrary()
     if (!g_skin.tried) {
         g_skin.tried = true;
         // By full path: never a SkinHu.dll of the working directory or the search path.
-        const std::wstring path = ModuleFolder() + L"SkinHu.dll";
-        if (HMODULE dll = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+        if (HMODULE dll = LoadDllByPath(ModuleFolder() + L"SkinHu.dll")) {
             g_skin.attach = reinterpret_cast<SkinH_AttachExFn>(
                 reinterpret_cast<void (*)()>(::GetProcAddress(dll, "SkinH_AttachEx")));
             g_skin.aero = reinterpret_cast<SkinH_SetAeroFn>(

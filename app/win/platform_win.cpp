@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <fcntl.h>
+#include <io.h>
 
 namespace kelvo {
 
@@ -54,6 +56,32 @@ std::wstring FullPath(const std::wstring& path)
 }
 } // namespace
 
+FILE* CreateNewFile(const std::wstring& path)
+{
+    // CREATE_NEW fails on any existing name, a link included.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE* f = _fdopen(fd, "wb");
+    if (!f)
+        _close(fd);
+    return f;
+}
+
+bool FlushToDisk(FILE* f)
+{
+    if (std::fflush(f) != 0)
+        return false;
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
+}
+
 bool ReplaceWith(const std::wstring& from, const std::wstring& to)
 {
     const std::wstring target = FullPath(to), source = FullPath(from);
@@ -83,6 +111,32 @@ bool ReplaceWith(const std::wstring& from, const std::wstring& to)
             SetFileAttributesW(target.c_str(), (before & kept) ? (before & kept) : FILE_ATTRIBUTE_NORMAL);
     }
     return replaced;
+}
+
+bool MakeFolder(const std::wstring& path)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<FolderFile> ListFolderFiles(const std::wstring& folder)
+{
+    std::vector<FolderFile> out;
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern += L'\\';
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((pattern + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            out.push_back({fd.cFileName, (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow});
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return out;
 }
 
 std::string WideToUtf8(const std::wstring& w)

@@ -20,6 +20,8 @@ protected:
     ~IDeviceHost() = default;
 };
 
+// kUnavailable: the system could not say (no device list, or an entry that
+// could not be read and no tool among the others) -- never a removal.
 enum class ToolPresence { kPresent, kAbsent, kUnavailable };
 
 // USB presence of the scan tool (vendor 0483, product 5740); Windows only.

@@ -1,6 +1,8 @@
 #pragma once
 // Device state shared by the main window, the update worker and the report reader.
 
-// COM port number on which the tool last identified itself; -1 none. A single
-// word written on the user-interface thread, read by workers.
-extern int g_nDevicePort;
+#include <atomic>
+
+// COM port number on which the tool last identified itself; -1 none. Written
+// on the user-interface thread (and by identifications), read by workers.
+extern std::atomic<int> g_nDevicePort;

@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-int g_nDevicePort = -1;
+std::atomic<int> g_nDevicePort{-1};
 
 // Defined by the back end: hands a diagnostic text to the owner window.
 void SendDiagnosticToOwner(void* owner, const wchar_t* text);
@@ -132,6 +132,12 @@ int CIntPort::Write(const uint8_t* data, int count)
     if (n < 0) {
         m_bFailed = true;
         Diagnostic("WriteFile failed, error = %d", error);
+    } else if (n < count) {
+        // A frame cut short is garbage to the tool: the write failed, and the
+        // channel counts as gone like after any other failed write.
+        m_bFailed = true;
+        Diagnostic("WriteFile timed out after %d bytes", static_cast<unsigned long>(n));
+        return -1;
     }
     return n;
 }

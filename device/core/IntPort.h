@@ -14,7 +14,7 @@ public:
 
     int Open(int port);      // 1 on success, 0 on failure
     int Close();             // always 1
-    int Write(const uint8_t* data, int count);  // bytes written or -1
+    int Write(const uint8_t* data, int count);  // count, or -1 (a short write fails)
     int Read(uint8_t* buffer);                  // buffer of 2048; bytes read, 0, or -1; never waits
     // Read, but sleeping up to waitMs until the first byte is there.
     int ReadWait(uint8_t* buffer, uint32_t waitMs);

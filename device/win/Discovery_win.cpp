@@ -20,31 +20,40 @@ ToolPresence DetectScanTool()
     if (set == INVALID_HANDLE_VALUE)
         return ToolPresence::kUnavailable;
     auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(::GlobalAlloc(GPTR, kDetailBytes));
-    ToolPresence result = ToolPresence::kAbsent;
+    // Another device whose entry cannot be read says nothing about the tool:
+    // it is skipped, and when the tool is not found among the rest the answer
+    // is "cannot tell", never "absent" (which would cut a running write).
+    bool unreadable = detail == nullptr;
+    bool found = false;
     if (detail) {
         for (DWORD index = 0;; ++index) {
             SP_DEVICE_INTERFACE_DATA data{};
             data.cbSize = sizeof data;
-            if (!::SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbDeviceInterface, index, &data))
+            if (!::SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbDeviceInterface, index, &data)) {
+                if (::GetLastError() != ERROR_NO_MORE_ITEMS)
+                    unreadable = true;
                 break;
+            }
             ::ZeroMemory(detail, kDetailBytes);
             // The fixed part only: 6 in a 32-bit program, 8 in a 64-bit one.
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
             static_assert(sizeof(void*) != 4 || sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6,
                           "the fixed part of the detail structure is 6 bytes in a 32-bit program");
-            if (!::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, kDetailBytes, nullptr, nullptr))
-                break;
+            if (!::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, kDetailBytes, nullptr, nullptr)) {
+                unreadable = true;
+                continue;
+            }
             const size_t maxChars = (kDetailBytes - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(wchar_t);
             const std::wstring path(detail->DevicePath, wcsnlen(detail->DevicePath, maxChars));
             if (IsScanToolPath(path)) {
-                result = ToolPresence::kPresent;
+                found = true;
                 break;
             }
         }
         ::GlobalFree(detail);
     }
     ::SetupDiDestroyDeviceInfoList(set);
-    return result;
+    return found ? ToolPresence::kPresent : unreadable ? ToolPresence::kUnavailable : ToolPresence::kAbsent;
 }
 
 namespace {

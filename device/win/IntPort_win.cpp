@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// The channel's port settings (exposed for the Windows-side tests).
+void ConfigureChannelDcb(DCB& dcb);
+
 void SendDiagnosticToOwner(void* owner, const wchar_t* text)
 {
     ::SendMessageW(static_cast<HWND>(owner), WM_USER + 123, reinterpret_cast<WPARAM>(text), 0);
@@ -19,10 +22,39 @@ COMMTIMEOUTS ChannelTimeouts()
     t.ReadTotalTimeoutMultiplier = 11000 / 115200 + 1;
     t.ReadTotalTimeoutConstant = 40;
     t.WriteTotalTimeoutMultiplier = 11000 / 115200 + 1;
-    t.WriteTotalTimeoutConstant = 0;
+    // A tool that takes nothing (a stalled driver, a full queue) must not hold
+    // the writer for ever: the write ends short, which the channel counts as failed.
+    t.WriteTotalTimeoutConstant = 500;
     return t;
 }
 } // namespace
+
+void ConfigureChannelDcb(DCB& dcb)
+{
+    // Every field the link depends on, whatever the driver or a previous
+    // program left: 115200 8N1, binary, no flow control of any kind (the tool
+    // sends without handshake), DTR and RTS raised as the tool's USB serial
+    // function expects, and no byte ever replaced, dropped or turned into an
+    // error that stops the port.
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = FALSE;
+}
 
 bool CIntPort::SysOpen(int port)
 {
@@ -36,10 +68,7 @@ bool CIntPort::SysOpen(int port)
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     ::GetCommState(h, &dcb);
-    dcb.BaudRate = 115200;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    ConfigureChannelDcb(dcb);
     if (!::SetCommState(h, &dcb) || !::SetupComm(h, kQueueSize, kQueueSize)) {
         m_hPort = reinterpret_cast<intptr_t>(h);
         Diagnostic("SetCommState failed, error = %d", ::GetLastError());

@@ -4,6 +4,7 @@
 #include "app/core/texts.h"
 #include "update/core/Catalogue.h"
 #include "update/core/PackageRows.h"
+#include "update/core/SignedList.h"
 
 #include <algorithm>
 
@@ -13,7 +14,7 @@ std::vector<std::wstring> RecordedModels(const std::wstring& settingsFile)
 {
     std::vector<std::wstring> models;
     for (const std::wstring& key : ProfileKeys(settingsFile, L"Update"))
-        if (std::find(models.begin(), models.end(), key) == models.end())
+        if (key != kSignedListsKey && std::find(models.begin(), models.end(), key) == models.end())
             models.push_back(key);
     return models;
 }
@@ -33,8 +34,20 @@ std::vector<NewerPackage> FindNewerPackages(IHttpClient& http, const std::wstrin
         // The rows Kelvo's list would show; their sizes do not matter here.
         const std::vector<PackageRow> rows = NewerPackageRows(entry, model, installed, language, base, 0,
                                                               [](const std::wstring&) { return 0u; });
-        if (!rows.empty())
-            found.push_back(NewerPackage{model, entry.version});
+        if (rows.empty())
+            continue;
+        // Announced only when the maker's signed list names one of the
+        // packages (or, for a server that has never signed, as before).
+        std::vector<std::wstring> names;
+        for (const PackageRow& row : rows) {
+            const std::wstring address = PackageDownloadAddress(base, row);
+            names.push_back(address.substr(address.rfind(L'/') + 1));
+        }
+        std::unique_ptr<IHttpSession> session = http.OpenSession();
+        if (!session || CheckServerListNames(*session, base + model + L"/", names, model, settingsFile) ==
+                            PackageSignature::kRefused)
+            continue;
+        found.push_back(NewerPackage{model, entry.version});
     }
     return found;
 }

@@ -1,7 +1,8 @@
 // Benchmark (not a test): the trouble-code page under Wine. Times its first
 // showing (create, load the whole code file into the list, show, paint) and
 // keystrokes in the code box up to the selected row scrolled to the top and
-// painted. Works in a scratch copy: a folder with the code file and a
+// painted; words typed key by key up to the list of matches painted, and the
+// emptied box bringing the whole list back. Works in a scratch copy: a folder with the code file and a
 // settings file, so full codes enter a history of its own.
 //   bench_dtc_page.exe [INSTALLATION-FOLDER [ROUNDS]]
 #include "app/core/globals.h"
@@ -72,6 +73,7 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "no dtc\\en_OBDII.txt in %ls\n", dist.c_str());
         return 1;
     }
+    ::CopyFileW((dist + L"\\dtc\\abbreviations.txt").c_str(), (work + L"\\dtc\\abbreviations.txt").c_str(), FALSE);
     ::SetCurrentDirectoryW(work.c_str());
     // The page reads its files from the program's folder: the work folder here.
     kelvo::SetModuleFolder(work + L"\\");
@@ -94,7 +96,7 @@ int wmain(int argc, wchar_t** argv)
     host.ShowWindow(SW_SHOW);
     Pump();
 
-    std::vector<double> firstShow, keys;
+    std::vector<double> firstShow, keys, wordKeys, emptied;
     const char* const typed[] = {"p01", "u0100", "c0", "b00", "p2", "p9", "p0135", "u0", "p04"};
     for (int round = 0; round < rounds; ++round) {
         {
@@ -125,6 +127,22 @@ int wmain(int argc, wchar_t** argv)
                 keys.push_back(Ms(k0, Clock::now()));
             }
         }
+        auto key = [&](WPARAM c) {
+            const auto k0 = Clock::now();
+            ::SendMessageW(edit, WM_CHAR, c, 1);
+            page->m_codeList.UpdateWindow();
+            Pump();
+            return Ms(k0, Clock::now());
+        };
+        for (const char* words : {"oxygen heater bank 2", "circuit", "mass air flow"}) {
+            ::SendMessageW(page->m_codeBox.m_hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+            for (const char* p = words; *p; ++p)
+                wordKeys.push_back(key(static_cast<WPARAM>(*p)));
+            if (round == 0)
+                std::printf("\"%s\": %d rows\n", words, page->m_codeList.GetItemCount());
+            ::SendMessageW(edit, EM_SETSEL, 0, -1);
+            emptied.push_back(key(VK_BACK));
+        }
         if (round == 0)
             std::printf("%d rows; after typing, the box shows \"%ls\", row %d selected, top row %d\n",
                         page->m_codeList.GetItemCount(), page->m_codeBox.GetWindowText().c_str(),
@@ -136,10 +154,13 @@ int wmain(int argc, wchar_t** argv)
     }
     Report("first showing of the page:", firstShow, 1000);
     Report("keystroke to selected, scrolled row:", keys, 50);
+    Report("word keystroke to the matches shown:", wordKeys, 10);
+    Report("emptied box to the whole list back:", emptied, 10);
 
     host.DestroyWindow();
     ::SetCurrentDirectoryW(tmp);
     ::DeleteFileW((work + L"\\dtc\\en_OBDII.txt").c_str());
+    ::DeleteFileW((work + L"\\dtc\\abbreviations.txt").c_str());
     ::DeleteFileW((work + L"\\Kelvo.cfg").c_str());
     ::RemoveDirectoryW((work + L"\\dtc").c_str());
     ::RemoveDirectoryW(work.c_str());

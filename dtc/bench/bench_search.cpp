@@ -1,8 +1,11 @@
 // Benchmark (not a test): the portable search over the shipped code file. A
-// full miss ("P9FFF") walks the whole P group; a hit stops early. Natively
-// and, built with MinGW, under Wine.
-//   bench_dtc_search [CODEFILE [ROUNDS]]
+// full miss ("P9FFF") walks the whole P group; a hit stops early. The word
+// search is typed key by key ("o", "ox", ... "oxygen heater bank 2"), each
+// keystroke a search over the whole list: median and worst. Natively and,
+// built with MinGW, under Wine.
+//   bench_dtc_search [CODEFILE [ROUNDS [ABBREVIATIONS]]]
 #include "dtc/core/DtcTable.h"
+#include "dtc/core/DtcWords.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +35,26 @@ double MedianUs(const CDtcTable& t, const std::wstring& typed, int rounds)
     return us[us.size() / 2];
 }
 
+// Every prefix of `typed` searched in turn, `rounds` times: each keystroke's time.
+void Keystrokes(const kelvo::DtcWordIndex& index, const std::wstring& typed, int rounds)
+{
+    std::vector<double> us;
+    size_t hits = 0;
+    for (int r = 0; r < rounds; ++r) {
+        for (size_t n = 1; n <= typed.size(); ++n) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const std::vector<int32_t> rows = index.Search(typed.substr(0, n));
+            const auto t1 = std::chrono::steady_clock::now();
+            hits = rows.size();
+            us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+    }
+    std::sort(us.begin(), us.end());
+    std::printf("words \"%ls\" key by key: median %.1f us, worst %.1f us over %u keystrokes (target < 10000 us); "
+                "%u rows at the end\n",
+                typed.c_str(), us[us.size() / 2], us.back(), unsigned(us.size()), unsigned(hits));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,5 +76,21 @@ int main(int argc, char** argv)
     std::printf("full miss \"P9FFF\": median %.2f us (target < 50 us)\n", miss);
     std::printf("prefix \"P01\":      median %.2f us\n", MedianUs(t, L"P01", rounds));
     std::printf("full code \"U0100\": median %.2f us\n", MedianUs(t, L"U0100", rounds));
+
+    const std::string abbreviations = argc > 3 ? argv[3] : KELVO_DEFAULT_ABBREVIATIONS;
+    std::ifstream a(abbreviations, std::ios::binary);
+    std::ostringstream table;
+    table << a.rdbuf();
+    kelvo::DtcWordIndex index;
+    std::printf("%s: %d abbreviations\n", abbreviations.c_str(), index.LoadAbbreviations(table.str()));
+    const auto b0 = std::chrono::steady_clock::now();
+    index.Build(t);
+    const auto b1 = std::chrono::steady_clock::now();
+    std::printf("word index of the whole list built in %.1f ms\n",
+                std::chrono::duration<double, std::milli>(b1 - b0).count());
+    const int keyRounds = std::max(1, rounds / 200);
+    Keystrokes(index, L"oxygen heater bank 2", keyRounds);
+    Keystrokes(index, L"circuit", keyRounds);
+    Keystrokes(index, L"mass air flow", keyRounds);
     return 0;
 }

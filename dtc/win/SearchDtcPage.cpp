@@ -1,5 +1,6 @@
 #include "dtc/win/SearchDtcPage.h"
 
+#include "app/core/globals.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
 
@@ -50,23 +51,82 @@ BOOL CSearchDtcPage::OnInitDialog()
 
 void CSearchDtcPage::LoadDtcFile(int languageIndex)
 {
-    // A list that redraws after every insertion takes tens of seconds for the
-    // whole file; filled without redrawing it takes a blink.
-    m_codeList.SendMessage(WM_SETREDRAW, FALSE);
-    m_codeList.DeleteAllItems();
+    // The list is virtual: loading sets its row count, the rows' texts come
+    // from the table when shown.
+    m_shownEntries.clear();
+    m_wordSearch = false;
+    LoadFile(languageIndex);
+    ResetRows();
+    m_words = kelvo::DtcWordIndex();
+    m_words.LoadAbbreviationFile(kelvo::InstalledPath(kelvo::DtcWordIndex::AbbreviationFile()));
+    m_words.Build(*this);
+}
+
+void CSearchDtcPage::ResetRows()
+{
+    m_codeList.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_codeList.SendMessage(LVM_SETSELECTIONMARK, 0, -1);
     m_lastRow = -1;
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    LoadFile(languageIndex, [&](int32_t row, const std::wstring& code, const std::wstring& description) {
-        item.iItem = row;
-        item.iSubItem = 0;
-        item.pszText = const_cast<wchar_t*>(code.c_str());
-        const int at = static_cast<int>(m_codeList.SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (at >= 0)
-            m_codeList.SetItemText(at, 1, description);
-    });
-    m_codeList.SendMessage(WM_SETREDRAW, TRUE);
+    const size_t n = m_wordSearch ? m_shownEntries.size() : m_codes.size();
+    m_codeList.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(n), 0);
+    m_codeList.SendMessage(LVM_ENSUREVISIBLE, 0, FALSE);
     m_codeList.Invalidate();
+}
+
+int32_t CSearchDtcPage::EntryOfRow(int row) const
+{
+    if (row < 0)
+        return -1;
+    const size_t r = static_cast<size_t>(row);
+    if (m_wordSearch)
+        return r < m_shownEntries.size() ? m_shownEntries[r] : -1;
+    return r < m_codes.size() ? static_cast<int32_t>(r) : -1;
+}
+
+void CSearchDtcPage::OnGetDispInfo(NMLVDISPINFOW* info) const
+{
+    LVITEMW& item = info->item;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+        return;
+    item.pszText[0] = 0;
+    const int32_t entry = EntryOfRow(item.iItem);
+    if (entry < 0 || static_cast<size_t>(entry) >= m_codes.size())
+        return;
+    const std::wstring& code = m_codes[static_cast<size_t>(entry)];
+    const std::wstring* text = &code;
+    if (item.iSubItem == 1) {
+        // A code stored twice shows the later description on both rows, as a look-up gives it.
+        auto d = m_descByCode.find(code);
+        if (d == m_descByCode.end())
+            return;
+        text = &d->second;
+    } else if (item.iSubItem != 0) {
+        return;
+    }
+    const size_t n = std::min(text->size(), static_cast<size_t>(item.cchTextMax - 1));
+    std::copy(text->begin(), text->begin() + static_cast<std::ptrdiff_t>(n), item.pszText);
+    item.pszText[n] = 0;
+}
+
+void CSearchDtcPage::ShowWordMatches(const std::vector<int32_t>& entries)
+{
+    // A key that changes no match (a space, say) leaves the list and its selection alone.
+    if (m_wordSearch && entries == m_shownEntries)
+        return;
+    m_shownEntries = entries;
+    m_wordSearch = true;
+    ResetRows();
+    if (!entries.empty())
+        SelectRow(0);
+}
+
+void CSearchDtcPage::ShowAllEntries()
+{
+    if (!m_wordSearch)
+        return;
+    m_wordSearch = false;
+    m_shownEntries.clear();
+    ResetRows();
 }
 
 void CSearchDtcPage::OnEditChangeCode()
@@ -74,6 +134,17 @@ void CSearchDtcPage::OnEditChangeCode()
     if (m_writingBack)
         return;
     const std::wstring typed = m_codeBox.GetWindowText();
+    // Words search the descriptions, as typed (not upper-cased); a code, or
+    // nothing, is today's code search over the whole list.
+    if (!kelvo::IsCodeShaped(typed) && !kelvo::DescriptionWords(typed).empty()) {
+        ShowWordMatches(m_words.Search(typed));
+        return;
+    }
+    if (m_wordSearch) {
+        ShowAllEntries();
+        if (kelvo::DescriptionWords(typed).empty())
+            return;  // emptied: the whole list back, nothing selected
+    }
     const kelvo::DtcSearch s = kelvo::SearchDtc(*this, typed);
     if (s.text != typed) {
         m_writingBack = true;
@@ -105,6 +176,7 @@ void CSearchDtcPage::OnSelChangeHistory()
     int32_t row = -1;
     if (!FindDtc(text, nullptr, &row))
         return;
+    ShowAllEntries();
     ::SetFocus(m_codeList.m_hWnd);
     SelectRow(row);
 }
@@ -170,6 +242,14 @@ LRESULT CSearchDtcPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return 0;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr && hdr->hwndFrom == m_codeList.m_hWnd && m_codeList.m_hWnd && hdr->code == LVN_GETDISPINFOW) {
+            OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
+            return 0;
+        }
+        break;
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CODE_BOX && HIWORD(wParam) == CBN_EDITCHANGE) {
             OnEditChangeCode();

@@ -110,8 +110,8 @@ def custom():
 
 def finish():
     img = backdrop()
-    title(img, "Almost done", ["Finish creates the shortcuts and the uninstall entry,",
-                               "sets up Dozaz and the QB345 driver."])
+    title(img, "Almost done", ["Finish creates the shortcuts and the uninstall entry",
+                               "and sets up Dozaz."])
     device(img, 700, 210, screen_text="OK")
     save(img, "install_finish.jpg")
 

@@ -1,6 +1,8 @@
 #include "installer/core/FinishText.h"
 
 #include "installer/core/Upgrade.h"
+#include "installer/core/InstallTexts.h"
+#include "app/core/texts.h"
 
 namespace kelvo::install {
 
@@ -61,6 +63,14 @@ std::wstring FinishText(const FinishFacts& f)
                                : std::to_wstring(f.failed) + L" files could not be written (damaged, no room or no "
                                                              L"access), any old versions unchanged: ") +
                 Named(f.failedNames, f.failed) + L".";
+    }
+    if (!f.linkedFolders.empty()) {
+        text += L"\n";
+        text += FillIn(Text(kTextLinkedFolders), {ListNames(f.linkedFolders, static_cast<int>(f.linkedFolders.size()))});
+    }
+    if (!f.driverText.empty()) {
+        text += L"\n";
+        text += f.driverText;
     }
     if (f.noDriverStep) {
         text += L"\n";

@@ -16,6 +16,8 @@ struct FinishFacts {
     int skipped = 0, failed = 0, scheduled = 0;
     std::vector<std::wstring> skippedNames, failedNames, scheduledNames;  // as the package names them
     bool noDriverStep = false;   // ARM64: Windows binds the tool itself
+    std::wstring driverText;     // how the driver step went, in the installation's language
+    std::vector<std::wstring> linkedFolders;  // links to elsewhere that nothing was written through
 };
 
 std::wstring FinishText(const FinishFacts& facts);

@@ -6,6 +6,7 @@
 // unsigned package on 64-bit Windows 8 and later), 4 done but Windows must
 // restart to finish; each with one line of output. The driver batch tells
 // its user by them.
+#include "framework/SystemDll.h"
 #include "installer/core/InfCheck.h"
 
 #include <windows.h>
@@ -78,6 +79,7 @@ std::wstring FullPath(const std::wstring& path)
 
 int wmain(int argc, wchar_t** argv)
 {
+    kelvo::RestrictDllSearch();
     if (argc != 4 || std::wstring(argv[1]) != L"install")
         return Say(2, L"usage: devcon install INF HWID");
     const std::wstring inf = FullPath(argv[2]);
@@ -92,8 +94,16 @@ int wmain(int argc, wchar_t** argv)
     if (!::SetupCopyOEMInfW(inf.c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr))
         return Say(3, L"devcon: Windows refused the driver package (error " + std::to_wstring(::GetLastError()) + L")");
 
+    // newdev.dll is no KnownDLL: from the system folder only.
+    typedef BOOL(WINAPI * UpdateDriverFn)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
+    HMODULE newdev = kelvo::LoadSystemDll(L"newdev.dll");
+    auto updateDriver = newdev ? reinterpret_cast<UpdateDriverFn>(reinterpret_cast<void (*)()>(
+                                     ::GetProcAddress(newdev, "UpdateDriverForPlugAndPlayDevicesW")))
+                               : nullptr;
+    if (!updateDriver)
+        return Say(1, L"devcon: newdev.dll of the system cannot be loaded");
     BOOL reboot = FALSE;
-    if (!::UpdateDriverForPlugAndPlayDevicesW(nullptr, hwid.c_str(), inf.c_str(), INSTALLFLAG_FORCE, &reboot)) {
+    if (!updateDriver(nullptr, hwid.c_str(), inf.c_str(), INSTALLFLAG_FORCE, &reboot)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_NO_SUCH_DEVINST)
             return Say(RefusedPackage(error) ? 3 : 1,

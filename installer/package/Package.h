@@ -53,6 +53,9 @@ struct UnpackResult {
     // The entries behind those counts, by their names in the package, for the
     // user to see (every one; the page shows the first few).
     std::vector<std::wstring> skippedNames, failedNames, scheduledNames;
+    // Folders (full paths) the target refused to write through: links to
+    // other places, found inside the installation.
+    std::vector<std::wstring> linkedFolders;
     // The package's own settings file when the user's was kept (empty
     // otherwise), so that keys the maker owns can still be brought up to date.
     std::string packageSettings;

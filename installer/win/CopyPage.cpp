@@ -48,7 +48,7 @@ void CInstallCopyDlg::StartInstall(const std::wstring& base)
     m_state.Start();
     m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(m_state.lower, m_state.upper));
     ShowProgress();
-    auto* job = new kelvo::install::ExtractJob{m_hWnd, m_strTarget, ::GetModuleHandleW(nullptr)};
+    auto* job = new kelvo::install::ExtractJob{m_hWnd, m_strTarget, ::GetModuleHandleW(nullptr), m_pWizard->m_switches.noDriver};
     if (!AfxBeginThread(&kelvo::install::ExtractPackage, job)) {
         // No worker: the page goes on as after an unreadable package.
         delete job;
@@ -75,7 +75,7 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
         m_result.files = m_nFiles;
         m_result.skipped = m_nSkipped;
         m_result.failed = m_nFailed;
-        finish.SetOutcome(m_result, m_bNoPackage);
+        finish.SetOutcome(m_result, m_bNoPackage, m_driver);
         PrepareShellLinks(m_strTarget, &finish.m_links);
         ShowProgress();
         break;
@@ -90,9 +90,11 @@ void CInstallCopyDlg::OnProgress(WPARAM what, LPARAM value)
         m_nFailed = static_cast<int>(value);
         break;
     case kReportResult: {
-        std::unique_ptr<UnpackResult> result(reinterpret_cast<UnpackResult*>(value));
-        if (result)
-            m_result = std::move(*result);
+        std::unique_ptr<InstallOutcome> outcome(reinterpret_cast<InstallOutcome*>(value));
+        if (outcome) {
+            m_result = std::move(outcome->unpack);
+            m_driver = outcome->driver;
+        }
         break;
     }
     case kReportNoPackage:

@@ -3,6 +3,7 @@
 // animated background, hands the target to the finish page when the
 // unpacking ends, and moves on when the bar reaches 220.
 #include "installer/core/Progress.h"
+#include "installer/core/Batch.h"
 #include "installer/package/Package.h"
 #include "installer/win/WizardPages.h"
 
@@ -24,6 +25,7 @@ public:
     int m_nFailed = 0;
     bool m_bNoPackage = false;
     kelvo::install::UnpackResult m_result;  // names included, from the worker's last report
+    kelvo::install::DriverOutcome m_driver;
 
 protected:
     void Layout(int cx, int cy) override;

@@ -3,6 +3,11 @@
 #include "installer/core/Folders.h"
 #include "installer/core/Progress.h"
 #include "installer/core/Upgrade.h"
+#include "app/core/globals.h"
+#include "app/core/profile.h"
+#include "framework/FileSecurity.h"
+#include "installer/win/InstallLog.h"
+#include "installer/win/Integration.h"
 #include "installer/win/RunningPrograms.h"
 
 namespace kelvo::install {
@@ -19,8 +24,8 @@ bool IsFolder(const std::wstring& path)
 
 class WindowsFile : public PendingFile {
 public:
-    WindowsFile(HANDLE h, std::wstring part, std::wstring final)
-        : m_file(h), m_part(std::move(part)), m_final(std::move(final))
+    WindowsFile(HANDLE h, std::wstring part, std::wstring final, std::wstring shown)
+        : m_file(h), m_part(std::move(part)), m_final(std::move(final)), m_shown(std::move(shown))
     {
     }
     ~WindowsFile() override
@@ -49,20 +54,26 @@ public:
         if (::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) &&
             ::LocalFileTimeToFileTime(&local, &utc))
             ::SetFileTime(m_file, &utc, &utc, &utc);
-        const BOOL closed = ::CloseHandle(m_file);
+        // On the disk before it replaces the old file: a power cut after the
+        // move must not leave an empty program file.
+        const BOOL flushed = ::FlushFileBuffers(m_file);
+        const BOOL closed = ::CloseHandle(m_file) && flushed;
         m_file = INVALID_HANDLE_VALUE;
         const Outcome placed = closed ? Replace() : Outcome::Failed;
         if (placed == Outcome::Failed) {
             ::DeleteFileW(m_part.c_str());
+            Log(L"Failed: " + m_shown);
             return false;
         }
         if (placed == Outcome::Scheduled) {
+            Log(L"In use, replaced at the next restart: " + m_shown);
             // The new file waits under its temporary name; the attributes come with it.
             m_scheduled = true;
             ::SetFileAttributesW(m_part.c_str(), dosAttributes ? dosAttributes : FILE_ATTRIBUTE_NORMAL);
             return true;
         }
         ::SetFileAttributesW(m_final.c_str(), dosAttributes ? dosAttributes : FILE_ATTRIBUTE_NORMAL);
+        Log(L"Written: " + m_shown);
         return true;
     }
 
@@ -128,6 +139,7 @@ private:
     HANDLE m_file;
     std::wstring m_part;
     std::wstring m_final;
+    std::wstring m_shown;
     bool m_scheduled = false;
 };
 
@@ -166,7 +178,58 @@ bool CreateFolderPath(const std::wstring& folder)
     return IsFolder(path);
 }
 
-bool WindowsTarget::CreateFolders(const std::wstring& folder) { return CreateFolderPath(m_root + folder); }
+bool IsReparsePoint(const std::wstring& path)
+{
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The target itself and every existing folder of `relative` below it: a
+// junction or symbolic link among them (left by anyone who could write there
+// before) would carry the installation's files elsewhere.
+bool WindowsTarget::ThroughLink(const std::wstring& relative)
+{
+    std::wstring root = m_root;
+    while (root.size() > 3 && root.back() == L'\\')
+        root.pop_back();
+    std::wstring found;
+    if (IsReparsePoint(root)) {
+        found = root;
+    } else {
+        size_t pos = 0;
+        while (pos < relative.size()) {
+            size_t slash = relative.find(L'\\', pos);
+            if (slash == std::wstring::npos)
+                slash = relative.size();
+            const std::wstring part = relative.substr(0, slash);
+            const DWORD a = ::GetFileAttributesW((m_root + part).c_str());
+            if (a == INVALID_FILE_ATTRIBUTES)
+                break;  // made by us from here on
+            if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+                found = m_root + part;
+                break;
+            }
+            pos = slash + 1;
+        }
+    }
+    if (found.empty())
+        return false;
+    bool known = false;
+    for (const auto& l : m_linked)
+        known = known || l == found;
+    if (!known) {
+        m_linked.push_back(found);
+        Log(L"Refused, a link to another place: " + found);
+    }
+    return true;
+}
+
+bool WindowsTarget::CreateFolders(const std::wstring& folder)
+{
+    if (ThroughLink(folder))
+        return false;
+    return CreateFolderPath(m_root + folder);
+}
 
 bool WindowsTarget::FileExists(const std::wstring& file)
 {
@@ -176,6 +239,9 @@ bool WindowsTarget::FileExists(const std::wstring& file)
 
 std::unique_ptr<PendingFile> WindowsTarget::BeginFile(const std::wstring& file)
 {
+    const size_t slash = file.rfind(L'\\');
+    if (ThroughLink(slash == std::wstring::npos ? std::wstring() : file.substr(0, slash)))
+        return nullptr;
     const std::wstring final = m_root + file;
     const std::wstring part = final + kPartSuffix;
     // A file or link already of that name (left by a broken run, or planted)
@@ -195,7 +261,7 @@ std::unique_ptr<PendingFile> WindowsTarget::BeginFile(const std::wstring& file)
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    return std::make_unique<WindowsFile>(h, part, final);
+    return std::make_unique<WindowsFile>(h, part, final, final);
 }
 
 UnpackResult UnpackResource(HMODULE module, const std::wstring& target, const UnpackEvents& events)
@@ -208,7 +274,51 @@ UnpackResult UnpackResource(HMODULE module, const std::wstring& target, const Un
             data = ::LockResource(loaded);
     }
     WindowsTarget folder(target);
-    return Unpack(data, data ? size : 0, folder, events);
+    UnpackResult r = Unpack(data, data ? size : 0, folder, events);
+    r.linkedFolders = folder.LinkedFolders();
+    return r;
+}
+
+InstallOutcome UnpackAndPrepare(const ExtractJob& job, const UnpackEvents& events)
+{
+    InstallOutcome out;
+    // The installation's own helpers hold their files: AidletStart first, as it
+    // would start Kelvo again; Dozaz is asked to close so that its tray icon goes.
+    if (StopProgramAt(ProgramFile(job.target, L"AidletStart.exe"), 2000))
+        Log(L"Stopped: AidletStart.exe");
+    if (StopProgramAt(ProgramFile(job.target, L"Dozaz.exe"), 3000))
+        Log(L"Stopped: Dozaz.exe");
+    // Rights of its own before anything is written: Kelvo runs elevated from
+    // this folder, so no user may change what is in it, whatever the parent
+    // folder (a custom base such as C:\\Tools) grants. A link is refused by
+    // the unpacking, and nothing is done to what it points at.
+    std::wstring zendrix = job.target;
+    while (zendrix.size() > 3 && zendrix.back() == L'\\')
+        zendrix.pop_back();
+    const std::wstring program = ProgramFolder(job.target);
+    if (!IsReparsePoint(zendrix) && !IsReparsePoint(program) && CreateFolderPath(program)) {
+        Log(L"Folder: " + program);
+        for (const std::wstring& folder : {zendrix, program}) {
+            const bool ok = kelvo::ProtectProgramFolder(folder);
+            Log((ok ? L"Rights set (Administrators, SYSTEM: full control; Users: read and execute): "
+                    : L"Rights NOT set (error " + std::to_wstring(::GetLastError()) + L"): ") +
+                folder);
+        }
+    }
+    out.unpack = UnpackResource(job.module, job.target, events);
+    // The kept settings take the package's maker keys; the installer's one
+    // thread that uses CProfile is this one until Finish.
+    if (!out.unpack.packageSettings.empty()) {
+        MergeSettings(ProgramFile(job.target, L"Kelvo.cfg"), out.unpack.packageSettings);
+        Log(L"Kept the user's settings: " + ProgramFile(job.target, L"Kelvo.cfg"));
+    }
+    for (const auto& name : out.unpack.skippedNames)
+        Log(L"Skipped (a name leading outside or no Windows name): " + name);
+    // From here on the texts come in the installation's language.
+    kelvo::SetModuleFolder(program + L"\\");
+    kelvo::ApplyLanguageIndex(CProfile::GetInt(ProgramFile(job.target, L"Kelvo.cfg"), L"Setting", L"Language", 0));
+    out.driver = DriverStep(job.target, job.noDriver);
+    return out;
 }
 
 UINT ExtractPackage(LPVOID param)
@@ -219,16 +329,9 @@ UINT ExtractPackage(LPVOID param)
     UnpackEvents events;
     events.started = [&](long long n) { post(kReportStep, EntryStep(n)); };
     events.entryDone = [&] { post(kReportEntry, 0); };
-    // The installation's own helpers hold their files: AidletStart first, as it
-    // would start Kelvo again; Dozaz is asked to close so that its tray icon goes.
-    StopProgramAt(ProgramFile(job->target, L"AidletStart.exe"), 2000);
-    StopProgramAt(ProgramFile(job->target, L"Dozaz.exe"), 3000);
-    const UnpackResult r = UnpackResource(job->module, job->target, events);
-    // The kept settings take the package's maker keys; the installer's one
-    // thread that uses CProfile is this one until Finish.
-    if (!r.packageSettings.empty())
-        MergeSettings(ProgramFile(job->target, L"Kelvo.cfg"), r.packageSettings);
-    auto* whole = new UnpackResult(r);
+    const InstallOutcome outcome = UnpackAndPrepare(*job, events);
+    const UnpackResult& r = outcome.unpack;
+    auto* whole = new InstallOutcome(outcome);
     if (!::PostMessageW(page, WM_INSTALL_PROGRESS, kReportResult, reinterpret_cast<LPARAM>(whole)))
         delete whole;
     if (!r.opened)

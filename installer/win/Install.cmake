@@ -5,11 +5,11 @@
 # driver INF and the two driver batch files.
 
 add_library(kelvo_installer STATIC
-    win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
+    win/InstallLog.cpp win/SilentInstall.cpp win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
     win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
 target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
 target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_uninstall_win kelvo_winsupport kelvo_controls kelvo_framework
-    shell32 ole32 oleaut32 uuid advapi32 gdiplus comctl32 gdi32 user32 kernel32)
+    shell32 ole32 oleaut32 uuid advapi32 kelvo_delay_gdiplus comctl32 gdi32 user32 kernel32)
 
 # The package: whatever the installation folder holds when everything else is built.
 set(KELVO_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/installer/Kelvo.zip)
@@ -40,6 +40,7 @@ add_custom_target(kelvo_install_art ALL DEPENDS ${_install_art})
 get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
 add_executable(KelvoInstall WIN32 win/InstallApp.cpp ${KELVO_ROOT}/framework/AppMain.cpp KelvoInstall.rc)
 target_link_libraries(KelvoInstall PRIVATE kelvo_installer)
+target_compile_definitions(KelvoInstall PRIVATE KELVO_VERSION_TEXT="${PROJECT_VERSION}")
 target_link_options(KelvoInstall PRIVATE -municode)
 target_include_directories(KelvoInstall PRIVATE
     $<$<COMPILE_LANGUAGE:RC>:${CMAKE_CURRENT_SOURCE_DIR}>
@@ -54,7 +55,7 @@ set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_p
 # devcon: x86\devcon.exe with this build's compiler, x64\devcon.exe with the x86_64 one.
 add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp ${KELVO_ROOT}/app/core/textutil.cpp)
 target_include_directories(devcon_x86 PRIVATE ${KELVO_ROOT})
-target_link_libraries(devcon_x86 PRIVATE newdev setupapi)
+target_link_libraries(devcon_x86 PRIVATE kelvo_system_dll setupapi)
 target_link_options(devcon_x86 PRIVATE -municode)
 set_target_properties(devcon_x86 PROPERTIES OUTPUT_NAME devcon RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/x86)
 find_program(KELVO_CXX_X64 x86_64-w64-mingw32-g++-posix REQUIRED)
@@ -73,45 +74,42 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
     COMMAND ${KELVO_CXX_X64} -std=c++17 -O2 -Wall -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601 -municode
         ${KELVO_PREFIX_MAPS} -ffunction-sections -fdata-sections
         -I${KELVO_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        ${KELVO_ROOT}/app/core/textutil.cpp ${_devcon_x64_res} -static -static-libgcc -static-libstdc++
-        ${KELVO_RELEASE_LINK_OPTIONS} -Wl,--no-insert-timestamp -lnewdev -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
+        ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/framework/SystemDll.cpp ${_devcon_x64_res} -static -static-libgcc -static-libstdc++
+        ${KELVO_RELEASE_LINK_OPTIONS} -Wl,--no-insert-timestamp -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
     ${_devcon_x64_sign}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/app/core/textutil.h
+        ${KELVO_ROOT}/framework/SystemDll.cpp ${KELVO_ROOT}/framework/SystemDll.h
         ${_devcon_x64_rc} ${KELVO_SIGN_STATE}
     COMMENT "devcon for x64"
     VERBATIM)
 
-# The driver batch files, CR LF, run in the program folder. A batch that
-# worked removes both; one whose devcon failed says why in one line, keeps its
-# console open until a key is pressed, and stays to be run again. devcon's exit
-# codes: 0 done, 1 failed, 2 bad arguments, 3 the INF was refused, 4 done but
-# Windows must restart. Written only when they change, so that the package is
-# not rebuilt for nothing.
+# The driver batch files, CR LF, run in the program folder by the installer
+# with no window (or by hand, as administrator). Their exit code is devcon's:
+# 0 done, 1 failed, 2 bad arguments, 3 the INF was refused, 4 done but
+# Windows must restart. A batch that worked removes both; one whose devcon
+# failed says why in one line and stays to be run again. Nothing waits for a
+# key: the installer reports the outcome on its finish page. Written only when
+# they change, so that the package is not rebuilt for nothing.
 foreach(_pair "x64;x86" "x86;x64")
     list(GET _pair 0 _arch)
     list(GET _pair 1 _other)
     set(_bat "@echo off
 \"${_arch}\\devcon.exe\" install \"stm32_sys\\stmcdc.inf\" \"USB\\VID_0483&PID_5740\"
-if errorlevel 5 goto failed
-if errorlevel 4 goto restart
-if errorlevel 3 goto refused
-if errorlevel 1 goto failed
-goto done
+set kelvo_driver=%errorlevel%
+if %kelvo_driver% equ 0 goto done
+if %kelvo_driver% equ 4 goto restart
+if %kelvo_driver% equ 3 goto refused
+echo The scan tool's driver could not be installed. To try again, run ${_arch}.bat in the Kelvo folder as administrator.
+exit /b %kelvo_driver%
 :refused
 echo Windows refused the scan tool's driver, so it is not installed. To try again, run ${_arch}.bat in the Kelvo folder as administrator.
-pause
-goto :eof
-:failed
-echo The scan tool's driver could not be installed. To try again, run ${_arch}.bat in the Kelvo folder as administrator.
-pause
-goto :eof
+exit /b 3
 :restart
 echo The scan tool's driver is installed. Restart Windows to complete it.
-pause
 :done
 del ${_other}.bat
-del %0
+del %0 & exit /b %kelvo_driver%
 ")
     file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/installer/${_arch}.bat.in CONTENT "${_bat}" @ONLY NEWLINE_STYLE CRLF)
 endforeach()
@@ -132,7 +130,7 @@ function(kelvo_package_waits_for dir)
     get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(t ${_targets})
         get_target_property(_type ${t} TYPE)
-        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_sign_KelvoInstall)$" AND
+        if(NOT t MATCHES "^(kelvo_package_zip|KelvoInstall|kelvo_installer|kelvo_sha256sums|kelvo_winget|kelvo_sign_KelvoInstall)$" AND
            NOT _type STREQUAL "INTERFACE_LIBRARY")
             add_dependencies(kelvo_package_zip ${t})
         endif()

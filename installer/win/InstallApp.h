@@ -10,4 +10,6 @@ public:
     int ExitInstance() override;
 
     ULONG_PTR m_gdiplusToken = 0;
+    HANDLE m_installMutex = nullptr;
+    int m_exitCode = 1602;  // kExitCancelled until an installation ends
 };

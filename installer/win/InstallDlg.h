@@ -1,5 +1,6 @@
 #pragma once
 // CKelvoInstallDlg: the borderless wizard window hosting the four pages.
+#include "installer/core/Switches.h"
 #include "installer/win/CopyPage.h"
 #include "installer/win/WizardPages.h"
 
@@ -28,4 +29,6 @@ public:
     CInstallCopyDlg m_copyPage;
     CInstallFinishDlg m_finishPage;
     HICON m_hIcon = nullptr;
+    kelvo::install::InstallSwitches m_switches;  // from the command line
+    int m_exitCode = kelvo::install::kExitCancelled;
 };

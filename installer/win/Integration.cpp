@@ -6,6 +6,9 @@
 #include "installer/core/Upgrade.h"
 #include "ui/core/VersionFile.h"
 #include "uninstall/win/Shortcuts.h"
+#include "framework/ShellStart.h"
+#include "installer/core/InstallTexts.h"
+#include "installer/win/InstallLog.h"
 
 #include <shellapi.h>
 
@@ -24,8 +27,11 @@ bool IsFile(const std::wstring& path)
 
 void SetString(HKEY key, const wchar_t* name, const std::wstring& value)
 {
-    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const LONG r = ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    Log(std::wstring(r == ERROR_SUCCESS ? L"Registry value " : L"Registry value NOT set (error " +
+                                                                   std::to_wstring(r) + L"): ") +
+        name + L" = " + value);
 }
 
 // Creates `folder` unless a search finds something in it.
@@ -55,6 +61,7 @@ Wow64Answer AskWow64()
 void SetNumber(HKEY key, const wchar_t* name, DWORD value)
 {
     ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    Log(std::wstring(L"Registry value ") + name + L" = " + std::to_wstring(value));
 }
 
 uint64_t FolderBytes(const std::wstring& folder)
@@ -80,6 +87,78 @@ uint64_t FolderBytes(const std::wstring& folder)
 }
 
 } // namespace
+
+unsigned long WindowsMajorVersion()
+{
+    // The system's own answer: GetVersionEx tells a program without a
+    // manifest entry for Windows 10 that it runs on 8.
+    typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    auto fn = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                          reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                    : nullptr;
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (fn && fn(&info) == 0)
+        return info.dwMajorVersion;
+    return 0;
+}
+
+DriverOutcome RunDriverBatch(const std::wstring& folder, const std::wstring& batch, DWORD waitMs)
+{
+    DriverOutcome out;
+    out.batch = batch;
+    if (!IsFile(folder + L"\\" + batch)) {
+        out.kind = DriverStepKind::Missing;
+        return out;
+    }
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        out.kind = DriverStepKind::NotStarted;
+        return out;
+    }
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    // No console and no window: the batch asks nothing; its exit code says how
+    // it went. By its bare name in its folder: cmd would take the quotes off a
+    // path with "(x86)" in it and run "C:\Program".
+    std::wstring line = L"\"" + cmd + L"\" /d /c " + batch;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(cmd.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &si,
+                          &pi)) {
+        out.kind = DriverStepKind::NotStarted;
+        out.exitCode = ::GetLastError();
+        return out;
+    }
+    ::CloseHandle(pi.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hProcess);
+    out.kind = code == STILL_ACTIVE ? DriverStepKind::StillRunning : DriverStepKind::Ran;
+    out.exitCode = code;
+    return out;
+}
+
+DriverOutcome DriverStep(const std::wstring& target, bool noDriver)
+{
+    DriverOutcome out;
+    const wchar_t* batch = DriverBatchForThisSystem();
+    if (noDriver)
+        out.kind = DriverStepKind::LeftAlone;
+    else if (InboxDriverServes(WindowsMajorVersion()))
+        out.kind = DriverStepKind::Inbox;
+    else if (!batch)
+        out.kind = DriverStepKind::NoBatch;
+    else
+        out = RunDriverBatch(ProgramFolder(target), batch, 180000);
+    Log(L"Driver step: " + DriverOutcomeText(out));
+    return out;
+}
 
 const wchar_t* DriverBatchForThisSystem()
 {
@@ -154,7 +233,7 @@ void ReleaseShellLinks(ShellLinks* links)
     }
 }
 
-void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
+void IntegrateInstallation(const std::wstring& target, const ShellLinks& links, bool noAutostart)
 {
     const std::wstring dozaz = ProgramFile(target, L"Dozaz.exe");
     const std::wstring kelvo = ProgramFile(target, L"Kelvo.exe");
@@ -166,28 +245,39 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
 
     // The user's choice in the settings (the package's for a first install):
     // Dozaz runs and starts at logon only when it is on, as Settings shows it.
+    // /NOAUTOSTART leaves it off, and says so in the settings, whatever they held.
+    if (noAutostart && IsFile(ProgramFile(target, L"Kelvo.cfg")))
+        CProfile::SetInt(ProgramFile(target, L"Kelvo.cfg"), L"Setting", L"AutoUpdate", 0);
     const bool autoUpdate =
-        CProfile::GetInt(ProgramFile(target, L"Kelvo.cfg"), L"Setting", L"AutoUpdate", 1) != 0;
+        !noAutostart && CProfile::GetInt(ProgramFile(target, L"Kelvo.cfg"), L"Setting", L"AutoUpdate", 1) != 0;
     HKEY run = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
         if (haveDozaz && autoUpdate)
             SetString(run, L"Kelvo Dozaz", RunCommand(dozaz));
-        else
-            ::RegDeleteValueW(run, L"Kelvo Dozaz");
+        else if (::RegDeleteValueW(run, L"Kelvo Dozaz") == ERROR_SUCCESS)
+            Log(L"Registry value removed: Kelvo Dozaz");
         ::RegCloseKey(run);
     }
-    if (haveDozaz && autoUpdate)
-        ::ShellExecuteW(nullptr, L"open", dozaz.c_str(), nullptr, nullptr, SW_HIDE);
+    // With the user's own rights, so that Explorer can talk to its tray icon.
+    if (haveDozaz && autoUpdate) {
+        const bool started = StartAsDesktopUser(dozaz, {}, ProgramFolder(target), SW_HIDE) > 32;
+        Log((started ? L"Started: " : L"Could not start: ") + dozaz);
+    }
 
     // For every user of the machine, as the program folder and the Run value
     // are; those an older installer made for its own account go.
     RemovePerUserShortcuts();
+    auto shortcut = [](int csidl, const wchar_t* name, bool sub, IShellLinkW* link) {
+        const int saved = SaveShortcut(csidl, name, sub, link);
+        Log(std::wstring(saved ? L"Shortcut saved: " : L"Shortcut NOT saved: ") +
+            (csidl == CSIDL_COMMON_DESKTOPDIRECTORY ? L"desktop\\" : L"Start menu\\ZENDRIX\\Kelvo\\") + name);
+    };
     if (haveKelvo)
-        SaveShortcut(CSIDL_COMMON_PROGRAMS, L"Kelvo.lnk", true, links.program);
+        shortcut(CSIDL_COMMON_PROGRAMS, L"Kelvo.lnk", true, links.program);
     if (haveUninstaller)
-        SaveShortcut(CSIDL_COMMON_PROGRAMS, L"Uninstall.lnk", true, links.uninstaller);
+        shortcut(CSIDL_COMMON_PROGRAMS, L"Uninstall.lnk", true, links.uninstaller);
     if (haveKelvo)
-        SaveShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, L"Kelvo.lnk", false, links.program);
+        shortcut(CSIDL_COMMON_DESKTOPDIRECTORY, L"Kelvo.lnk", false, links.program);
 
     if (haveUninstaller) {
         HKEY key = nullptr;
@@ -196,6 +286,8 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
             SetString(key, L"DisplayIcon", kelvo);
             // A command line to Windows: quoted, as the path may hold spaces.
             SetString(key, L"UninstallString", RunCommand(uninstaller));
+            // For deployment tools: the removal without a question or a window.
+            SetString(key, L"QuietUninstallString", RunCommand(uninstaller) + L" /S");
             // The version the program itself shows; none rather than a wrong one.
             const std::wstring version = kelvo::ReadVersionFile(ProgramFile(target, L"version.txt"));
             if (!version.empty())
@@ -211,11 +303,6 @@ void IntegrateInstallation(const std::wstring& target, const ShellLinks& links)
             ::RegCloseKey(key);
         }
     }
-
-    const wchar_t* batchName = DriverBatchForThisSystem();
-    const std::wstring batch = batchName ? ProgramFile(target, batchName) : std::wstring();
-    if (batchName && IsFile(batch))
-        ::ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, ProgramFolder(target).c_str(), SW_SHOW);
 }
 
 } // namespace kelvo::install

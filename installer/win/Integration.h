@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "installer/core/Batch.h"
+
 namespace kelvo::install {
 
 // A shell link to `path` with its folder as working directory; null when
@@ -35,7 +37,21 @@ const wchar_t* DriverBatchForThisSystem();
 // Removes the shortcuts an older installer saved for its own account only.
 void RemovePerUserShortcuts();
 
-// Steps 1 to 5 of Finish, below the target folder T; the links stay with the caller.
-void IntegrateInstallation(const std::wstring& target, const ShellLinks& links);
+// Finish below the target folder T: Dozaz and its Run value (off with
+// `noAutostart`), shortcuts, the uninstall entry; the links stay with the caller.
+void IntegrateInstallation(const std::wstring& target, const ShellLinks& links, bool noAutostart = false);
+
+// The major version of the running Windows as the system itself reports it
+// (RtlGetVersion); 0 when it cannot be told.
+unsigned long WindowsMajorVersion();
+
+// Runs the driver batch `batch` of `folder` with no window and no console
+// and waits up to `waitMs` for its exit code.
+DriverOutcome RunDriverBatch(const std::wstring& folder, const std::wstring& batch, DWORD waitMs);
+
+// The driver step after the unpacking: left alone with /NODRIVER, none where
+// Windows binds the tool itself (10 and later, ARM64), else the batch of
+// this system's architecture, hidden, waited for.
+DriverOutcome DriverStep(const std::wstring& target, bool noDriver);
 
 } // namespace kelvo::install

@@ -3,14 +3,14 @@
 // replaces their files: Kelvo by its single-copy mutex (whatever folder it
 // runs from, it holds the name the new one needs), Dozaz and AidletStart by
 // their full path in the target folder.
+#include "app/core/SingleCopy.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace kelvo::install {
 
-// The mutex every running Kelvo holds.
-constexpr wchar_t kKelvoMutex[] = L"Vizedarorir Kelvo";
 
 bool KelvoIsRunning();
 

@@ -6,6 +6,7 @@
 #include "installer/win/Folder.h"
 #include "installer/win/InstallDlg.h"
 #include "installer/win/Jpeg.h"
+#include "installer/win/SilentInstall.h"
 #include "ui/controls/Drawing.h"
 
 #include "framework/Dc.h"
@@ -144,7 +145,9 @@ BOOL CInstallSetDlg::OnInitDialog()
     m_edit.SetFont(g_pFont16);
     // An upgrade goes where the installation the system knows of is.
     const std::wstring earlier = kelvo::install::EarlierInstallationBase();
-    const std::wstring proposed = earlier.empty() ? m_strDefaultBase : earlier;
+    // A base given on the command line (/D=, /DIR=) comes first.
+    const std::wstring& given = m_pWizard->m_switches.base;
+    const std::wstring proposed = !given.empty() ? given : earlier.empty() ? m_strDefaultBase : earlier;
     m_edit.SetWindowText(proposed);
     m_pWizard->m_wayPage.m_strQuickBase = proposed;
     return TRUE;
@@ -219,7 +222,8 @@ BOOL CInstallFinishDlg::OnInitDialog()
     return TRUE;
 }
 
-void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage)
+void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage,
+                                   const kelvo::install::DriverOutcome& driver)
 {
     using namespace kelvo::install;
     const DWORD attributes = ::GetFileAttributesW(ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
@@ -234,20 +238,32 @@ void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, b
     facts.skippedNames = result.skippedNames;
     facts.failedNames = result.failedNames;
     facts.scheduledNames = result.scheduledNames;
-    facts.noDriverStep = DriverBatchForThisSystem() == nullptr;
+    facts.noDriverStep = driver.kind == DriverStepKind::NoBatch;
+    facts.driverText = DriverOutcomeText(driver);
+    facts.linkedFolders = result.linkedFolders;
     SetDlgItemText(IDC_OUTCOME, FinishText(facts));
 }
 
 void CInstallFinishDlg::Layout(int cx, int cy)
 {
     m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
-    // Room for the names of files the user must know about.
-    ::MoveWindow(GetDlgItem(IDC_OUTCOME), 20, cy - 205, cx - 40, 138, TRUE);
+    // The text column of the artwork (900 x 515, stretched to the page):
+    // left of the device picture (x 625 to 775, down to y 350), below the
+    // page's own two lines (down to y 268), above the Finish button. The text wraps
+    // inside it, a long folder name too (SS_EDITCONTROL breaks it like an
+    // edit control would), whatever the folder and the lists of names.
+    const int left = cx * 50 / 900, right = cx * 600 / 900;
+    const int top = cy * 272 / 515, bottom = cy - 68;
+    ::MoveWindow(GetDlgItem(IDC_OUTCOME), left, top, right - left, bottom > top ? bottom - top : 0, TRUE);
 }
 
 void CInstallFinishDlg::OnFinish()
 {
-    kelvo::install::IntegrateInstallation(m_strTarget, m_links);
+    const DWORD program = ::GetFileAttributesW(kelvo::install::ProgramFile(m_strTarget, L"Kelvo.exe").c_str());
+    const bool haveKelvo = program != INVALID_FILE_ATTRIBUTES && !(program & FILE_ATTRIBUTE_DIRECTORY);
+    m_pWizard->m_exitCode = kelvo::install::InstallExitCode(
+        kelvo::install::InstallOutcome{m_pWizard->m_copyPage.m_result, m_pWizard->m_copyPage.m_driver}, haveKelvo);
+    kelvo::install::IntegrateInstallation(m_strTarget, m_links, m_pWizard->m_switches.noAutostart);
     kelvo::install::ReleaseShellLinks(&m_links);
     m_pWizard->EndDialog(IDCANCEL);
 }

@@ -9,6 +9,7 @@
 #include "ui/controls/ClrButton.h"
 #include "ui/controls/Page.h"
 
+#include "installer/core/Batch.h"
 #include "installer/core/Progress.h"
 #include "installer/package/Package.h"
 
@@ -84,7 +85,8 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // How the unpacking went: shown above the Finish button (m_strTarget set first).
-    void SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage);
+    void SetOutcome(const kelvo::install::UnpackResult& result, bool noPackage,
+                    const kelvo::install::DriverOutcome& driver);
     void OnFinish();
 
     std::wstring m_strTarget;

@@ -1,9 +1,14 @@
 #include "report/win/PrintPage.h"
 
+#include "app/core/platform.h"
 #include "app/core/texts.h"
+#include "resources/resource.h"
 #include "framework/Thread.h"
 #include "ui/controls/Drawing.h"
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,7 +21,34 @@ struct ReaderStart {
     kelvo::report::ReportCapture* capture;
     uint32_t id;
 };
+
+// Looks every second whether the tool has been silent long enough after sending.
+const UINT_PTR kSaveTimer = 31;
+// The Open menu's commands: the n-th report of the list is kFirstReport + n.
+const UINT kFirstReport = 100;
+const size_t kMenuReports = 200;
+
+kelvo::report::Stamp LocalStamp()
+{
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    return kelvo::report::Stamp{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+IMainWindow* HostOf(HWND page)
+{
+    return dynamic_cast<IMainWindow*>(CWnd::FromHandlePermanent(::GetParent(page)));
+}
 } // namespace
+
+std::wstring CPrintPage::LibraryFolder()
+{
+    wchar_t docs[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, docs)) ||
+        !docs[0])
+        return std::wstring();
+    return kelvo::report::JoinPath(docs, L"Kelvo Reports");
+}
 
 CPrintPage::CPrintPage() : CPage(IDD), m_capture(g_reportPort, g_reportStop) {}
 
@@ -28,13 +60,15 @@ BOOL CPrintPage::OnInitDialog()
     m_edit.SetAccessibleName(GetText(198));
     // Reports may be long: no limit cuts them.
     m_edit.SetLimitText(0);
-    const int ids[4] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY};
+    const int ids[5] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY, IDC_OPEN};
     for (int id : ids)
         if (g_pFont24)
             ::SendMessageW(GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
     SetDlgItemText(IDC_PRINT, GetText(16));
     SetDlgItemText(IDC_CLEAR, GetText(17));
     SetDlgItemText(IDC_COPY, GetText(11));
+    SetDlgItemText(IDC_OPEN, GetText(160));
+    SetTimer(kSaveTimer, 1000);
     HWND self = m_hWnd;
     m_capture.SetWake([self] { return ::PostMessageW(self, WM_REPORT_DATA, 0, 0) != FALSE; });
     return TRUE;
@@ -58,15 +92,37 @@ LRESULT CPrintPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             case IDC_COPY:
                 OnCopy();
                 return 0;
+            case IDC_OPEN:
+                OnOpen();
+                return 0;
             }
         }
         break;
     case WM_REPORT_DATA:
         OnReportData();
         return 0;
+    case WM_MEASUREITEM:
+        if (OnMeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
+    case WM_DRAWITEM:
+        if (OnDrawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
+    case WM_TIMER:
+        if (wParam == kSaveTimer) {
+            if (m_keeper.Due(::GetTickCount()))
+                SaveReport();
+            return 0;
+        }
+        break;
     case WM_DESTROY:
-        // Nothing of the reader may reach a window that is gone.
+        // Nothing of the reader may reach a window that is gone; what it
+        // read is the report's, kept before Kelvo closes.
+        KillTimer(kSaveTimer);
         StopReader();
+        OnReportData();
+        SaveReport();
         break;
     }
     return CPage::WindowProc(msg, wParam, lParam);
@@ -110,13 +166,90 @@ void CPrintPage::LeaveReportPage()
     // looks a code up and comes back) until the user empties it.
     OnReportData();
     m_capture.DropPending();
+    SaveReport();
+}
+
+void CPrintPage::ReportToolGone() { KeepReportNow(); }
+
+void CPrintPage::KeepReportNow()
+{
+    OnReportData();
+    SaveReport();
+}
+
+void CPrintPage::SaveReport()
+{
+    const kelvo::report::ReportKeeper::Report r = m_keeper.Take();
+    if (r.text.empty())
+        return;
+    const std::wstring folder = LibraryFolder();
+    const kelvo::report::SaveOutcome outcome =
+        folder.empty() ? kelvo::report::SaveOutcome::kNoFolder : kelvo::report::SaveReport(folder, r.when, r.model, r.text);
+    // Said once, for this report; the box keeps it for Copy and Print.
+    if (outcome != kelvo::report::SaveOutcome::kSaved && outcome != kelvo::report::SaveOutcome::kNothingToSave)
+        if (IMainWindow* host = HostOf(m_hWnd))
+            host->ShowStatusNote(GetText(162));
+}
+
+void CPrintPage::OnOpen()
+{
+    const std::wstring folder = LibraryFolder();
+    const std::vector<kelvo::report::SavedReport> reports =
+        folder.empty() ? std::vector<kelvo::report::SavedReport>() : kelvo::report::ListReports(folder);
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu)
+        return;
+    m_menuRows.clear();
+    if (reports.empty())
+        m_menuRows.push_back({GetText(161), L"", L""});
+    for (size_t i = 0; i < reports.size() && i < kMenuReports; ++i) {
+        const kelvo::report::SavedReport& r = reports[i];
+        wchar_t when[32];
+        _snwprintf(when, 32, L"%04d-%02d-%02d %02d:%02d:%02d", r.when.year, r.when.month, r.when.day, r.when.hour,
+                   r.when.minute, r.when.second);
+        when[31] = 0;
+        m_menuRows.push_back({when, r.model, r.vin});
+    }
+    MeasureMenuRows();
+    for (size_t i = 0; i < m_menuRows.size(); ++i) {
+        const UINT flags = MF_OWNERDRAW | (reports.empty() ? MF_GRAYED : 0);
+        ::AppendMenuW(menu, flags, reports.empty() ? kFirstReport - 1 : kFirstReport + static_cast<UINT>(i),
+                      reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(i)));
+    }
+    RECT button{};
+    ::GetWindowRect(GetDlgItem(IDC_OPEN), &button);
+    const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_BOTTOMALIGN |
+                                                                     TPM_LEFTBUTTON | TPM_NONOTIFY,
+                                                           button.left, button.top, 0, m_hWnd, nullptr));
+    ::DestroyMenu(menu);
+    if (chosen < kFirstReport || chosen - kFirstReport >= reports.size())
+        return;
+    std::wstring text;
+    if (!kelvo::report::LoadReport(kelvo::report::JoinPath(folder, reports[chosen - kFirstReport].fileName), &text)) {
+        if (IMainWindow* host = HostOf(m_hWnd))
+            host->ShowStatusNote(GetText(163));
+        return;
+    }
+    // What waits of the live report goes to the library first, not lost under the loaded one.
+    OnReportData();
+    m_edit.SetWindowText(text);
+    m_showingSaved = true;
 }
 
 void CPrintPage::OnReportData()
 {
     const std::wstring text = m_capture.Queue().TakeAll();
-    if (text.empty() || !m_edit.m_hWnd)
+    if (text.empty())
         return;
+    const IMainWindow* host = HostOf(m_hWnd);
+    m_keeper.Add(text, ::GetTickCount(), LocalStamp(), host ? host->DeviceName() : std::wstring());
+    if (!m_edit.m_hWnd)
+        return;
+    // A live report takes the place of one loaded from the library (which is kept there).
+    if (m_showingSaved) {
+        m_showingSaved = false;
+        m_edit.SetWindowText(L"");
+    }
     // Appended at the end, once for all that waited; the user's selection stays.
     DWORD selStart = 0, selEnd = 0;
     m_edit.SendMessage(EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
@@ -132,10 +265,12 @@ void CPrintPage::OnSize(int cx, int cy)
     if (!m_edit.m_hWnd)
         return;
     m_edit.MoveWindow(10, 10, cx - 20, cy - 75);
-    const int a = (cx - 480) / 4;
-    ::MoveWindow(GetDlgItem(IDC_PRINT), a, cy - 55, 160, 45, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_CLEAR), 2 * a + 160, cy - 55, 160, 45, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_COPY), 3 * a + 320, cy - 55, 160, 45, TRUE);
+    // Four buttons, with equal gaps between them and at both ends.
+    const int a = (cx - 640) / 5;
+    ::MoveWindow(GetDlgItem(IDC_OPEN), a, cy - 55, 160, 45, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_PRINT), 2 * a + 160, cy - 55, 160, 45, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_CLEAR), 3 * a + 320, cy - 55, 160, 45, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_COPY), 4 * a + 480, cy - 55, 160, 45, TRUE);
 }
 
 void CPrintPage::OnPrint()
@@ -146,10 +281,76 @@ void CPrintPage::OnPrint()
     m_printer.reset();
     m_printer = std::make_unique<CDiagSystemPrinter>();
     m_printer->SetTitle(L"Kelvo");
-    if (m_printer->Setup(this))
-        m_printer->PrintText(text);
+    // Cancelling the print dialog is no failure; a printer that refused a
+    // page (or the document) is, and the user is told rather than left
+    // waiting for paper that will not come.
+    if (m_printer->Setup(this) && !m_printer->PrintText(text))
+        kelvo::ShowMessage(GetText(IDS_PRINT_FAILED), MB_OK | MB_ICONERROR);
 }
 
+void CPrintPage::MeasureMenuRows()
+{
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = g_pFont16 ? ::SelectObject(dc, g_pFont16->m_hObject) : nullptr;
+    auto width = [&](const std::wstring& t) {
+        SIZE sz{};
+        ::GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &sz);
+        m_menuRowHeight = std::max<int>(m_menuRowHeight, sz.cy);
+        return static_cast<int>(sz.cx);
+    };
+    int w[3] = {0, 0, 0};
+    m_menuRowHeight = 0;
+    for (const MenuRow& r : m_menuRows) {
+        w[0] = std::max(w[0], width(r.when));
+        w[1] = std::max(w[1], width(r.model));
+        w[2] = std::max(w[2], width(r.vin));
+    }
+    if (old)
+        ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    const int gap = 24;
+    m_menuColumns[0] = 12 + w[0] + gap;
+    m_menuColumns[1] = m_menuColumns[0] + w[1] + gap;
+    m_menuColumns[2] = m_menuColumns[1] + w[2] + 12;
+    m_menuRowHeight += 12;
+}
+
+bool CPrintPage::OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) const
+{
+    if (!mis || mis->CtlType != ODT_MENU || mis->itemData >= m_menuRows.size())
+        return false;
+    // The menu adds room for a check mark on the left: the columns start after it.
+    mis->itemWidth = static_cast<UINT>(m_menuColumns[2]);
+    mis->itemHeight = static_cast<UINT>(m_menuRowHeight);
+    return true;
+}
+
+bool CPrintPage::OnDrawMenuItem(const DRAWITEMSTRUCT* dis) const
+{
+    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= m_menuRows.size())
+        return false;
+    const MenuRow& row = m_menuRows[dis->itemData];
+    const bool selected = (dis->itemState & ODS_SELECTED) != 0;
+    const bool grayed = (dis->itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
+    ::FillRect(dis->hDC, &dis->rcItem, ::GetSysColorBrush(selected && !grayed ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    HGDIOBJ old = g_pFont16 ? ::SelectObject(dis->hDC, g_pFont16->m_hObject) : nullptr;
+    ::SetBkMode(dis->hDC, TRANSPARENT);
+    ::SetTextColor(dis->hDC, ::GetSysColor(grayed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    const int left = dis->rcItem.left;
+    const int xs[3] = {left + 12, left + m_menuColumns[0], left + m_menuColumns[1]};
+    const std::wstring* texts[3] = {&row.when, &row.model, &row.vin};
+    for (int i = 0; i < 3; ++i) {
+        RECT r = dis->rcItem;
+        r.left = xs[i];
+        ::DrawTextW(dis->hDC, texts[i]->c_str(), static_cast<int>(texts[i]->size()), &r,
+                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    if (old)
+        ::SelectObject(dis->hDC, old);
+    return true;
+}
+
+// The box only: the report stays in the library (and is still saved when due).
 void CPrintPage::OnClear() { SetDlgItemText(IDC_REPORT, L""); }
 
 namespace {

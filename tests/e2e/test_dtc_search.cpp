@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 
@@ -199,4 +200,44 @@ TEST(DtcSearch, TheTwentyFirstCodeIsSelectedButNotWritten)
     ::Sleep(500);
     Screenshot(page.Main(), L"dtc-history-full");
     KeyPress(page.Edit(), VK_F4);
+}
+
+TEST(DtcSearch, WordsFindCodesByTheirDescriptionsAndACodeKeepsItsSearch)
+{
+    Installation inst;
+    DtcPage page;
+    std::string why;
+    ASSERT_TRUE(page.Open(inst, &why)) << why;
+    const int all = page.Rows();
+
+    page.Type("oxygen heater bank 2");
+    EXPECT_TRUE(WaitFor([&] { return page.BoxText() == L"oxygen heater bank 2"; }, 5000))
+        << "words are not upper-cased: " << Narrow(page.BoxText());
+    ASSERT_TRUE(WaitFor([&] { return page.Rows() > 0 && page.Rows() < 100; }, 5000)) << page.Rows();
+    // The data holds the bank 2 O2 heater as "HO2S Heater Control Circuit
+    // (Bank 2 Sensor 1)" and as "O2 Sensor Heater Circuit Malfunction (Bank 2 Sensor 1)".
+    EXPECT_EQ(page.Cell(0, 0), L"P0050");
+    EXPECT_EQ(page.Selected(), 0) << "the best match selected";
+    std::vector<std::wstring> oxygen;
+    for (int r = 0; r < page.Rows(); ++r)
+        oxygen.push_back(page.Cell(r, 0));
+    EXPECT_NE(std::find(oxygen.begin(), oxygen.end(), L"P0155"), oxygen.end());
+    EXPECT_EQ(page.Focus(), page.Edit());
+    Screenshot(page.Main(), L"dtc-words-oxygen-heater-bank-2");
+    EXPECT_EQ(inst.ReadFile(L"Kelvo.cfg").find("HistoryNum02"), std::string::npos) << "words are no history";
+
+    page.Erase(20);
+    EXPECT_TRUE(WaitFor([&] { return page.Rows() == all; }, 5000)) << "the whole list back: " << page.Rows();
+    page.Type("o2 heater bank 2");
+    ASSERT_TRUE(WaitFor([&] { return page.Rows() == static_cast<int>(oxygen.size()); }, 5000)) << page.Rows();
+    for (int r = 0; r < page.Rows(); ++r)
+        EXPECT_EQ(page.Cell(r, 0), oxygen[static_cast<size_t>(r)]) << "o2 finds what oxygen finds, row " << r;
+
+    // A code after words: today's search over the whole list.
+    page.Erase(16);
+    page.Type("p01");
+    EXPECT_TRUE(WaitFor([&] { return page.BoxText() == L"P01"; }, 5000)) << Narrow(page.BoxText());
+    EXPECT_TRUE(WaitFor([&] { return page.SelectedCode() == L"P0100"; }, 5000));
+    EXPECT_EQ(page.Rows(), all);
+    EXPECT_EQ(page.Top(), page.Selected());
 }

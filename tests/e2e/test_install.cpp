@@ -6,8 +6,11 @@
 // that leaves every file as the package has it, uninstallers that are not
 // the registered one (a stray copy, another folder's), Uninstall, Custom
 // Install to a typed relative folder, Quick Install upgrading that folder in
-// place, and Uninstall with Kelvo.exe gone. The tests run in this order and
-// share the Wine prefix's state.
+// place, and Uninstall with Kelvo.exe gone. Then the unattended runs: a bad
+// switch, /S (no window, a log naming every file), an upgrade over a running
+// Kelvo, one that does not close (1618), a held file (3010), /D= below a folder
+// with spaces, Uninstall /S keeping the user's data and /PURGE. The tests run
+// in this order and share the Wine prefix's state.
 //
 // Architecture: the 32-bit installer in Wine's 64-bit prefix is a WoW64
 // process: "Program Files (x86)"; the x86_64 test build: "Program Files".
@@ -470,6 +473,9 @@ protected:
 
 // Runs an Uninstall.exe, answers its question with Yes and waits for its end;
 // with `refusal`, a message holding it must follow, and is answered with OK.
+// Otherwise the question whether to keep the settings and downloads (asked
+// when there are any) is answered with No, and the closing message must say
+// that Kelvo was removed.
 void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot, const wchar_t* refusal = nullptr)
 {
     ProgramRun run;
@@ -479,13 +485,24 @@ void RunUninstaller(const std::wstring& exe, const wchar_t* screenshot, const wc
     if (screenshot)
         Screenshot(box, screenshot);
     ASSERT_TRUE(PressButton(box, IDYES));
-    if (refusal) {
+    std::wstring closing;
+    for (int step = 0; step < 3 && closing.empty(); ++step) {
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, 10000));
-        HWND message = WaitWindow(run.Pid(), L"Kelvo", 20000);
-        ASSERT_NE(message, nullptr) << "ended without saying why";
-        EXPECT_NE(ChildTexts(message).find(refusal), std::wstring::npos) << Narrow(ChildTexts(message));
-        PressButton(message, IDOK);
+        box = WaitWindow(run.Pid(), L"Kelvo", 30000);
+        ASSERT_NE(box, nullptr) << "ended without saying how it went";
+        const std::wstring text = ChildTexts(box);
+        if (text.find(L"Keep your settings") != std::wstring::npos) {
+            if (screenshot)
+                Screenshot(box, std::wstring(screenshot) + L"-keep");
+            PressButton(box, IDNO);
+            continue;
+        }
+        closing = text;
+        if (screenshot)
+            Screenshot(box, std::wstring(screenshot) + L"-closing");
+        PressButton(box, IDOK);
     }
+    EXPECT_NE(closing.find(refusal ? refusal : L"Kelvo was removed."), std::wstring::npos) << Narrow(closing);
     EXPECT_TRUE(run.Ended(60000));
 }
 
@@ -853,7 +870,11 @@ TEST_F(Installer, AReinstallOverARunningKelvoAndOlderDozazLeavesEveryFileAsThePa
     ::Sleep(300);
     Screenshot(wizard.Main(), L"install-page-finish-reinstall");
     const std::wstring outcome = wizard.Outcome();
-    EXPECT_EQ(outcome, L"Kelvo is installed in " + program + L".") << Narrow(outcome);
+    // The driver's line in the installation's language (the kept settings say Russian).
+    EXPECT_EQ(outcome, L"Kelvo is installed in " + program + L".\n"
+                       L"\u0414\u0440\u0430\u0439\u0432\u0435\u0440 \u0441\u043A\u0430\u043D\u0435\u0440\u0430 "
+                       L"\u0443\u0441\u0442\u0430\u043D\u043E\u0432\u043B\u0435\u043D.")
+        << Narrow(outcome);
     wizard.Click(1008, 1008);
     ASSERT_TRUE(run.Ended(30000));
 
@@ -918,6 +939,13 @@ TEST_F(Installer, UninstallLeavesNothingOfOursBehind)
 {
     ASSERT_TRUE(g_quick.done);
     const std::wstring program = DefaultProgramFolder();
+    // The uninstaller speaks the installation's language: English, for the texts checked here.
+    std::string settings = ReadWholeFile(program + L"\\Kelvo.cfg");
+    const size_t language = settings.find("Language = 9");
+    if (language != std::string::npos) {
+        settings.replace(language, 12, "Language = 0");
+        WriteBytes(program + L"\\Kelvo.cfg", settings);
+    }
     {
         // With Kelvo running its files are in use: nothing goes, not even the entry, and the user is told why.
         ProgramRun kelvo;
@@ -1036,6 +1064,233 @@ TEST_F(Installer, CustomInstallToATypedRelativeFolderWritesAbsolutePaths)
     Uninstall(program, nullptr);
     EXPECT_FALSE(Exists(DesktopLink()));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+// ---------------------------------------------------------------- unattended
+
+// One run of KelvoInstall or Uninstall with switches: its exit code, and
+// every top-level window any process of the run had while it ran.
+struct SwitchRun {
+    DWORD exitCode = 999;
+    std::vector<std::wstring> windows;  // "class 'title'"
+};
+
+SwitchRun RunWithSwitches(const std::wstring& exe, const std::wstring& switches, DWORD ms = kInstallMs)
+{
+    SwitchRun out;
+    std::wstring cmd = L"\"" + exe + L"\" " + switches;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return out;
+    std::set<HWND> seen;
+    const DWORD start = ::GetTickCount();
+    while (::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && ::GetTickCount() - start < ms) {
+        for (HWND h : TopWindows(pi.dwProcessId, false)) {
+            if (seen.insert(h).second)
+                out.windows.push_back(ClassOf(h) + L" '" + WindowText(h) + L"'");
+        }
+    }
+    if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+        ::TerminateProcess(pi.hProcess, 998);
+    ::GetExitCodeProcess(pi.hProcess, &out.exitCode);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return out;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& v)
+{
+    std::wstring s;
+    for (const auto& x : v)
+        s += x + L"; ";
+    return s;
+}
+
+std::wstring ShopBase() { return L"C:\\Shop Tools\\"; }
+std::wstring ShopProgram() { return ShopBase() + L"ZENDRIX\\Kelvo"; }
+
+class Unattended : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ::CoInitialize(nullptr);
+        ForgetEarlierInstallations();
+        RemoveTree(ShopBase().substr(0, ShopBase().size() - 1));
+    }
+    static void TearDownTestSuite()
+    {
+        ForgetEarlierInstallations();
+        RemoveTree(ShopBase().substr(0, ShopBase().size() - 1));
+        ::CoUninitialize();
+    }
+    static std::wstring LogPath()
+    {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        return std::wstring(temp) + L"kelvo install.log";
+    }
+};
+
+TEST_F(Unattended, ABadSwitchGives87AndInstallsNothing)
+{
+    for (const wchar_t* bad : {L"/S /BOGUS", L"/VERYSILENT /D=relative\\folder", L"/S stray"}) {
+        const SwitchRun r = RunWithSwitches(InstallerExe(), bad, 30000);
+        EXPECT_EQ(r.exitCode, 87u) << Narrow(bad);
+        EXPECT_TRUE(r.windows.empty()) << "silent, so no usage box: " << Narrow(Joined(r.windows));
+    }
+    EXPECT_FALSE(Exists(DefaultProgramFolder()));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+TEST_F(Unattended, SilentInstallIsTheQuickInstallWithNoWindowAndALogNamingEveryFile)
+{
+    ::DeleteFileW(LogPath().c_str());
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/S \"/LOG=" + LogPath() + L"\"");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.windows.empty()) << "windows: " << Narrow(Joined(r.windows));
+    const std::wstring program = DefaultProgramFolder();
+
+    // The tree, as the wizard's: the driver batches gone once they ran.
+    std::set<std::wstring> dist, installed;
+    ListTree(DistFolder(), L"", dist);
+    ListTree(program, L"", installed);
+    dist.erase(L"x64.bat");
+    dist.erase(L"x86.bat");
+    EXPECT_EQ(installed, dist);
+    for (const auto& rel : dist)
+        if (rel.back() != L'\\')
+            EXPECT_TRUE(ReadWholeFile(DistFolder() + L"\\" + rel) == ReadWholeFile(program + L"\\" + rel)) << Narrow(rel);
+
+    // The integration, as the wizard's Finish makes it, and the quiet removal for deployment tools.
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayName"), L"Kelvo");
+    EXPECT_EQ(RegString(kUninstallKey, L"Publisher"), L"Zendrix");
+    EXPECT_EQ(RegString(kUninstallKey, L"DisplayIcon"), program + L"\\Kelvo.exe");
+    EXPECT_TRUE(SameNoCase(ReadLink(ProgramsLink(L"Kelvo.lnk")).path, program + L"\\Kelvo.exe"));
+    EXPECT_TRUE(SameNoCase(ReadLink(ProgramsLink(L"Uninstall.lnk")).path, program + L"\\Uninstall.exe"));
+    EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
+    EXPECT_EQ(RegString(kUninstallKey, L"QuietUninstallString"), L"\"" + program + L"\\Uninstall.exe\" /S");
+    EXPECT_EQ(RegString(kUninstallKey, L"InstallLocation"), program);
+    EXPECT_EQ(RegString(kRunKey, L"Kelvo Dozaz"), L"<no value>") << "the package's settings have Dozaz off";
+
+    // The log: UTF-8, every file by its path, the steps, the exit code.
+    const std::string log = ReadWholeFile(LogPath());
+    ASSERT_GT(log.size(), 3u) << "no log";
+    EXPECT_EQ(log.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    for (const auto& rel : dist)
+        if (rel.back() != L'\\')
+            EXPECT_NE(log.find("Written: " + Narrow(program + L"\\" + rel) + "\r\n"), std::string::npos) << Narrow(rel);
+    for (const char* step : {"Rights set", "Shortcut saved: desktop\\Kelvo.lnk", "Registry value QuietUninstallString",
+                             "Driver step: ", "Exit code 0\r\n"})
+        EXPECT_NE(log.find(step), std::string::npos) << step << "\n" << log;
+}
+
+TEST_F(Unattended, ASecondSilentRunClosesARunningKelvoAndUpgradesInPlace)
+{
+    const std::wstring program = DefaultProgramFolder();
+    ASSERT_TRUE(Exists(program + L"\\Kelvo.exe"));
+    WriteBytes(program + L"\\version.txt", "V0.9\r\n");
+    ProgramRun kelvo;
+    ASSERT_TRUE(kelvo.Start(program + L"\\Kelvo.exe", program));
+    ASSERT_TRUE(WaitFor([&] { return !TopWindows(kelvo.Pid()).empty(); }, kStartMs));
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/VERYSILENT /SUPPRESSMSGBOXES");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(kelvo.Ended(20000)) << "Kelvo still runs";
+    EXPECT_EQ(ReadWholeFile(program + L"\\version.txt"), ReadWholeFile(DistFolder() + L"\\version.txt"));
+}
+
+TEST_F(Unattended, AKelvoThatDoesNotCloseGives1618AndChangesNothing)
+{
+    const std::wstring program = DefaultProgramFolder();
+    WriteBytes(program + L"\\version.txt", "V0.9\r\n");
+    // A Kelvo that holds its single-copy mutex and has no window to close.
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Global\\Vizedarorir Kelvo");
+    ASSERT_NE(mutex, nullptr);
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/S \"/LOG=" + LogPath() + L"\"");
+    ::CloseHandle(mutex);
+    EXPECT_EQ(r.exitCode, 1618u);
+    EXPECT_EQ(ReadWholeFile(program + L"\\version.txt"), "V0.9\r\n");
+    EXPECT_NE(ReadWholeFile(LogPath()).find("Kelvo did not close: nothing was installed. Exit code 1618"), std::string::npos);
+}
+
+TEST_F(Unattended, AHeldFileGives3010AndIsReplacedAtTheRestart)
+{
+    const std::wstring program = DefaultProgramFolder();
+    const std::wstring held = program + L"\\version.txt";
+    HANDLE h = ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/S /NORESTART \"/LOG=" + LogPath() + L"\"");
+    ::CloseHandle(h);
+    EXPECT_EQ(r.exitCode, 3010u);
+    EXPECT_EQ(ReadWholeFile(held), "V0.9\r\n") << "in use: replaced at the restart only";
+    EXPECT_EQ(ReadWholeFile(held + L".kelvo-new"), ReadWholeFile(DistFolder() + L"\\version.txt"));
+    const std::string log = ReadWholeFile(LogPath());
+    EXPECT_NE(log.find("In use, replaced at the next restart: " + Narrow(held)), std::string::npos) << log;
+    HKEY key = nullptr;
+    std::wstring pending;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        std::vector<wchar_t> buf(65536, L'\0');
+        DWORD type = 0, size = static_cast<DWORD>((buf.size() - 2) * sizeof(wchar_t));
+        if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                               &size) == ERROR_SUCCESS)
+            for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1)
+                pending += std::wstring(p) + L"|";
+        ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+        ::RegCloseKey(key);
+    }
+    std::wstring lower = pending;
+    for (auto& c : lower)
+        c = static_cast<wchar_t>(towlower(c));
+    EXPECT_NE(lower.find(L"\\zendrix\\kelvo\\version.txt.kelvo-new|"), std::wstring::npos) << Narrow(pending);
+    ::DeleteFileW((held + L".kelvo-new").c_str());
+}
+
+TEST_F(Unattended, DInstallsBelowAFolderWithSpacesAndSilentUninstallKeepsTheUsersData)
+{
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/S /NOAUTOSTART /D=" + ShopBase());
+    EXPECT_EQ(r.exitCode, 0u);
+    const std::wstring program = ShopProgram();
+    EXPECT_TRUE(ReadWholeFile(program + L"\\Kelvo.exe") == ReadWholeFile(DistFolder() + L"\\Kelvo.exe"));
+    EXPECT_EQ(RegString(kUninstallKey, L"UninstallString"), L"\"" + program + L"\\Uninstall.exe\"");
+    EXPECT_TRUE(SameNoCase(ReadLink(DesktopLink()).path, program + L"\\Kelvo.exe"));
+    EXPECT_NE(ReadWholeFile(program + L"\\Kelvo.cfg").find("AutoUpdate = 0"), std::string::npos);
+    ::CreateDirectoryW((program + L"\\update").c_str(), nullptr);
+    WriteBytes(program + L"\\update\\QB345_V2.34.bin", "downloaded");
+
+    const SwitchRun u = RunWithSwitches(program + L"\\Uninstall.exe", L"/S", 60000);
+    EXPECT_EQ(u.exitCode, 0u);
+    EXPECT_TRUE(u.windows.empty()) << Narrow(Joined(u.windows));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(ProgramsLink(L"Kelvo.lnk")));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program + L"\\Uninstall.exe"); }, 30000)) << "its batch removes it";
+    std::set<std::wstring> left;
+    ListTree(program, L"", left);
+    EXPECT_EQ(left, (std::set<std::wstring>{L"Kelvo.cfg", L"update\\", L"update\\QB345_V2.34.bin"}));
+}
+
+TEST_F(Unattended, SilentUninstallWithPurgeLeavesNothing)
+{
+    // /SILENT: the progress window and nothing else, no question.
+    const SwitchRun r = RunWithSwitches(InstallerExe(), L"/SILENT /DIR=\"" + ShopBase() + L"\"");
+    EXPECT_EQ(r.exitCode, 0u);
+    bool progress = false;
+    for (const auto& w : r.windows) {
+        const bool ours = w.compare(0, 20, L"KelvoInstallProgress") == 0;
+        progress = progress || ours;
+        EXPECT_TRUE(ours || w.find(L"IME") != std::wstring::npos) << "another window: " << Narrow(w);
+    }
+    EXPECT_TRUE(progress) << Narrow(Joined(r.windows));
+    const std::wstring program = ShopProgram();
+    ASSERT_TRUE(Exists(program + L"\\update\\QB345_V2.34.bin")) << "kept from before, and kept by the installation";
+    const SwitchRun u = RunWithSwitches(program + L"\\Uninstall.exe", L"/S /PURGE", 60000);
+    EXPECT_EQ(u.exitCode, 0u);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(program); }, 30000)) << "the folder stays";
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_EQ(RunWithSwitches(program + L"\\Uninstall.exe", L"/S", 10000).exitCode, 999u) << "nothing left to run";
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 // leaving and coming back, the keyboard, the clipboard, the printed PDF, and
 // closing Kelvo while a report streams in.
 #include "e2e/support/scenario.h"
+#include "support/remove_tree_win.h"
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -18,7 +20,7 @@ using kelvo::plug::CSimulatedTool;
 
 namespace {
 
-constexpr int kIdBox = 1034, kIdPrint = 1035, kIdClear = 1036, kIdCopy = 1037;
+constexpr int kIdBox = 1034, kIdPrint = 1035, kIdClear = 1036, kIdCopy = 1037, kIdOpen = 1038;
 
 std::wstring Latin1(const std::string& bytes)
 {
@@ -180,6 +182,21 @@ public:
     CSimulatedTool& Other() { return m_other; }
     // The tool's cable out and in again, unnoticed by Kelvo (no device change).
     bool Replug() { return m_tool.Plug("QB345", 6, 0, m_options, true, false); }
+    // Kelvo closed and started again, its report page shown.
+    bool Restart(std::string* why)
+    {
+        if (m_kelvo.Close() != 1u)
+            return *why = "Kelvo did not close", false;
+        if (!m_kelvo.Start(m_inst, why))
+            return false;
+        const int identified = Identifications();
+        ShowReportPage();
+        if (!WaitFor([&] { return (m_box = FindDescendant(Main(), kIdBox)) && ::IsWindowVisible(m_box); }, 10000))
+            return *why = "the report page did not appear", false;
+        WaitFor([&] { return Identifications() > identified; }, 10000);
+        Settle();
+        return true;
+    }
 
 private:
     Installation m_inst;
@@ -607,4 +624,239 @@ TEST(ReportPage, PrintMakesAPdfWithTitleRulesWrappedLinesFooterAndPageNumbers)
         }
     }
     EXPECT_EQ(run.Kelvo().Close(), 1u);
+}
+
+namespace {
+
+// The report library of the user running the tests (the Wine prefix's
+// Documents folder), emptied for each scenario.
+std::wstring Library()
+{
+    wchar_t docs[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, docs);
+    return std::wstring(docs) + L"\\Kelvo Reports";
+}
+
+void EmptyLibrary()
+{
+    const std::wstring lib = Library();
+    const DWORD a = ::GetFileAttributesW(lib.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY))
+        ::DeleteFileW(lib.c_str());
+    else
+        kelvo::test::RemoveTree(lib);
+}
+
+// Names of the library's files, sorted.
+std::vector<std::wstring> LibraryFiles()
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((Library() + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string LibraryFile(const std::wstring& name)
+{
+    std::string bytes;
+    FILE* f = _wfopen((Library() + L"\\" + name).c_str(), L"rb");
+    if (!f)
+        return bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, n);
+    fclose(f);
+    return bytes;
+}
+
+std::string Utf8(const std::wstring& w)
+{
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring FromUtf8(const std::string& s)
+{
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+// A report holding a VIN among bytes of every kind.
+std::string VinReport(int lines)
+{
+    return "QB345 SCAN REPORT\r\nVIN: 1HGCM82633A004352\r\n" + Report(lines);
+}
+
+// "YYYY-MM-DD HH-MM-SS " and then `rest`.
+bool NamedLike(const std::wstring& name, const std::wstring& rest)
+{
+    if (name.size() != 20 + rest.size() || name.compare(20, std::wstring::npos, rest) != 0)
+        return false;
+    for (size_t i = 0; i < 19; ++i) {
+        const wchar_t c = name[i];
+        const bool sep = i == 4 || i == 7 || i == 13 || i == 16;
+        if (i == 10 ? c != L' ' : sep ? c != L'-' : !(c >= L'0' && c <= L'9'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(ReportLibrary, AReportIsSavedWhenThePageIsLeftAndOpenLoadsItAfterARestart)
+{
+    EmptyLibrary();
+    // An older report, made by hand: the new one must be listed before it.
+    ASSERT_TRUE(::CreateDirectoryW(Library().c_str(), nullptr));
+    {
+        FILE* f = _wfopen((Library() + L"\\2020-01-02 03-04-05 QB345.txt").c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        fputs("an older report\r\n", f);
+        fclose(f);
+    }
+    const std::string report = VinReport(40);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    EXPECT_EQ(LibraryFiles().size(), 1u) << "nothing saved while the report may go on";
+
+    run.ShowTab(0);
+    ASSERT_TRUE(WaitFor([&] { return LibraryFiles().size() == 2; }, 10000)) << "saved when the page is left";
+    std::vector<std::wstring> files = LibraryFiles();
+    const std::wstring saved = files[1];
+    EXPECT_TRUE(NamedLike(saved, L"QB345 1HGCM82633A004352.txt")) << Narrow(saved);
+    EXPECT_EQ(LibraryFile(saved), Utf8(Latin1(report))) << "the text as the box shows it, in UTF-8";
+    run.ShowReportPage();
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(run.Box()) != FALSE; }, 5000));
+    run.ShowTab(0);
+    ::Sleep(1500);
+    EXPECT_EQ(LibraryFiles().size(), 2u) << "never saved twice";
+
+    ASSERT_TRUE(run.Restart(&why)) << why;
+    run.Click(kIdClear);
+    ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()).empty(); }, 5000));
+    run.Click(kIdOpen);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = ::FindWindowW(L"#32768", nullptr)) && ::IsWindowVisible(menu); }, 10000))
+        << "the list of saved reports";
+    ::Sleep(500);
+    Screenshot(run.Main(), L"report-open-list");
+    KeyPress(run.Main(), VK_DOWN);
+    KeyPress(run.Main(), VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return BoxText(run.Box()) == FromUtf8(LibraryFile(saved)); }, 10000))
+        << "the newest report loaded, as saved: " << BoxText(run.Box()).size();
+    Screenshot(run.Main(), L"report-opened-from-the-library");
+    run.ShowTab(0);
+    ::Sleep(1500);
+    EXPECT_EQ(LibraryFiles().size(), 2u) << "a loaded report is not saved again";
+
+    // A live report arriving while a saved one is shown is captured and saved too.
+    run.ShowReportPage();
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(run.Box()) != FALSE; }, 5000));
+    run.Settle();
+    run.Click(kIdOpen);
+    ASSERT_TRUE(WaitFor([&] { return (menu = ::FindWindowW(L"#32768", nullptr)) && ::IsWindowVisible(menu); }, 10000));
+    KeyPress(run.Main(), VK_DOWN);
+    KeyPress(run.Main(), VK_DOWN);
+    KeyPress(run.Main(), VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return BoxText(run.Box()) == L"an older report\r\n"; }, 10000))
+        << "the second of the list is the older one";
+    EXPECT_TRUE(run.Receives(Latin1(report))) << "the live report takes the box";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+    EXPECT_EQ(LibraryFiles().size(), 3u) << "saved when Kelvo closes";
+    EmptyLibrary();
+}
+
+TEST(ReportLibrary, TwoReportsFifteenSecondsApartAreTwoFiles)
+{
+    EmptyLibrary();
+    const std::string report = VinReport(10);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    ::Sleep(15000);
+    EXPECT_EQ(LibraryFiles().size(), 1u) << "saved after ten silent seconds";
+    ASSERT_TRUE(run.Receives(Latin1(report) + Latin1(report)));
+    ASSERT_TRUE(WaitFor([&] { return LibraryFiles().size() == 2; }, 15000)) << "the second report on its own";
+    for (const std::wstring& name : LibraryFiles())
+        EXPECT_EQ(LibraryFile(name), Utf8(Latin1(report))) << Narrow(name);
+    run.ShowTab(0);
+    ::Sleep(1500);
+    EXPECT_EQ(LibraryFiles().size(), 2u) << "leaving saves nothing more";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+    EmptyLibrary();
+}
+
+TEST(ReportLibrary, AReportIsSavedWhenTheSessionEndsAndWhenTheToolIsUnplugged)
+{
+    EmptyLibrary();
+    const std::string report = VinReport(10);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    // Windows ends the session: the process may end without its windows being destroyed.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(run.Main(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
+    ASSERT_EQ(LibraryFiles().size(), 1u) << "saved before the answer";
+    EXPECT_EQ(LibraryFile(LibraryFiles()[0]), Utf8(Latin1(report)));
+
+    // A second report, and the tool unplugged.
+    ASSERT_TRUE(run.Receives(Latin1(report) + Latin1(report)));
+    run.Tool().Unplug(false);
+    run.Kelvo().TellDeviceChange();
+    ASSERT_TRUE(WaitFor([&] { return LibraryFiles().size() == 2; }, 8000)) << "saved when the tool went away";
+    for (const std::wstring& name : LibraryFiles()) {
+        EXPECT_EQ(LibraryFile(name), Utf8(Latin1(report))) << Narrow(name);
+        EXPECT_TRUE(NamedLike(name, L"QB345 1HGCM82633A004352.txt") ||
+                    NamedLike(name, L"QB345 1HGCM82633A004352 (2).txt"))
+            << "the model known before the unplug: " << Narrow(name);
+    }
+    EXPECT_EQ(BoxText(run.Box()), Latin1(report) + Latin1(report)) << "the box keeps both";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+    EXPECT_EQ(LibraryFiles().size(), 2u) << "nothing saved again at the close";
+    EmptyLibrary();
+}
+
+TEST(ReportLibrary, ALibraryThatCannotBeWrittenIsSaidAndTheBoxKeepsTheReport)
+{
+    EmptyLibrary();
+    // A file where the folder should be: nothing can be written there.
+    {
+        FILE* f = _wfopen(Library().c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        fputs("in the way", f);
+        fclose(f);
+    }
+    const std::string report = VinReport(20);
+    ReportRun run;
+    std::string why;
+    ASSERT_TRUE(run.Start(report, 64, &why)) << why;
+    ASSERT_TRUE(run.Receives(Latin1(report)));
+    run.ShowTab(2);
+    EXPECT_TRUE(WaitFor([&] { return StatusText(run.Main()).find(L"could not be saved") != std::wstring::npos; },
+                        10000))
+        << Narrow(StatusText(run.Main()));
+    Screenshot(run.Main(), L"report-library-not-writable");
+    run.ShowReportPage();
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(run.Box()) != FALSE; }, 5000));
+    run.Settle();
+    EXPECT_EQ(BoxText(run.Box()), Latin1(report)) << "the report is still in the box";
+    EXPECT_EQ(run.Kelvo().Close(), 1u);
+    EmptyLibrary();
 }

@@ -84,6 +84,11 @@ TEST(WriteGuard, WhileAWriteRunsTheListsStayTheToolStaysAndShutdownWaits)
     EXPECT_TRUE(Identified(kelvo)) << Narrow(StatusText(kelvo.Main()));
     Screenshot(kelvo.Main(), L"guard-device-change-during-write");
     kelvo::plug::RemoveUsbDevice(L"VID_0781&PID_5567", L"STICK21");
+    // A device whose entry cannot be read, listed before the tool: skipped,
+    // and no reason to count the tool as pulled out.
+    ASSERT_TRUE(kelvo::plug::PublishUnreadableUsbDevice());
+    kelvo.TellDeviceChange();
+    EXPECT_TRUE(Identified(kelvo)) << Narrow(StatusText(kelvo.Main()));
     const std::string since = tool.ReadLog().substr(identifications);
     EXPECT_EQ(since.find("46 58 C9"), std::string::npos) << "no identification reached the tool: " << since;
     EXPECT_EQ(since.find("46 58 CA"), std::string::npos) << since;
@@ -94,6 +99,7 @@ TEST(WriteGuard, WhileAWriteRunsTheListsStayTheToolStaysAndShutdownWaits)
     // The write goes on into its own row.
     const std::string expected = ReadWholeFile(WindowsPathOf(image));
     EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(tool.ImagePath(0)) == expected; }, 40000));
+    kelvo::plug::RemoveUnreadableUsbDevice();
     EXPECT_TRUE(WaitFor([&] { return Recorded(inst); }, 10000)) << inst.ReadFile(L"Kelvo.cfg");
     EXPECT_NE(kelvo.ItemText(0, 6).find(L"Update complete"), std::wstring::npos) << Narrow(kelvo.ItemText(0, 6));
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000))

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -169,6 +171,31 @@ TEST_F(CliTest, APortLockedByARunningProgramIsLeftAloneAStaleLockIsTakenOver)
         EXPECT_EQ(r.exit, 0) << stale << r.err;
         EXPECT_FALSE(FileExists(lock)) << stale;
     }
+}
+
+TEST_F(CliTest, FlashChecksASignedListBesideThePackage)
+{
+    qbsim::Options o;
+    const std::vector<uint8_t> image = Noise(3 * 2048, 9);
+    const std::string pty = StartTool(o);
+    const std::string package = WritePackage("QB345_V2.34_EN-FR_20191023.bin", image);
+    const std::string key = std::string(KELVO_SOURCE_ROOT) + "/tools/updserver/TEST-ONLY-signing-key.pem";
+    // A list made as the maker's script makes it, then the package changed.
+    ASSERT_EQ(std::system(("cd '" + m_dir.path() + "' && sha256sum QB345_V2.34_EN-FR_20191023.bin > SHA256SUMS && " +
+                           "openssl dgst -sha256 -sign '" + key + "' -out SHA256SUMS.sig SHA256SUMS")
+                              .c_str()),
+              0);
+    const std::string signedBytes = ReadFileBytes(package);
+    // Another sound package (its own checksum right) under the same name.
+    WritePackage("QB345_V2.34_EN-FR_20191023.bin", Noise(3 * 2048, 10));
+    Result r = Kelvo({"flash", package, "--port", pty});
+    EXPECT_EQ(r.exit, 10) << r.err;
+    EXPECT_TRUE(m_sim->Frames().empty()) << "not one frame, not even an identification";
+    WriteFileBytes(package, signedBytes);
+    r = Kelvo({"flash", package, "--port", pty});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    ASSERT_EQ(m_sim->Images().size(), 1u);
+    EXPECT_EQ(m_sim->Images()[0], image);
 }
 
 TEST_F(CliTest, FlashWritesThePackageAndRecordsItsVersion)
@@ -400,6 +427,21 @@ TEST_F(CliServerTest, ServerFaultsEndInTheirOutcomes)
     EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
     EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
 
+    // A package announced (and sent) at 100 MB is no package: refused at once,
+    // and nothing is left.
+    StartServer("--length 104857600 --pad-to 104857600 --only _EN-RU");
+    r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 8) << r.err;
+    EXPECT_NE(r.err.find("Download incomplete"), std::string::npos) << r.err;
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
+    // A size of 0 announced for a body: not read as if endless, nothing kept.
+    StartServer("--length 0 --pad-to 80000000 --only _EN-RU");
+    r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 8) << r.err;
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin")));
+    EXPECT_FALSE(FileExists(m_dir.file("QB345_V2.34_EN-RU_20191023.bin.part")));
+
     // A catalogue the server does not have is nothing newer; no server at all is no connection.
     StartServer("--status 404");
     r = Kelvo({"updates", "--model", "QB345", "--server", m_url});
@@ -409,6 +451,113 @@ TEST_F(CliServerTest, ServerFaultsEndInTheirOutcomes)
     r = Kelvo({"updates", "--model", "QB345", "--server", m_url});
     EXPECT_EQ(r.exit, 7) << r.err;
     EXPECT_NE(r.err.find("Cannot connect to the update server."), std::string::npos) << r.err;
+}
+
+TEST_F(CliServerTest, DownloadKeepsOnlyWhatTheMakersSignedListVouchesFor)
+{
+    StartServer();
+    const std::string src = KELVO_SOURCE_ROOT;
+    const std::string folder = m_dir.file("server/QB345");
+    const std::string settings = m_dir.file("Kelvo.cfg");
+    WriteFileBytes(settings, "[Update]\r\nQB345= V1.04\r\n");
+    const std::string kept = m_dir.file("QB345_V2.34_EN-RU_20191023.bin");
+    const std::string package = folder + "/QB345_V2.34_EN-RU.bin";
+    const std::string list = folder + "/SHA256SUMS", sig = folder + "/SHA256SUMS.sig";
+    const std::string good = ReadFileBytes(package), goodList = ReadFileBytes(list), goodSig = ReadFileBytes(sig);
+    auto restore = [&] {
+        WriteFileBytes(package, good);
+        WriteFileBytes(list, goodList);
+        WriteFileBytes(sig, goodSig);
+    };
+    auto download = [&] {
+        return Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path(), "--settings",
+                      settings});
+    };
+
+    // The signing script's output verifies with plain openssl, so the
+    // maker's own tooling can make the same files.
+    EXPECT_EQ(std::system(("openssl dgst -sha256 -verify '" + src + "/tools/updserver/TEST-ONLY-signing-key.pub.pem' " +
+                           "-signature '" + sig + "' '" + list + "' >/dev/null")
+                              .c_str()),
+              0);
+
+    // Each refused, nothing kept, nothing recorded.
+    const std::string otherKey = m_dir.file("other.pem");
+    ASSERT_EQ(std::system(("openssl ecparam -name prime256v1 -genkey -noout -out '" + otherKey + "'").c_str()), 0);
+    const struct {
+        std::function<void()> tamper;
+        const char* why;
+    } cases[] = {
+        {[&] {
+             std::string b = good;
+             b[b.size() / 2] ^= 1;
+             WriteFileBytes(package, b);
+         },
+         "a package changed by one byte"},
+        {[&] {
+             std::string l = goodList;
+             l[l.size() - 2] ^= 1;
+             WriteFileBytes(list, l);
+         },
+         "a list changed by one byte"},
+        {[&] {
+             ASSERT_EQ(std::system(("openssl dgst -sha256 -sign '" + otherKey + "' -out '" + sig + "' '" + list + "'")
+                                       .c_str()),
+                       0);
+         },
+         "a signature by another key"},
+        {[&] {
+             // A list that names another hash for the package, signed by the maker's key.
+             std::string l = goodList;
+             const size_t at = l.find("  QB345_V2.34_EN-RU.bin");
+             ASSERT_NE(at, std::string::npos);
+             l.replace(at - 64, 64, std::string(64, 'a'));
+             WriteFileBytes(list, l);
+             ASSERT_EQ(std::system(("openssl dgst -sha256 -sign '" + src +
+                                    "/tools/updserver/TEST-ONLY-signing-key.pem' -out '" + sig + "' '" + list + "'")
+                                       .c_str()),
+                       0);
+         },
+         "a list whose line names another hash"},
+    };
+    for (const auto& c : cases) {
+        restore();
+        c.tamper();
+        const Result r = download();
+        EXPECT_EQ(r.exit, 10) << c.why << ": " << r.err;
+        EXPECT_NE(r.err.find("This firmware package is not signed by the maker. Nothing was written to the tool."),
+                  std::string::npos)
+            << c.why << ": " << r.err;
+        EXPECT_FALSE(FileExists(kept)) << c.why;
+        EXPECT_FALSE(FileExists(kept + ".part")) << c.why;
+    }
+    EXPECT_EQ(ReadFileBytes(settings), "[Update]\r\nQB345= V1.04\r\n");
+
+    // The signed package is kept, and the model's server recorded as signing.
+    restore();
+    Result r = download();
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(ReadFileBytes(kept), good);
+    EXPECT_EQ(ReadFileBytes(settings), "[Update]\r\nQB345= V1.04\r\nSignedLists = QB345\r\n");
+    ::unlink(kept.c_str());
+
+    // The same server without its list now: refused, no stripping.
+    ::unlink(list.c_str());
+    ::unlink(sig.c_str());
+    r = download();
+    EXPECT_EQ(r.exit, 10) << r.err;
+    EXPECT_FALSE(FileExists(kept));
+    // Without the record (another settings file) it is a server that never signed.
+    r = Kelvo({"updates", "--model", "QB345", "--server", m_url});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("unsigned"), std::string::npos) << r.out;
+    r = Kelvo({"download", "3", "--model", "QB345", "--server", m_url, "--dir", m_dir.path()});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.err.find("unsigned"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(kept), good);
+    restore();
+    r = Kelvo({"updates", "--model", "QB345", "--server", m_url});
+    EXPECT_EQ(r.out.find("unsigned"), std::string::npos) << "a signing server's rows: " << r.out;
 }
 
 TEST_F(CliTest, CaptureKeepsTheWholeReportAndEndsCleanlyOnASignal)
@@ -492,6 +641,105 @@ TEST_F(CliTest, CodeResolvesPartialCodesAndListsAPrefix)
     EXPECT_EQ(r.out, "P0002 Caf\xC3\xA9\n");
     r = Kelvo({"code", "P0002", "--codes", m_dir.file("missing.txt")});
     EXPECT_EQ(r.exit, 3);
+}
+
+TEST_F(CliTest, CodeFindsCodesByTheWordsOfTheirDescriptions)
+{
+    // The shipped data: the O2 heater of bank 2, by the abbreviation and by its
+    // word. The data holds it as "HO2S Heater Control Circuit (Bank 2 Sensor 1)"
+    // (P0050, heated O2 sensor) and as P0155 "O2 Sensor Heater Circuit ...".
+    Result r = Kelvo({"code", "oxygen", "heater", "bank", "2"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 6), "P0050 ") << r.out;
+    EXPECT_NE(r.out.find("\nP0155 O2 Sensor Heater Circuit Malfunction (Bank 2 Sensor 1)\n"), std::string::npos);
+    EXPECT_GT(r.out.find("Bank 1"), r.out.find("P0155")) << "\"2\" beside \"bank\" before \"Bank 1 Sensor 2\"";
+    const std::string oxygen = r.out;
+    r = Kelvo({"code", "o2 heater bank 2"});
+    EXPECT_EQ(r.out, oxygen) << "o2 is oxygen";
+    r = Kelvo({"code", "O2", "Heater"});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_NE(r.out.find("P0155 "), std::string::npos);
+    EXPECT_EQ(r.out, Kelvo({"code", "oxygen", "heater"}).out);
+    // A code-shaped text keeps its answer; words that nothing has are not found.
+    r = Kelvo({"code", "P01"});
+    EXPECT_EQ(r.out, "P0100 Mass or Volume Air Flow Circuit Malfunction\n");
+    r = Kelvo({"code", "heater", "flux-capacitor"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(r.out.empty());
+
+    // The abbreviation table beside the code file given, and ranked output one a line.
+    WriteFileBytes(m_dir.file("codes.txt"), "P0101 Mass Air Flow Range\r\nP0102 Mass Air Flow Low\r\n"
+                                            "P0103 Airflow Mass High\r\nP0104 MAF Intermittent\r\n");
+    WriteFileBytes(m_dir.file("abbreviations.txt"), "MAF = mass air flow\r\n");
+    r = Kelvo({"code", "maf", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0101 Mass Air Flow Range\nP0102 Mass Air Flow Low\nP0104 MAF Intermittent\n");
+    r = Kelvo({"code", "air", "mass", "--codes", m_dir.file("codes.txt")});
+    EXPECT_EQ(r.out, "P0101 Mass Air Flow Range\nP0102 Mass Air Flow Low\nP0104 MAF Intermittent\n"
+                     "P0103 Airflow Mass High\n")
+        << "whole words before beginnings";
+}
+
+TEST_F(CliTest, CaptureSavesEachReportInTheLibraryAndReportsListsThem)
+{
+    const std::string report = "QB345 REPORT\r\nVIN: 1HGCM82633A004352\r\nP0135 \xB0\r\n";
+    WriteFileBytes(m_dir.file("report.src"), report);
+    qbsim::Options o;
+    o.reportFile = m_dir.file("report.src");
+    o.reportChunk = 16;
+    o.reportPaceMs = 5;
+    o.reportDelayMs = 0;
+    o.reportOnDemand = true;
+    const std::string pty = StartTool(o);
+    const std::string library = m_dir.file("lib");
+    pid_t pid = Spawn({"capture", "--port", pty, "--library", library, "--seconds", "30"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    m_sim->StartReport();
+    // Two reports 12 s apart: the first is saved after 10 quiet seconds, the second at the end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(12000));
+    std::vector<std::string> names;
+    auto list = [&] {
+        names.clear();
+        if (DIR* d = ::opendir(library.c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (e->d_name[0] != '.')
+                    names.emplace_back(e->d_name);
+            ::closedir(d);
+        }
+        std::sort(names.begin(), names.end());
+    };
+    list();
+    ASSERT_EQ(names.size(), 1u) << "saved after the tool fell silent";
+    EXPECT_EQ(names[0].substr(19), " QB345 1HGCM82633A004352.txt");
+    EXPECT_EQ(ReadFileBytes(library + "/" + names[0]),
+              "QB345 REPORT\r\nVIN: 1HGCM82633A004352\r\nP0135 \xC2\xB0\r\n") << "as UTF-8";
+    m_sim->StartReport();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::kill(pid, SIGINT);
+    Result r = Wait(pid);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    list();
+    ASSERT_EQ(names.size(), 2u) << "the second at the end of the capture, once";
+    EXPECT_EQ(ReadFileBytes(library + "/" + names[1]), ReadFileBytes(library + "/" + names[0]));
+
+    r = Kelvo({"reports", "--library", library});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+    EXPECT_NE(r.out.find("  QB345  1HGCM82633A004352  48.0 B  " + names[1] + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(names[1]) < r.out.find(names[0] + "\n"), true) << "newest first";
+    r = Kelvo({"reports", "--library", m_dir.file("none")});
+    EXPECT_EQ(r.exit, 1);
+
+    // A library that cannot be written: said, and the capture itself still whole.
+    WriteFileBytes(m_dir.file("blocked"), "a file, not a folder");
+    const std::string again = StartTool(o);
+    pid = Spawn({"capture", m_dir.file("out.bin"), "--port", again, "--library", m_dir.file("blocked"), "--seconds",
+                 "4"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    m_sim->StartReport();
+    r = Wait(pid);
+    EXPECT_EQ(r.exit, 3) << r.err;
+    EXPECT_NE(r.err.find("could not be saved"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(m_dir.file("out.bin")), report);
 }
 
 } // namespace

@@ -10,6 +10,11 @@
 #include <chrono>
 #include <ctime>
 #include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -223,4 +228,29 @@ TEST(Simulator, RefusesWrongFirmwareFrames)
     const uint8_t header[10] = {0x46, 0x58, 0xC1, 0x00, 0x48, 0x00, 0x08, 0x09, 0x00, 0xFF};
     EXPECT_EQ(p.Transact(header, 10, 100, reply), -1);
     EXPECT_GE(s.sim.Refusals(), 1);
+}
+
+TEST(SerialChannel, AWriteTheToolDoesNotTakeInFullFails)
+{
+    // A pty whose other end nobody reads takes a few KiB; a frame longer than
+    // that can only go out in part, and a part of a frame is no frame.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const char* slave = ::ptsname(master);
+    ASSERT_NE(slave, nullptr);
+    CIntPort::MapPort(kPort, slave);
+    {
+        CIntPort p;
+        ASSERT_EQ(p.Open(kPort), 1);
+        const uint8_t small[4] = {1, 2, 3, 4};
+        EXPECT_EQ(p.Write(small, 4), 4) << "a write that goes out in full counts its bytes";
+        EXPECT_FALSE(p.Gone());
+        std::vector<uint8_t> big(256 * 1024, 0x55);
+        EXPECT_EQ(p.Write(big.data(), static_cast<int>(big.size())), -1) << "only part of it went out";
+        EXPECT_TRUE(p.Gone()) << "the channel counts as failed";
+    }
+    CIntPort::UnmapPort(kPort);
+    ::close(master);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -90,7 +91,12 @@ TEST_F(DozazCheck, FindsTheNewerPackageOfEachRecordedModelInTheCurrentLanguage)
     found = FindNewerPackages(server, settings, kBase, L"DE");
     ASSERT_EQ(found.size(), 1u) << "QB230 has no German package";
     EXPECT_EQ(found[0].model, L"QB345");
-    EXPECT_EQ(server.opened.size(), 4u) << "only the catalogues: no package size is asked for";
+    // The catalogues, and for a model with a newer package its signed list:
+    // no package and no package size is asked for.
+    EXPECT_EQ(server.opened.size(), 10u);
+    for (const std::wstring& a : server.opened)
+        EXPECT_TRUE(a.find(L"Zendrix.bin") != std::wstring::npos || a.find(L"SHA256SUMS") != std::wstring::npos)
+            << std::string(a.begin(), a.end());
 }
 
 TEST_F(DozazCheck, NothingNewerAndAServerWithoutAnswersAreSilence)
@@ -134,5 +140,38 @@ TEST_F(DozazCheck, AModelNameUnfitForAnAddressIsNotAsked)
     test::WriteFileBytes(dir.file("Kelvo.cfg"), "[Update]\r\n../x = V1\r\nQB345= V1.04\r\n");
     server.files[kBase + L"QB345/Zendrix.bin"] = Catalogue("QB345", "2.34", "EN");
     EXPECT_EQ(FindNewerPackages(server, settings, kBase, L"EN").size(), 1u);
-    EXPECT_EQ(server.opened, (std::vector<std::wstring>{kBase + L"QB345/Zendrix.bin"}));
+    EXPECT_EQ(server.opened, (std::vector<std::wstring>{kBase + L"QB345/Zendrix.bin", kBase + L"QB345/SHA256SUMS",
+                                                        kBase + L"QB345/SHA256SUMS.sig"}));
+}
+
+TEST_F(DozazCheck, OnlyWhatTheSignedListNamesIsAnnounced)
+{
+    const std::string key = std::string(std::getenv("KELVO_SOURCE")) + "/tools/updserver/TEST-ONLY-signing-key.pem";
+    auto sign = [&](const std::string& k, const std::string& list) {
+        test::WriteFileBytes(dir.file("l"), list);
+        EXPECT_EQ(std::system(("openssl dgst -sha256 -sign '" + k + "' -out '" + dir.file("l.sig") + "' '" +
+                               dir.file("l") + "'")
+                                  .c_str()),
+                  0);
+        return test::ReadFileBytes(dir.file("l.sig"));
+    };
+    test::WriteFileBytes(dir.file("Kelvo.cfg"), "[Update]\r\nQB345= V1.04\r\nSignedLists = QB345\r\n");
+    EXPECT_EQ(RecordedModels(settings), std::vector<std::wstring>{L"QB345"}) << "the record is no model";
+    server.files[kBase + L"QB345/Zendrix.bin"] = Catalogue("QB345", "2.34", "EN-RU");
+    EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty()) << "a signing server without its list";
+
+    const std::string list = std::string(64, 'b') + "  QB345_V2.34_EN-RU.bin\n";
+    server.files[kBase + L"QB345/SHA256SUMS"] = list;
+    server.files[kBase + L"QB345/SHA256SUMS.sig"] = sign(key, list);
+    EXPECT_EQ(FindNewerPackages(server, settings, kBase, L"EN").size(), 1u);
+
+    const std::string other = dir.file("other.pem");
+    ASSERT_EQ(std::system(("openssl ecparam -name prime256v1 -genkey -noout -out '" + other + "'").c_str()), 0);
+    server.files[kBase + L"QB345/SHA256SUMS.sig"] = sign(other, list);
+    EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty()) << "signed by another key";
+
+    const std::string elsewhere = std::string(64, 'b') + "  QB345_V2.34_EN-FR.bin\n";
+    server.files[kBase + L"QB345/SHA256SUMS"] = elsewhere;
+    server.files[kBase + L"QB345/SHA256SUMS.sig"] = sign(key, elsewhere);
+    EXPECT_TRUE(FindNewerPackages(server, settings, kBase, L"EN").empty()) << "a list that does not name it";
 }

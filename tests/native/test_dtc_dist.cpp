@@ -1,10 +1,14 @@
 // The code file of the installation folder: its form, and that it is what
 // the converter makes of the installed datafile.
+#include "app/core/platform.h"
 #include "dtc/core/DtcTable.h"
+#include "dtc/core/DtcWords.h"
 #include "native/support/temp_dir.h"
 #include "tools/dtcconv/codes.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 
@@ -75,4 +79,34 @@ TEST(DtcFile, LooksUpAsThePageUsesItWithItsAttribution)
     EXPECT_LT(t.m_groupStartB, t.m_groupStartU);
     EXPECT_TRUE(kelvo::test::FileExists(Dist("dtc/ATTRIBUTION.txt")));
     EXPECT_NE(kelvo::test::ReadFileBytes(Dist("dtc/GPL-2.txt")).find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
+}
+
+TEST(DtcFile, TheInstalledAbbreviationsFindTheShippedCodesBothWays)
+{
+    CDtcTable t;
+    t.LoadBytes(kelvo::test::ReadFileBytes(Dist("dtc/en_OBDII.txt")));
+    kelvo::DtcWordIndex index;
+    ASSERT_GT(index.LoadAbbreviations(kelvo::test::ReadFileBytes(Dist("dtc/abbreviations.txt"))), 10);
+    index.Build(t);
+    auto codes = [&](const wchar_t* words) {
+        std::vector<std::wstring> out;
+        for (int32_t row : index.Search(words))
+            out.push_back(t.m_codes[static_cast<size_t>(row)]);
+        return out;
+    };
+    auto sorted = [&](const wchar_t* words) {
+        std::vector<std::wstring> out = codes(words);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    for (const wchar_t* a : {L"O2", L"MAF", L"EGR", L"TPS", L"EVAP", L"IAT", L"ECT", L"VSS", L"CKP", L"CMP"})
+        EXPECT_FALSE(codes(a).empty()) << kelvo::WideToUtf8(a);
+    EXPECT_EQ(codes(L"o2"), codes(L"oxygen"));
+    EXPECT_EQ(sorted(L"maf"), sorted(L"mass air flow"));
+    EXPECT_EQ(sorted(L"tps"), sorted(L"throttle pedal position sensor"));
+    const std::vector<std::wstring> heater = codes(L"oxygen heater bank 2");
+    ASSERT_FALSE(heater.empty());
+    EXPECT_EQ(heater.front(), L"P0050") << "HO2S Heater Control Circuit (Bank 2 Sensor 1)";
+    EXPECT_NE(std::find(heater.begin(), heater.end(), L"P0155"), heater.end());
+    EXPECT_EQ(codes(L"o2 heater bank 2"), heater);
 }

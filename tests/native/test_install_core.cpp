@@ -13,6 +13,11 @@
 #include "installer/core/InfCheck.h"
 #include "installer/core/MemoryArchive.h"
 #include "installer/core/Progress.h"
+#include "installer/core/Switches.h"
+#include "app/core/texts.h"
+#include "app/core/globals.h"
+
+#include <cwchar>
 #include "uninstall/core/UninstallRules.h"
 
 #include <gtest/gtest.h>
@@ -378,3 +383,164 @@ TEST(UninstallRules, TheSelfRemovalBatchPausesEachRoundGivesUpInMinutesAndHoldsN
 
 } // namespace
 } // namespace kelvo::install
+
+namespace {
+
+kelvo::install::InstallSwitches Parse(const std::wstring& tail, bool* ok = nullptr)
+{
+    kelvo::install::InstallSwitches s;
+    const bool r = kelvo::install::ParseInstallSwitches(tail, &s);
+    if (ok)
+        *ok = r;
+    return s;
+}
+
+} // namespace
+
+TEST(Switches, EitherLeadCharacterAnyCaseAndTheUiLevels)
+{
+    using kelvo::install::UiLevel;
+    bool ok = false;
+    EXPECT_EQ(Parse(L"", &ok).ui, UiLevel::Full);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Parse(L"/S", &ok).ui, UiLevel::VerySilent);
+    EXPECT_EQ(Parse(L"-verysilent").ui, UiLevel::VerySilent);
+    EXPECT_EQ(Parse(L"/Silent").ui, UiLevel::Silent);
+    // The quieter one wins, in either order.
+    EXPECT_EQ(Parse(L"/SILENT /VERYSILENT").ui, UiLevel::VerySilent);
+    EXPECT_EQ(Parse(L"/VERYSILENT /SILENT").ui, UiLevel::VerySilent);
+    const auto all = Parse(L"/s -NoRestart /NODRIVER /noautostart /SUPPRESSMSGBOXES /LOG=C:\\x.log", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(all.noRestart && all.noDriver && all.noAutostart && all.suppressMessageBoxes);
+    EXPECT_EQ(all.log, L"C:\\x.log");
+    EXPECT_TRUE(Parse(L"/?").help);
+    EXPECT_TRUE(Parse(L"-?").help);
+}
+
+TEST(Switches, BaseFolderFromDirOrFromTheRestOfTheLine)
+{
+    bool ok = false;
+    // /D= is the rest of the line, spaces and all.
+    EXPECT_EQ(Parse(L"/S /D=C:\\Shop Tools\\", &ok).base, L"C:\\Shop Tools\\");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Parse(L"/S /LOG=\"C:\\my logs\\i.log\" /D=C:\\Shop Tools").base, L"C:\\Shop Tools\\");
+    EXPECT_EQ(Parse(L"/S /LOG=\"C:\\my logs\\i.log\" /D=C:\\Shop Tools").log, L"C:\\my logs\\i.log");
+    EXPECT_EQ(Parse(L"/DIR=\"D:\\Werkstatt Programme\" /SILENT", &ok).base, L"D:\\Werkstatt Programme\\");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Parse(L"/dir=\\\\server\\share\\apps").base, L"\\\\server\\share\\apps\\");
+    // A folder that depends on the current directory or drive is refused.
+    for (const wchar_t* bad : {L"/D=Tools", L"/DIR=\\Tools", L"/D=C:Tools", L"/D=", L"/DIR=\"\""}) {
+        const auto s = Parse(bad, &ok);
+        EXPECT_FALSE(ok) << std::string(bad, bad + std::wcslen(bad));
+        EXPECT_FALSE(s.error.empty());
+    }
+}
+
+TEST(Switches, AnUnknownSwitchIsAnErrorAndTheRestStillTellsWhetherTheRunIsSilent)
+{
+    bool ok = true;
+    auto s = Parse(L"/Q /S", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(s.error, L"/Q");
+    EXPECT_TRUE(s.Silent());
+    s = Parse(L"stray", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(s.error, L"stray");
+    EXPECT_FALSE(s.Silent());
+    s = Parse(L"/SILENTLY", &ok);
+    EXPECT_FALSE(ok);
+    s = Parse(L"/LOG=", &ok);
+    EXPECT_FALSE(ok);
+    s = Parse(L"/X /D=C:\\Ok", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(s.error, L"/X");
+}
+
+TEST(Switches, TheProgramsNameIsNotPartOfTheSwitches)
+{
+    using kelvo::install::CommandTail;
+    EXPECT_EQ(CommandTail(L"\"C:\\Down loads\\KelvoInstall.exe\" /S /D=C:\\A B"), L"/S /D=C:\\A B");
+    EXPECT_EQ(CommandTail(L"KelvoInstall.exe   /S"), L"/S");
+    EXPECT_EQ(CommandTail(L"\"C:\\x\\KelvoInstall.exe\""), L"");
+    EXPECT_EQ(CommandTail(L""), L"");
+}
+
+TEST(Switches, UninstallKnowsSilentAndPurgeOnly)
+{
+    kelvo::install::UninstallSwitches u;
+    EXPECT_TRUE(kelvo::install::ParseUninstallSwitches(L"/S /PURGE", &u));
+    EXPECT_TRUE(u.silent && u.purge);
+    EXPECT_TRUE(kelvo::install::ParseUninstallSwitches(L"-s", &u));
+    EXPECT_TRUE(u.silent && !u.purge);
+    EXPECT_TRUE(kelvo::install::ParseUninstallSwitches(L"", &u));
+    EXPECT_FALSE(u.silent);
+    EXPECT_FALSE(kelvo::install::ParseUninstallSwitches(L"/S /KEEP", &u));
+    EXPECT_EQ(u.error, L"/KEEP");
+}
+
+TEST(DriverStep, WindowsTenAndLaterServeTheToolThemselves)
+{
+    using namespace kelvo::install;
+    EXPECT_FALSE(InboxDriverServes(6));  // 7, 8, 8.1
+    EXPECT_FALSE(InboxDriverServes(0));  // not known: the batch, as before
+    EXPECT_TRUE(InboxDriverServes(10));
+    EXPECT_TRUE(InboxDriverServes(11));
+}
+
+TEST(DriverStep, EachOutcomeIsToldAndOnlyFailuresCountAsFailed)
+{
+    using namespace kelvo::install;
+    g_strLanguageCode = L"XX";  // no table: the English texts
+    ClearTextCache();
+    DriverOutcome o;
+    o.batch = L"x64.bat";
+    o.kind = DriverStepKind::Ran;
+    o.exitCode = 0;
+    EXPECT_EQ(DriverOutcomeText(o), L"The scan tool's driver is installed.");
+    EXPECT_FALSE(DriverFailed(o));
+    EXPECT_FALSE(DriverNeedsRestart(o));
+    o.exitCode = 4;
+    EXPECT_EQ(DriverOutcomeText(o), L"The scan tool's driver is installed. Restart Windows to complete it.");
+    EXPECT_TRUE(DriverNeedsRestart(o));
+    EXPECT_FALSE(DriverFailed(o));
+    o.exitCode = 3;
+    EXPECT_NE(DriverOutcomeText(o).find(L"Windows refused the scan tool's driver"), std::wstring::npos);
+    EXPECT_NE(DriverOutcomeText(o).find(L"run x64.bat in the Kelvo folder"), std::wstring::npos);
+    EXPECT_TRUE(DriverFailed(o));
+    o.exitCode = 1;
+    EXPECT_NE(DriverOutcomeText(o).find(L"(code 1)"), std::wstring::npos);
+    EXPECT_TRUE(DriverFailed(o));
+    o.kind = DriverStepKind::StillRunning;
+    EXPECT_TRUE(DriverFailed(o));
+    o.kind = DriverStepKind::Inbox;
+    EXPECT_NE(DriverOutcomeText(o).find(L"usbser.sys"), std::wstring::npos);
+    EXPECT_FALSE(DriverFailed(o));
+    o.kind = DriverStepKind::LeftAlone;
+    EXPECT_EQ(DriverOutcomeText(o), L"The scan tool's driver was left alone, as asked.");
+    o.kind = DriverStepKind::NoBatch;
+    EXPECT_EQ(DriverOutcomeText(o), L"");
+}
+
+TEST(FinishText, TheDriverLineAndTheRefusedLinksFollowTheFiles)
+{
+    using namespace kelvo::install;
+    g_strLanguageCode = L"XX";
+    ClearTextCache();
+    FinishFacts f;
+    f.programFolder = L"C:\\P\\ZENDRIX\\Kelvo";
+    f.files = 3;
+    f.haveKelvo = true;
+    f.driverText = L"The scan tool's driver is installed.";
+    f.linkedFolders = {L"C:\\P\\ZENDRIX\\Kelvo\\update"};
+    EXPECT_EQ(FinishText(f), L"Kelvo is installed in C:\\P\\ZENDRIX\\Kelvo.\n"
+                             L"Not written, because these folders of the installation are links to other places: "
+                             L"C:\\P\\ZENDRIX\\Kelvo\\update.\n"
+                             L"The scan tool's driver is installed.");
+}
+
+TEST(Texts, FillInReplacesInOrderAndLeavesTheRest)
+{
+    EXPECT_EQ(FillIn(L"a %s b %s c", {L"1", L"%s"}), L"a 1 b %s c");
+    EXPECT_EQ(FillIn(L"%s%s%s", {L"x"}), L"x%s%s");
+    EXPECT_EQ(FillIn(L"none", {L"x"}), L"none");
+}

@@ -32,6 +32,9 @@ inline std::vector<int> ListedTextNumbers()
         n.push_back(i);
     for (int i = 78; i <= 83; ++i)
         n.push_back(i);
+    // The installer's and the uninstaller's.
+    for (int i = 100; i <= 113; ++i)
+        n.push_back(i);
     return n;
 }
 

@@ -2,6 +2,7 @@
 // and the compiler's own rules (errors, determinism, plain form, sorted index).
 #include "app/core/codepage.h"
 #include "app/core/datasheet.h"
+#include "installer/core/InstallTexts.h"
 #include "test_texts_support.h"
 #include "tools/textc/text_source.h"
 
@@ -83,6 +84,35 @@ TEST_F(LanguageTables, EveryListedTextOfEveryLanguageReadsBack)
         EXPECT_EQ(GetText(60), L"http://www.zendrix-tools.com");
         EXPECT_EQ(GetText(0).compare(0, 5, L"Kelvo"), 0);
     }
+}
+
+// The installer and the uninstaller speak before any table is there (and from
+// one without a text): their English must be the table's.
+TEST_F(LanguageTables, InstallerTextsFallBackToTheEnglishTablesWordsAndComeTranslatedFromATable)
+{
+    std::map<std::string, std::map<int, std::wstring>> sources;
+    for (const char* code : {"en", "de"}) {
+        textc::Source parsed;
+        std::string error;
+        const std::string src = LanguageSource(code);
+        ASSERT_TRUE(textc::ParseSource(src, ReadFileBytes(src), parsed, error)) << error;
+        for (const textc::SourceText& t : parsed.texts)
+            sources[code][t.number] = t.text;
+    }
+    g_strLanguageCode = L"XX";  // no such table
+    ClearTextCache();
+    for (int n = 100; n <= 113; ++n)
+        EXPECT_EQ(kelvo::install::Text(static_cast<kelvo::install::InstallText>(n)), sources["en"][n]) << n;
+
+    const ToolRun run = RunCompiler("'" + LanguageSource("de") + "' '" + LanguageFile("de_TEXT.cbf") + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    kelvo::ApplyLanguageIndex(3);
+    ClearTextCache();
+    for (int n = 100; n <= 113; ++n)
+        EXPECT_EQ(kelvo::install::Text(static_cast<kelvo::install::InstallText>(n)), sources["de"][n]) << n;
+    EXPECT_EQ(FillIn(kelvo::install::Text(kelvo::install::kTextDriverFailed), {L"1", L"x64.bat"}),
+              L"Der Treiber des Diagnoseger\u00E4ts konnte nicht installiert werden (Code 1). F\u00FCr einen neuen "
+              L"Versuch f\u00FChren Sie x64.bat im Kelvo-Ordner als Administrator aus.");
 }
 
 TEST_F(LanguageTables, LettersOfEachLanguageSurviveItsCodePage)

@@ -5,6 +5,7 @@
 #include "update/core/Catalogue.h"
 #include "update/core/Download.h"
 #include "update/core/Package.h"
+#include "update/core/SignedList.h"
 #include "update/core/Workers.h"
 
 #include "support/fake_catalogue_page.h"
@@ -12,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
+
+#include <unistd.h>
 
 using namespace kelvo;
 
@@ -44,10 +49,12 @@ public:
         size_t n = std::min<size_t>({capacity, end - m_pos, 5000});
         std::copy(m_r.body.begin() + long(m_pos), m_r.body.begin() + long(m_pos + n), buffer);
         m_pos += n;
+        served += n;
         maxAsked = std::max(maxAsked, capacity);
         return int(n);
     }
     static inline uint32_t maxAsked = 0;
+    static inline size_t served = 0;  // bytes handed out by every request
 
 private:
     Resource m_r;
@@ -173,6 +180,69 @@ TEST_F(UpdateDownload, FailedOrShortDownloadsLeaveNoFile)
     r.announced = -1;
     EXPECT_EQ(DownloadFile(server, url, path, row, 0), 0);
     EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)).size(), 40000u);
+}
+
+TEST_F(UpdateDownload, SizesNoPackageHasStopAtOnceAndLeaveNothing)
+{
+    Resource& r = server.files[url];
+    r.body = std::string(40000, 'y');
+    auto tryOnce = [&] {
+        row.statuses.clear();
+        ScriptedRequest::served = 0;
+        const int result = DownloadFile(server, url, path, row, 0);
+        EXPECT_FALSE(FileExists(path));
+        EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+        EXPECT_EQ(row.statuses.empty() ? std::wstring() : row.statuses.back(), L"#26");
+        return result;
+    };
+    r.announced = 100L << 20;  // beyond the 64 MiB of any package
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u) << "not a byte read";
+    r.announced = (64L << 20) + 1;
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u);
+    r.announced = 0;  // unknown, like no size at all: not read without end
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 0u);
+    r.announced = 12000;  // the body is longer than announced
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_LE(ScriptedRequest::served, 15000u) << "reading stops at the first byte beyond the announced size";
+
+    // Exactly 64 MiB is a size a package may have (a server that then sends
+    // less is an early close).
+    r.announced = 64L << 20;
+    EXPECT_EQ(tryOnce(), kDownloadFailed);
+    EXPECT_EQ(ScriptedRequest::served, 40000u) << "read until the server closed";
+}
+
+TEST_F(UpdateDownload, ALeftoverPartFileOrALinkInItsPlaceIsReplacedNotFollowed)
+{
+    server.files[url].body = std::string(40000, 'z');
+    const std::string part = WideToUtf8(PartialDownloadPath(path));
+    const std::string victim = dir.file("victim.txt");
+    {
+        FILE* f = std::fopen(victim.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("keep me", f);
+        std::fclose(f);
+    }
+    // A link where the .part goes: the download must not write through it.
+    ASSERT_EQ(::symlink(victim.c_str(), part.c_str()), 0);
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadDone);
+    EXPECT_EQ(test::ReadFileBytes(victim), "keep me");
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(40000, 'z'));
+    EXPECT_FALSE(FileExists(PartialDownloadPath(path)));
+
+    // A .part of a download that was cut off: replaced by the new one.
+    std::remove(WideToUtf8(path).c_str());
+    {
+        FILE* f = std::fopen(part.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("old partial bytes", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(DownloadFile(server, url, path, row, 0), kDownloadDone);
+    EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(40000, 'z'));
 }
 
 TEST_F(UpdateDownload, RemoteSize)
@@ -361,7 +431,9 @@ TEST_F(UpdateDownload, ServerRowFetchesADamagedLocalCopyAgainAndWritesASoundOne)
 
     Host host;
     RunDownloadWorker(host, server, job, channels);
-    EXPECT_EQ(server.opened, std::vector<std::wstring>{url}) << "the damaged copy is fetched again";
+    const std::wstring folder = url.substr(0, url.rfind(L'/') + 1);
+    EXPECT_EQ(server.opened, (std::vector<std::wstring>{url, folder + L"SHA256SUMS", folder + L"SHA256SUMS.sig"}))
+        << "the damaged copy is fetched again, and the signed list asked for";
     EXPECT_EQ(test::ReadFileBytes(WideToUtf8(path)), std::string(good.begin(), good.end()));
     // Written (and failing at the closed port), not refused as a bad package.
     EXPECT_EQ(messages, std::vector<std::wstring>{L"#66"});
@@ -388,4 +460,120 @@ TEST_F(UpdateDownload, DownloadThatCannotStartSaysSoInItsRow)
     EXPECT_EQ(offline.events, std::vector<std::string>{"failed"});
     EXPECT_TRUE(server.opened.empty());
     EXPECT_FALSE(FileExists(path));
+}
+
+namespace {
+// A port that counts how often a write tried to open it.
+struct CountingPort : IToolChannel {
+    explicit CountingPort(int* opens) : opens(opens) {}
+    int Open(int) override { return ++*opens, 0; }
+    int Transact(const uint8_t*, int, uint32_t, uint8_t*) override { return 0; }
+    void Close() override {}
+    int* opens;
+};
+
+std::string SignedBy(test::TempDir& dir, const std::string& key, const std::string& text)
+{
+    test::WriteFileBytes(dir.file("to-sign"), text);
+    const std::string cmd = "openssl dgst -sha256 -sign '" + key + "' -out '" + dir.file("to-sign.sig") + "' '" +
+                            dir.file("to-sign") + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return test::ReadFileBytes(dir.file("to-sign.sig"));
+}
+} // namespace
+
+TEST_F(UpdateDownload, OnlyWhatTheMakersSignedListVouchesForReachesTheTool)
+{
+    const std::string testKey = std::string(std::getenv("KELVO_SOURCE")) + "/tools/updserver/TEST-ONLY-signing-key.pem";
+    const std::string otherKey = dir.file("other.pem");
+    ASSERT_EQ(std::system(("openssl ecparam -name prime256v1 -genkey -noout -out '" + otherKey + "'").c_str()), 0);
+    const auto pkg = BuildPackage(kPackageMain, std::vector<uint8_t>(3000, 0x22));
+    const std::string body(pkg.begin(), pkg.end());
+    const std::wstring folder = url.substr(0, url.rfind(L'/') + 1);
+    const std::string name = "QB345_V2.34_EN-RU.bin";
+    const std::string settings = dir.file("Kelvo.cfg");
+    test::WriteFileBytes(settings, "[Update]\r\nQB345 = V1.04\r\n\r\n[Other]\r\nKey = 1\r\n");
+    WorkerJob job{0, url, path, L"QB345", Utf8ToWide(settings)};
+    const std::string goodList = HexOf(Sha256(pkg.data(), pkg.size())) + "  " + name + "\n";
+
+    // Serves the package, a list and a signature; runs a worker; what reached the port.
+    auto run = [&](const std::string& package, const std::string* list, const std::string* sig) {
+        server.files.clear();
+        server.files[url].body = package;
+        if (list)
+            server.files[folder + L"SHA256SUMS"].body = *list;
+        if (sig)
+            server.files[folder + L"SHA256SUMS.sig"].body = *sig;
+        std::remove(WideToUtf8(path).c_str());
+        messages.clear();
+        int opens = 0;
+        Host host;
+        RunDownloadWorker(host, server, job, [&] { return std::make_unique<CountingPort>(&opens); });
+        return opens;
+    };
+    const std::string goodSig = SignedBy(dir, testKey, goodList);
+
+    // A never-signed server: written as before, nothing recorded.
+    EXPECT_EQ(run(body, nullptr, nullptr), 1);
+    EXPECT_EQ(test::ReadFileBytes(settings).find("SignedLists"), std::string::npos);
+
+    // Refused before the port is opened, the download deleted:
+    std::string changed = body;
+    changed[200] ^= 1;
+    const std::string changedList = [&] {
+        std::string l = goodList;
+        l[0] = l[0] == 'a' ? 'b' : 'a';
+        return l;
+    }();
+    const std::string otherSig = SignedBy(dir, otherKey, goodList);
+    const std::string lyingList = HexOf(Sha256(reinterpret_cast<const uint8_t*>("x"), 1)) + "  " + name + "\n";
+    const std::string lyingSig = SignedBy(dir, testKey, lyingList);
+    const struct {
+        const std::string* package;
+        const std::string* list;
+        const std::string* sig;
+        const char* why;
+    } refused[] = {
+        {&changed, &goodList, &goodSig, "a package changed by one byte"},
+        {&body, &changedList, &goodSig, "a list changed by one byte"},
+        {&body, &goodList, &otherSig, "signed by another key"},
+        {&body, &lyingList, &lyingSig, "a signed line with another hash"},
+        {&body, &goodList, nullptr, "a list without its signature"},
+    };
+    for (const auto& c : refused) {
+        EXPECT_EQ(run(*c.package, c.list, c.sig), 0) << c.why;
+        EXPECT_EQ(messages, std::vector<std::wstring>{L"#150"}) << c.why;
+        EXPECT_FALSE(FileExists(path)) << c.why;
+    }
+    EXPECT_EQ(test::ReadFileBytes(settings).find("SignedLists"), std::string::npos) << "nothing verified yet";
+
+    // Signed: written, and the model's server is recorded as one that signs,
+    // the rest of the file as it was.
+    EXPECT_EQ(run(body, &goodList, &goodSig), 1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#66"}) << "the closed port's answer, no refusal";
+    EXPECT_EQ(test::ReadFileBytes(settings),
+              "[Update]\r\nQB345 = V1.04\r\n\r\nSignedLists = QB345\r\n[Other]\r\nKey = 1\r\n");
+    EXPECT_TRUE(ServerSignsFor(Utf8ToWide(settings), L"qb345"));
+
+    // From then on a server without a list is refused: no stripping.
+    EXPECT_EQ(run(body, nullptr, nullptr), 0);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"#150"});
+    EXPECT_FALSE(FileExists(path));
+}
+
+TEST_F(UpdateDownload, ALocalPackageIsCheckedOnlyWhenAListLiesBesideIt)
+{
+    const std::string testKey = std::string(std::getenv("KELVO_SOURCE")) + "/tools/updserver/TEST-ONLY-signing-key.pem";
+    const std::string local = dir.file("QB345_V2.34_EN-RU_20191023.bin");
+    test::WriteFileBytes(local, "package bytes");
+    EXPECT_EQ(CheckLocalPackage(Utf8ToWide(local)), PackageSignature::kUnsigned) << "no list: as always";
+    const std::string list = HexOf(Sha256(reinterpret_cast<const uint8_t*>("package bytes"), 13)) +
+                             "  QB345_V2.34_EN-RU_20191023.bin\n";
+    test::WriteFileBytes(dir.file("SHA256SUMS"), list);
+    EXPECT_EQ(CheckLocalPackage(Utf8ToWide(local)), PackageSignature::kRefused) << "a list without signature";
+    const std::string sig = SignedBy(dir, testKey, list);
+    test::WriteFileBytes(dir.file("SHA256SUMS.sig"), sig);
+    EXPECT_EQ(CheckLocalPackage(Utf8ToWide(local)), PackageSignature::kVerified);
+    test::WriteFileBytes(local, "package bytez");
+    EXPECT_EQ(CheckLocalPackage(Utf8ToWide(local)), PackageSignature::kRefused) << "changed";
 }

@@ -2,9 +2,16 @@
 // local file names, and the values a catalogue may put into them.
 #include "app/core/globals.h"
 #include "app/core/platform.h"
+#include "app/core/profile.h"
+#include "update/core/Catalogue.h"
 #include "update/core/PackageRows.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 using namespace kelvo;
 
@@ -204,4 +211,70 @@ TEST(UpdateRows, RowNamesItsFileAndAddress)
     EXPECT_EQ(PackageDownloadAddress(kBase, rows[0]), asked);
     EXPECT_EQ(PackagePath(rows[0]), L"C:\\Program Files\\Kelvo\\update\\QB345_V2.34_EN-RU_20191023.bin");
     kelvo::SetModuleFolder(std::wstring());
+}
+
+namespace {
+// The catalogue's search as each look-up reading the content anew would
+// answer it: the reference for the search over a content parsed once.
+bool ReferenceEntry(const std::string& content, const std::wstring& model, kelvo::CatalogueEntry* entry)
+{
+    auto key = [](const wchar_t* f, int n) {
+        wchar_t b[32];
+        std::swprintf(b, 32, f, n);
+        return std::wstring(b);
+    };
+    const int n = std::min(kelvo::ProfileIntIn(content, L"Version", L"Num", 0), 99);
+    for (int i = 1; i <= n; ++i) {
+        const std::wstring section = kelvo::ProfileStringIn(content, L"Version", key(L"Version%.2d", i), L"");
+        if (section.empty())
+            continue;
+        const int m = std::min(kelvo::ProfileIntIn(content, section, L"Num", 0), 99);
+        for (int j = 1; j <= m; ++j) {
+            if (kelvo::ProfileStringIn(content, section, key(L"VehicleName%.2d", j), L"") != model)
+                continue;
+            entry->version = kelvo::ProfileStringIn(content, section, key(L"VehicleVers%.2d", j), L"");
+            entry->release = kelvo::ProfileStringIn(content, section, key(L"ReleaseTime%.2d", j), L"");
+            entry->sets = kelvo::ProfileStringIn(content, section, L"LanguageBin", L"");
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+TEST(UpdateCatalogue, AFullCatalogueIsParsedOnceAndAnswersAsBefore)
+{
+    // 40 sections of 30 models, with the format's quirks: a repeated section
+    // (the first counts), a comment, a key that holds another as its prefix,
+    // a section named in the list that is not there, and a count beyond 99.
+    std::string c = "[Version]\r\nNum = 42\r\n";
+    for (int i = 1; i <= 42; ++i)
+        c += "Version" + std::string(i < 10 ? "0" : "") + std::to_string(i) + " = Set" + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= 40; ++i) {
+        c += "[Set" + std::to_string(i) + "]\r\nNum = " + (i == 7 ? "150" : "30") + "\r\nLanguageBin = EN-FR" +
+             std::to_string(i) + " // sets\r\n";
+        for (int j = 1; j <= 30; ++j) {
+            const std::string jj = (j < 10 ? "0" : "") + std::to_string(j);
+            c += "VehicleName" + jj + " = QB" + std::to_string(100 + j) + (i % 3 ? "" : "X") + "\r\n";
+            c += "VehicleVers" + jj + " = V" + std::to_string(i) + "." + jj + "\r\n";
+            c += "ReleaseTime" + jj + " = 2019/10/" + jj + "\r\n";
+        }
+    }
+    c += "[Set2]\r\nNum = 1\r\nVehicleName01 = QB999\r\n";
+    const std::vector<uint8_t> bytes(c.begin(), c.end());
+    for (const std::wstring model : {L"QB101", L"QB130X", L"QB129", L"QB999", L"QB345", L""}) {
+        kelvo::CatalogueEntry expected, got;
+        const bool want = ReferenceEntry(c, model, &expected);
+        const uint64_t before = kelvo::ProfileParses();
+        EXPECT_EQ(kelvo::FindCatalogueEntryIn(bytes, model, &got), want) << std::string(model.begin(), model.end());
+        EXPECT_EQ(kelvo::ProfileParses() - before, 1u) << "one parse for the whole search";
+        EXPECT_EQ(got.version, expected.version);
+        EXPECT_EQ(got.release, expected.release);
+        EXPECT_EQ(got.sets, expected.sets);
+    }
+    kelvo::CatalogueEntry e;
+    ASSERT_TRUE(kelvo::FindCatalogueEntryIn(bytes, L"QB130X", &e));
+    EXPECT_EQ(e.version, L"V3.30");
+    EXPECT_EQ(e.sets, L"EN-FR3");
+    EXPECT_FALSE(kelvo::FindCatalogueEntryIn(bytes, L"QB999", &e)) << "only the first [Set2] counts";
 }

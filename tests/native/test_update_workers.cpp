@@ -32,7 +32,8 @@ struct CountingChannel : IToolChannel {
 
 using Host = kelvo::test::FakeWorkerHost;
 
-// A server serving `body`.
+// A server serving `body` for every address but a signed list's: a server
+// that does not sign.
 struct Server : IHttpClient {
     std::string body;
     bool IsOffline() override { return false; }
@@ -56,8 +57,10 @@ struct Server : IHttpClient {
         };
         struct Session : IHttpSession {
             std::string body;
-            std::unique_ptr<IHttpRequest> Open(const std::wstring&) override
+            std::unique_ptr<IHttpRequest> Open(const std::wstring& address) override
             {
+                if (address.find(L"SHA256SUMS") != std::wstring::npos)
+                    return nullptr;
                 auto r = std::make_unique<Request>();
                 r->body = body;
                 return r;

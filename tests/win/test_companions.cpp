@@ -106,7 +106,7 @@ TEST_F(AidletStart, AnythingButZendrixRebootEndsWithExitCode2AndStartsNothing)
 
 TEST_F(AidletStart, WaitsForKelvoToEndThenStartsItFromItsOwnFolder)
 {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Global\\Vizedarorir Kelvo");
     ASSERT_NE(mutex, nullptr);
     HANDLE p = Start(L"zendrix reboot");
     ASSERT_NE(p, nullptr);
@@ -124,7 +124,7 @@ TEST_F(AidletStart, WaitsForKelvoToEndThenStartsItFromItsOwnFolder)
 
 TEST_F(AidletStart, GivesUpWhenKelvoStillRunsAfterThirtySeconds)
 {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Vizedarorir Kelvo");
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Global\\Vizedarorir Kelvo");
     ASSERT_NE(mutex, nullptr);
     HANDLE p = Start(L"zendrix reboot");
     ASSERT_NE(p, nullptr);

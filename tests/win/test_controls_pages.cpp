@@ -596,6 +596,34 @@ TEST_F(DtcPageTest, ACodeThatIsNotInTheTableClearsTheSelection)
     EXPECT_EQ(std::vector<int>{3}, SelectedRows());
 }
 
+TEST_F(DtcPageTest, WordsShowTheMatchingRowsOnlyAndAnEmptiedBoxTheWholeListAgain)
+{
+    Type(L"heater o2");
+    EXPECT_EQ(L"heater o2", m_page.m_codeBox.GetWindowText()) << "words are not upper-cased";
+    ASSERT_EQ(1, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(L"P0135", m_page.m_codeList.GetItemText(0, 0));
+    EXPECT_EQ(L"O2 Sensor Heater", m_page.m_codeList.GetItemText(0, 1));
+    EXPECT_EQ(std::vector<int>{0}, SelectedRows()) << "the best match selected";
+    Type(L"x");
+    EXPECT_EQ(0, m_page.m_codeList.GetItemCount()) << "no description has all the words";
+    EXPECT_TRUE(SelectedRows().empty());
+    for (int i = 0; i < 10; ++i)
+        SendMessageW(m_edit, WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount()) << "emptied: the whole list";
+    EXPECT_EQ(L"C0035", m_page.m_codeList.GetItemText(3, 0));
+    EXPECT_TRUE(SelectedRows().empty());
+
+    // Words, then a code: the code search over the whole list, its row numbers those of the file.
+    Type(L"speed");
+    ASSERT_EQ(1, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(L"C0035", m_page.m_codeList.GetItemText(0, 0));
+    m_page.m_codeBox.SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    Type(L"p01");
+    EXPECT_EQ(L"P01", m_page.m_codeBox.GetWindowText());
+    EXPECT_EQ(4, m_page.m_codeList.GetItemCount());
+    EXPECT_EQ(std::vector<int>{1}, SelectedRows());
+}
+
 TEST_F(DtcPageTest, EscapeAndEnterCloseTheOpenDropDownListAndAreSwallowedOtherwise)
 {
     for (WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
@@ -626,6 +654,7 @@ public:
     BOOL IsUpdateBusy() const override { return !m_busy.empty() && m_busy.back(); }
     void Identify(int, int) override { ++m_identifications; }
     std::wstring DeviceName() const override { return m_name; }
+    void ShowStatusNote(const std::wstring&) override {}
 
     BOOL m_present = FALSE;
     std::wstring m_name;
@@ -653,10 +682,12 @@ protected:
     void SetUp() override
     {
         ManualPageTest::SetUp();
-        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) {
+        kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) -> int {
             m_messages.emplace_back(text, flags);
             if (m_onQuestion && (flags & 0xF) == kelvo::kMbYesNo)
                 m_onQuestion();
+            if ((flags & 0xF) == kelvo::kMbYesNo && m_answer >= 0)
+                return m_answer;
             return (flags & 0xF) == kelvo::kMbYesNo ? kelvo::kIdYes : kelvo::kIdOk;
         });
         m_update.SetHost(&m_main);
@@ -669,6 +700,7 @@ protected:
     FakeMainWindow m_main;
     CUpdatePage m_update;
     std::function<void()> m_onQuestion;
+    int m_answer = -1;  // what a question returns; -1: Yes
 };
 
 TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
@@ -760,6 +792,31 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
     ASSERT_EQ(1u, m_messages.size()) << "the confirmation, and no worker's message after it";
     EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started";
     EXPECT_EQ(0, Peer::List(m_update).GetItemCount());
+}
+
+TEST_F(UpdatePageTest, OnlyAYesToTheConfirmationStartsAWrite)
+{
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    Peer::Mode(m_update) = 2;
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    row.local = true;
+    m_update.AddRow(row);
+    // 0: the box could not be shown at all; IDCANCEL, IDOK: no answer to the question.
+    for (int answer : {0, 2 /* IDCANCEL */, 1 /* IDOK */}) {
+        m_messages.clear();
+        m_answer = answer;
+        Peer::List(m_update).SetCheck(0, TRUE);
+        Pump(300);
+        EXPECT_EQ(1u, m_messages.size()) << answer;
+        EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started on " << answer;
+        EXPECT_FALSE(Peer::List(m_update).GetCheck(0)) << "the row is unticked again on " << answer;
+    }
 }
 
 // ---------------------------------------------------------------- modal loop

@@ -10,8 +10,11 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
+
+void ConfigureChannelDcb(DCB& dcb);  // device/win/IntPort_win.cpp
 
 using kelvo::plug::CPrivateMachineKey;
 using kelvo::plug::CSimulatedTool;
@@ -177,6 +180,21 @@ TEST(WinDiscovery, ScanToolPresenceFromTheUsbDeviceList)
     EXPECT_EQ(DetectScanTool(), ToolPresence::kAbsent) << "unplugged again";
 }
 
+TEST(WinDiscovery, AnEntryThatCannotBeReadNeitherHidesTheToolNorRemovesIt)
+{
+    CPrivateMachineKey machine;
+    ASSERT_TRUE(machine.Ok());
+    ASSERT_TRUE(kelvo::plug::PublishUnreadableUsbDevice());
+    EXPECT_EQ(DetectScanTool(), ToolPresence::kUnavailable) << "cannot tell: not \"absent\"";
+    // Listed before the tool (vendor 0001 sorts first): the tool is still found.
+    ASSERT_TRUE(kelvo::plug::PublishUsbDevice(kTool, L"D4"));
+    EXPECT_EQ(DetectScanTool(), ToolPresence::kPresent);
+    kelvo::plug::RemoveUsbDevice(kTool, L"D4");
+    EXPECT_EQ(DetectScanTool(), ToolPresence::kUnavailable);
+    kelvo::plug::RemoveUnreadableUsbDevice();
+    EXPECT_EQ(DetectScanTool(), ToolPresence::kAbsent) << "every entry read, no tool";
+}
+
 TEST(WinDiscovery, SerialPortMapInUsbSerialOrder)
 {
     CPrivateMachineKey machine;
@@ -335,4 +353,70 @@ TEST(WinPlugShell, TheCommandReachesTheShellAsWritten)
         ::Sleep(20);
     EXPECT_EQ(kelvo::plug::ReadWholeFile(path), text);
     ::DeleteFileW(path.c_str());
+}
+
+namespace {
+HANDLE OpenComDirectly(int com)
+{
+    wchar_t name[32];
+    _snwprintf(name, 32, L"\\\\.\\COM%d", com);
+    name[31] = 0;
+    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+} // namespace
+
+TEST(WinSerialChannel, PortSettingsAreSetInFullWhateverWasLeftBefore)
+{
+    CSimulatedTool tool;
+    ASSERT_TRUE(tool.Plug("QB345", kCom, -1, {}, false, false));
+    // Another program left the port with handshakes, parity and 7 bits.
+    HANDLE other = OpenComDirectly(kCom);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    DCB bad{};
+    bad.DCBlength = sizeof bad;
+    ASSERT_TRUE(::GetCommState(other, &bad));
+    bad.BaudRate = 9600;
+    bad.ByteSize = 7;
+    bad.Parity = EVENPARITY;
+    bad.StopBits = TWOSTOPBITS;
+    bad.fOutxCtsFlow = TRUE;
+    bad.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    bad.fOutX = TRUE;
+    bad.fInX = TRUE;
+    ASSERT_TRUE(::SetCommState(other, &bad));
+
+    CIntPort p;
+    ASSERT_EQ(p.Open(kCom), 1);
+    DCB now{};
+    now.DCBlength = sizeof now;
+    ASSERT_TRUE(::GetCommState(other, &now));
+    EXPECT_EQ(now.BaudRate, 115200u);
+    EXPECT_EQ(now.ByteSize, 8);
+    EXPECT_EQ(now.Parity, NOPARITY);
+    EXPECT_EQ(now.StopBits, ONESTOPBIT);
+    EXPECT_FALSE(now.fOutxCtsFlow) << "no hardware handshake";
+    EXPECT_NE(now.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_FALSE(now.fOutX) << "no XON/XOFF on output";
+    EXPECT_FALSE(now.fInX) << "no XON/XOFF on input";
+    uint8_t reply[2048];
+    EXPECT_EQ(p.Transact(kIdentify, 3, 100, reply), 14) << "and the tool answers on it";
+    ::CloseHandle(other);
+
+    // What the channel asks of the driver, field by field (Wine keeps only
+    // what a termios can hold, so the rest is checked where it is built).
+    DCB d{};
+    std::memset(&d, 0xFF, sizeof d);
+    ConfigureChannelDcb(d);
+    EXPECT_EQ(d.DCBlength, sizeof(DCB));
+    EXPECT_TRUE(d.fBinary);
+    EXPECT_FALSE(d.fParity);
+    EXPECT_FALSE(d.fOutxDsrFlow);
+    EXPECT_EQ(d.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(d.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_FALSE(d.fDsrSensitivity);
+    EXPECT_FALSE(d.fOutX);
+    EXPECT_FALSE(d.fInX);
+    EXPECT_FALSE(d.fErrorChar);
+    EXPECT_FALSE(d.fNull) << "zero bytes are data";
+    EXPECT_FALSE(d.fAbortOnError) << "a line error must not stop every later read and write";
 }

@@ -1,14 +1,17 @@
 // The installer's Windows side: the unpacking into a real folder from crafted
 // archives (escaping names, Unix attributes, a bad CRC, a file in use
 // scheduled for the next restart, a truncated archive, a file's data damaged
-// inside a whole archive, a planted temporary file), the custom page's folder
+// inside a whole archive, a planted temporary file, a folder link inside the
+// target or the target itself a link), the custom page's folder
 // rules and the earlier installation it proposes, saving shortcuts, the
-// driver batch files with a stand-in devcon, and the tree removal of the
+// driver batch files with a stand-in devcon (run by hand, and by the installer
+// with no window, its exit code reported), and the tree removal of the
 // uninstaller and of the tests beside a link.
 #include "installer/win/Extractor.h"
 #include "installer/win/Folder.h"
 #include "installer/win/Integration.h"
 #include "support/remove_tree_win.h"
+#include "win/support/unix_link.h"
 #include "uninstall/win/RemoveTree.h"
 #include "tools/zippack/ZipWriter.h"
 
@@ -79,7 +82,9 @@ protected:
         if (keepBytes)
             bytes.resize(keepBytes);
         WindowsTarget target(m_target);
-        return Unpack(bytes.data(), bytes.size(), target);
+        UnpackResult r = Unpack(bytes.data(), bytes.size(), target);
+        r.linkedFolders = target.LinkedFolders();  // as UnpackResource hands them on
+        return r;
     }
     std::wstring Installed(const std::wstring& relative) const { return m_target + L"Kelvo\\" + relative; }
     int LeftoverParts() const
@@ -302,6 +307,47 @@ TEST_F(Unpacking, ALinkPlantedAtTheTemporaryNameIsNotFollowed)
         std::printf("no symbolic link could be made here: only the hard link was planted\n");
 }
 
+// A junction or symbolic link already inside the target (left by anyone who
+// could write there before) is never written through: its entries fail, it is
+// named, and nothing appears where it leads.
+TEST_F(Unpacking, AFolderLinkInsideTheTargetIsRefusedAndNothingIsWrittenWhereItLeads)
+{
+    const std::wstring outside = TempFolder(L"elsewhere");
+    ASSERT_TRUE(CreateFolderPath(m_target + L"Kelvo"));
+    if (!kelvo::test::MakeFolderLink(m_target + L"Kelvo\\update", outside.substr(0, outside.size() - 1)))
+        GTEST_SKIP() << "no folder link can be made here";
+    const UnpackResult r = UnpackEntries({kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/ok.txt", "ok"),
+                                          kelvo::zip::FolderEntry("Kelvo/update/", 0, 0),
+                                          File("Kelvo/update/QB345.bin", "firmware"),
+                                          File("Kelvo/update/deeper/x.bin", "x")});
+    EXPECT_EQ(Read(Installed(L"ok.txt")), "ok");
+    EXPECT_FALSE(Exists(outside + L"QB345.bin"));
+    EXPECT_FALSE(Exists(outside + L"QB345.bin.kelvo-new"));
+    EXPECT_FALSE(Exists(outside + L"deeper"));
+    EXPECT_EQ(r.failed, 3) << "the folder and both files";
+    ASSERT_EQ(r.linkedFolders.size(), 1u);
+    EXPECT_EQ(r.linkedFolders[0], m_target + L"Kelvo\\update");
+    ::RemoveDirectoryW((m_target + L"Kelvo\\update").c_str());
+    ::DeleteFileW((m_target + L"Kelvo\\update").c_str());
+    RemoveTree(outside.substr(0, outside.size() - 1));
+}
+
+TEST_F(Unpacking, ATargetThatIsALinkGetsNothing)
+{
+    const std::wstring outside = TempFolder(L"elsewhere");
+    ::RemoveDirectoryW(m_target.substr(0, m_target.size() - 1).c_str());
+    if (!kelvo::test::MakeFolderLink(m_target.substr(0, m_target.size() - 1), outside.substr(0, outside.size() - 1)))
+        GTEST_SKIP() << "no folder link can be made here";
+    const UnpackResult r = UnpackEntries({kelvo::zip::FolderEntry("Kelvo/", 0, 0), File("Kelvo/ok.txt", "ok")});
+    EXPECT_EQ(r.files, 0);
+    EXPECT_FALSE(Exists(outside + L"Kelvo"));
+    ASSERT_FALSE(r.linkedFolders.empty());
+    EXPECT_EQ(r.linkedFolders[0], m_target.substr(0, m_target.size() - 1));
+    ::RemoveDirectoryW(m_target.substr(0, m_target.size() - 1).c_str());
+    ::DeleteFileW(m_target.substr(0, m_target.size() - 1).c_str());
+    RemoveTree(outside.substr(0, outside.size() - 1));
+}
+
 // ---------------------------------------------------------------- tree removal
 
 TEST(TestTreeRemoval, ALinkToAFolderIsRemovedNotFollowed)
@@ -353,6 +399,35 @@ TEST(UninstallerTreeRemoval, ALinkToAFolderIsRemovedNotFollowedAndTheKeptFileSta
     RemoveTree(outside.substr(0, outside.size() - 1));
     if (!isLink)
         GTEST_SKIP() << "no link to a folder can be made here";
+}
+
+// What the user keeps (the settings, the downloads) stays with everything in
+// it; a file still held open is named as left, and so is nothing else.
+TEST(UninstallerTreeRemoval, KeptPathsStayAndWhatIsHeldIsNamedAsLeft)
+{
+    const std::wstring tree = TempFolder(L"uninstall");
+    const std::wstring folder = tree.substr(0, tree.size() - 1);
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"update").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((tree + L"language").c_str(), nullptr));
+    Write(tree + L"Kelvo.cfg", "[Setting]");
+    Write(tree + L"update\\QB345.bin", "fw");
+    Write(tree + L"language\\en_TEXT.cbf", "t");
+    Write(tree + L"Kelvo.exe", "MZ");
+    Write(tree + L"held.dll", "MZ");
+    HANDLE held = ::CreateFileW((tree + L"held.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::vector<std::wstring> left =
+        kelvo::uninstall::RemoveTreeExcept(folder, {tree + L"Kelvo.cfg", tree + L"update"});
+    ::CloseHandle(held);
+    EXPECT_EQ(left, std::vector<std::wstring>{tree + L"held.dll"});
+    EXPECT_EQ(Read(tree + L"Kelvo.cfg"), "[Setting]");
+    EXPECT_EQ(Read(tree + L"update\\QB345.bin"), "fw");
+    EXPECT_FALSE(Exists(tree + L"Kelvo.exe"));
+    EXPECT_FALSE(Exists(tree + L"language"));
+
+    // Nothing kept, nothing held: the folder itself goes.
+    EXPECT_TRUE(kelvo::uninstall::RemoveTreeExcept(folder, {}).empty());
+    EXPECT_FALSE(Exists(folder));
 }
 
 // ---------------------------------------------------------------- folders
@@ -612,4 +687,38 @@ TEST(DriverBatch, AFailureSaysSoWaitsForAKeyAndKeepsTheBatchToRunAgain)
             << out;
         EXPECT_FALSE(kept) << "installed, only the restart is missing: the batch has done its work\n" << out;
     }
+}
+
+// The installer runs the batch itself, with no window and no console, and
+// reports the batch's exit code: nothing waits for a key (no stdin here at all).
+TEST(DriverBatch, TheInstallerRunsItHiddenAndReportsItsExitCode)
+{
+    wchar_t dist[MAX_PATH] = {}, bin[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KELVO_DIST", dist, MAX_PATH);
+    ::GetEnvironmentVariableW(L"KELVO_WIN_BUILD", bin, MAX_PATH);
+    auto windows = [](std::wstring unix) {
+        for (auto& c : unix)
+            if (c == L'/')
+                c = L'\\';
+        return L"Z:" + unix;
+    };
+    for (int code : {0, 4, 3, 1}) {
+        SCOPED_TRACE(code);
+        // A folder whose name cmd would otherwise cut at "(x86)".
+        const std::wstring dir = TempFolder(L"driver (x86)");
+        ::CreateDirectoryW((dir + L"x86").c_str(), nullptr);
+        ::CopyFileW((windows(dist) + L"\\x86.bat").c_str(), (dir + L"x86.bat").c_str(), FALSE);
+        ::CopyFileW((windows(dist) + L"\\x64.bat").c_str(), (dir + L"x64.bat").c_str(), FALSE);
+        ::CopyFileW((windows(bin) + L"\\tests\\bin\\fake_devcon.exe").c_str(), (dir + L"x86\\devcon.exe").c_str(), FALSE);
+        ::SetEnvironmentVariableW(L"KELVO_FAKE_DEVCON_EXIT", std::to_wstring(code).c_str());
+        const DriverOutcome o = RunDriverBatch(dir.substr(0, dir.size() - 1), L"x86.bat", 60000);
+        EXPECT_EQ(o.kind, DriverStepKind::Ran);
+        EXPECT_EQ(o.exitCode, static_cast<unsigned long>(code));
+        EXPECT_EQ(Exists(dir + L"x86.bat"), code != 0 && code != 4) << "kept only to be run again";
+        EXPECT_EQ(DriverFailed(o), code == 3 || code == 1);
+        RemoveTree(dir.substr(0, dir.size() - 1));
+    }
+    const DriverOutcome missing = RunDriverBatch(L"C:\\no such folder", L"x86.bat", 1000);
+    EXPECT_EQ(missing.kind, DriverStepKind::Missing);
+    EXPECT_TRUE(DriverFailed(missing));
 }

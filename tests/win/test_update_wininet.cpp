@@ -4,6 +4,7 @@
 // oversized catalogue, and no server at all.
 #include "update/core/Catalogue.h"
 #include "update/core/Download.h"
+#include "update/core/SignedList.h"
 #include "update/core/PackageRows.h"
 #include "update/core/UpdateSink.h"
 #include "update/win/WinInetClient.h"
@@ -127,6 +128,8 @@ public:
     }
     // Request log: "GET /Update/QB345/Zendrix.bin 200 193" a line.
     std::string Log() const { return ReadWholeFile(WindowsPath(m_folder + "/log")); }
+    // A file of the served model folder, to change or remove under the server.
+    std::wstring ModelFile(const std::string& name) const { return WindowsPath(m_folder + "/root/QB345/" + name); }
     // The server logs a request once it has answered it, which may be a moment
     // after the client is done: the number of lines holding `what` once it
     // has `count` of them, or after a few seconds.
@@ -414,6 +417,61 @@ TEST_F(WinInetUpdate, WithoutContentLengthNothingIsKeptAndNoSizeIsKnown)
 
     EXPECT_EQ(GetRemoteFileSize(*client, server.Package(L"EN-RU")), 0u);
     ExpectCatalogueRefused(server.Base());
+}
+
+TEST_F(WinInetUpdate, APackageBeyondTheLimitIsRefusedAtOnce)
+{
+    // Announced and really sent at 100 MB, at 1 MB/s: refused before the
+    // first byte, not after a hundred seconds.
+    TestServer server({"--length", "104857600", "--pad-to", "104857600", "--rate", "1000000"});
+    ASSERT_TRUE(server.Ok());
+    RecordingRow row;
+    EXPECT_EQ(Download(server.Package(L"EN-RU"), row), kDownloadFailed);
+    ExpectNoFile();
+    EXPECT_TRUE(row.Percents().empty());
+    EXPECT_NE(row.LastStatus(), L"#25");
+}
+
+TEST_F(WinInetUpdate, TheSignedListIsCheckedWithTheSystemsCryptography)
+{
+    TestServer server;
+    ASSERT_TRUE(server.Ok());
+    RecordingRow row;
+    ASSERT_EQ(Download(server.Package(L"EN-RU"), row), kDownloadDone);
+    auto check = [&](const std::wstring& settings) {
+        std::unique_ptr<IHttpSession> session = client->OpenSession();
+        return session ? CheckServerPackage(*session, server.Package(L"EN-RU"), target, kModel, settings)
+                       : PackageSignature::kRefused;
+    };
+    // Verified with CNG (bcrypt.dll loaded from the system folder), and recorded.
+    EXPECT_EQ(check(request.settingsFile), PackageSignature::kVerified);
+    EXPECT_TRUE(ServerSignsFor(request.settingsFile, kModel));
+    Page page;
+    request.base = server.Base();
+    ASSERT_EQ(FetchCatalogue(page, *client, request), CatalogueOutcome::kListed);
+    ASSERT_FALSE(page.rows.empty());
+    EXPECT_TRUE(page.rows[0].status.empty()) << "a signing server's rows are not marked";
+
+    // The list changed by one byte.
+    const std::string list = ReadWholeFile(server.ModelFile("SHA256SUMS"));
+    std::string changed = list;
+    changed[10] = changed[10] == '0' ? '1' : '0';
+    FILE* f = OpenFile(server.ModelFile("SHA256SUMS"), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(changed.data(), 1, changed.size(), f);
+    std::fclose(f);
+    EXPECT_EQ(check(request.settingsFile), PackageSignature::kRefused);
+
+    // No list any more: refused for the model recorded as signing, "unsigned"
+    // for a program that never saw it sign.
+    ::DeleteFileW(server.ModelFile("SHA256SUMS").c_str());
+    ::DeleteFileW(server.ModelFile("SHA256SUMS.sig").c_str());
+    EXPECT_EQ(check(request.settingsFile), PackageSignature::kRefused);
+    EXPECT_EQ(check(L""), PackageSignature::kUnsigned);
+    Page unsignedPage;
+    ASSERT_EQ(FetchCatalogue(unsignedPage, *client, request), CatalogueOutcome::kListed);
+    ASSERT_FALSE(unsignedPage.rows.empty());
+    EXPECT_EQ(unsignedPage.rows[0].status, L"#151");
 }
 
 TEST_F(WinInetUpdate, CutShortLeavesNoFileAndAHealthyServerThenDelivers)

@@ -206,6 +206,53 @@ void RemoveUsbDevice(const std::wstring& vidPid, const std::wstring& serial)
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, InstanceKey(vidPid, serial).c_str());
 }
 
+namespace {
+const wchar_t kLongVidPid[] = L"VID_0001&PID_0001";
+// The longest names the registry and SetupDi take: a device path of 510
+// characters, 1026 bytes with the detail structure's fixed part.
+std::wstring LongSerial() { return std::wstring(190, L'L'); }
+std::wstring LongReference() { return L"#" + std::wstring(254, L'R'); }
+} // namespace
+
+bool PublishUnreadableUsbDevice()
+{
+    const std::wstring serial = LongSerial();
+    HKEY dev = CreateKey(HKEY_LOCAL_MACHINE, InstanceKey(kLongVidPid, serial));
+    if (!dev)
+        return false;
+    bool ok = SetString(dev, L"ClassGUID", L"{36fc9e60-c465-11cf-8056-444553540000}");
+    ::RegCloseKey(dev);
+    HKEY iface = CreateKey(HKEY_LOCAL_MACHINE, InterfaceKey(kLongVidPid, serial));
+    if (!iface)
+        return false;
+    ok = SetString(iface, L"DeviceInstance", std::wstring(L"USB\\") + kLongVidPid + L"\\" + serial) && ok;
+    HKEY ref = CreateKey(iface, LongReference());
+    if (ref) {
+        ok = SetString(ref, L"SymbolicLink", std::wstring(L"\\\\?\\USB#") + kLongVidPid + L"#" + serial + L"#" +
+                                                 kUsbClass + L"\\" + LongReference().substr(1)) &&
+             ok;
+        HKEY control = CreateKey(ref, L"Control");
+        const DWORD one = 1;
+        ok = control && ::RegSetValueExW(control, L"Linked", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                                         sizeof one) == ERROR_SUCCESS && ok;
+        if (control)
+            ::RegCloseKey(control);
+        ::RegCloseKey(ref);
+    } else {
+        ok = false;
+    }
+    ::RegCloseKey(iface);
+    return ok;
+}
+
+void RemoveUnreadableUsbDevice()
+{
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, InterfaceKey(kLongVidPid, LongSerial()).c_str());
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, InterfaceKey(kLongVidPid, LongSerial()).c_str());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, InstanceKey(kLongVidPid, LongSerial()).c_str());
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, InstanceKey(kLongVidPid, LongSerial()).c_str());
+}
+
 void BroadcastDeviceChange()
 {
     DWORD_PTR result = 0;

@@ -60,6 +60,11 @@ void RemoveSerialPort(int usbserIndex);
 bool PublishUsbDevice(const std::wstring& vidPid, const std::wstring& serial, bool linked = true,
                       const std::wstring& portName = L"");
 void RemoveUsbDevice(const std::wstring& vidPid, const std::wstring& serial);
+// A linked USB device interface (vendor 0001, listed before the scan tool)
+// whose device path is longer than any reader's 1 KiB detail buffer: SetupDi
+// lists it, but its interface detail cannot be read into that buffer.
+bool PublishUnreadableUsbDevice();
+void RemoveUnreadableUsbDevice();
 void BroadcastDeviceChange();
 
 // Sends every HKEY_LOCAL_MACHINE access of this process to a private volatile

@@ -1,4 +1,5 @@
 #include "ui/win/KelvoDlg.h"
+#include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/platform.h"
@@ -262,12 +263,19 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // A shutdown or logoff now would cut the write off: refused while one
         // runs, with the reason Windows shows the user (set when it started).
         return m_bUpdateBusy ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        // The session ends without the windows being destroyed: the report
+        // on the page goes to the library now.
+        if (wParam && m_printPage.m_hWnd)
+            m_printPage.KeepReportNow();
+        return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
             auto* link = reinterpret_cast<NMLINK*>(lParam);
             const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(IDS_WEBSITE_ADDRESS);
-            ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            // The browser with the user's own rights, not Kelvo's.
+            kelvo::StartAsDesktopUser(url, {}, L"", SW_SHOWNORMAL);
             return 0;
         }
         break;
@@ -579,6 +587,7 @@ void CKelvoDlg::ScanForDevice()
         if (m_nCurPage == 1) {
             g_reportPort = -1;
             g_reportStop = 1;
+            m_printPage.ReportToolGone();
         }
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.
@@ -600,6 +609,8 @@ void CKelvoDlg::OnIdentificationEnded()
     ShowDeviceStatus();
     m_updatePage.OnIdentificationEnded();
 }
+
+void CKelvoDlg::ShowStatusNote(const std::wstring& text) { SetDlgItemText(IDC_DEVICE_STATUS, text); }
 
 void CKelvoDlg::ShowDeviceStatus()
 {
@@ -654,7 +665,8 @@ void CKelvoDlg::HoldOffSleepAndShutdown(bool hold)
 
 void CKelvoDlg::ConfirmClose()
 {
-    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) == IDNO)
+    // Closing during a write needs a real Yes, not a box that failed to show.
+    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     EndDialog(IDOK);
 }

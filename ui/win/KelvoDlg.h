@@ -42,6 +42,7 @@ public:
     BOOL IsUpdateBusy() const override { return m_bUpdateBusy; }
     void Identify(int keep, int variant) override { IdentifyDevice(*this, keep, variant); }
     std::wstring DeviceName() const override { return m_strDeviceName; }
+    void ShowStatusNote(const std::wstring& text) override;
 
     // IDeviceHost
     std::wstring GetDeviceName() const override { return m_strDeviceName; }

@@ -1,4 +1,5 @@
 #include "ui/win/MannualPage.h"
+#include "framework/ShellStart.h"
 
 #include "app/core/codepage.h"
 #include "app/core/globals.h"
@@ -45,9 +46,14 @@ void CMannualPage::FillList()
     // The list shares the system's image lists (its style keeps it from
     // destroying them).
     SHFILEINFOW sfi{};
-    auto large = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(L"C:\\Windows\\", 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX));
+    // The system image list, reached through the Windows folder (wherever it is).
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring windowsFolder = n > 0 && n < MAX_PATH ? std::wstring(windows, n) + L"\\" : L"C:\\Windows\\";
+    auto large = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoW(windowsFolder.c_str(), 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX));
     auto small = reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoW(L"C:\\Windows\\", 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+        ::SHGetFileInfoW(windowsFolder.c_str(), 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     if (large && small) {
         m_manualList.SetImageList(large, LVSIL_NORMAL);
         m_manualList.SetImageList(small, LVSIL_SMALL);
@@ -79,8 +85,9 @@ void CMannualPage::OpenDocument(const std::wstring& name)
 {
     const std::wstring folder = kelvo::InstalledPath(L"manual\\");
     std::wstring path = folder + name;
+    // With the user's own rights: a viewer must not run as administrator.
     ::SetLastError(0);
-    INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
+    INT_PTR result = kelvo::StartAsDesktopUser(path, {}, L"", SW_SHOW);
     DWORD error = ::GetLastError();
     if (result > 32)
         return;
@@ -88,9 +95,8 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     // other systems give the same return value with another error code.
     const bool noAssociation = result == SE_ERR_NOASSOC || error == ERROR_NO_ASSOCIATION;
     if (noAssociation && !m_readerName.empty()) {
-        std::wstring command = Format(L"\"%s\" \"%s\"", folder + m_readerName, folder + name);
-        std::string narrow = kelvo::FromWide(CP_ACP, command);
-        ::WinExec(narrow.c_str(), SW_SHOWNORMAL);
+        // A wide command line: a document name outside the ANSI code page stays whole.
+        kelvo::StartAsDesktopUser(folder + m_readerName, {folder + name}, folder, SW_SHOWNORMAL);
         return;
     }
     // Any failure is told, not only a missing association (a document

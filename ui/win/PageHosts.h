@@ -19,6 +19,8 @@ public:
     // Another page becomes current: the capture's waiting text is taken,
     // what it reads later is dropped; the report box keeps its text.
     virtual void LeaveReportPage() = 0;
+    // The tool went away while the page was current: its capture has ended.
+    virtual void ReportToolGone() = 0;
 };
 
 class IDtcPage {
@@ -48,6 +50,8 @@ public:
     virtual std::wstring DeviceName() const = 0;
     // The attached skin's dialog and text colours; false when no skin is attached.
     virtual bool SkinColours(COLORREF* back, COLORREF* text) const { return false; }
+    // A one-off message in the status row, until the device state shows again.
+    virtual void ShowStatusNote(const std::wstring& text) = 0;
 
 protected:
     ~IMainWindow() = default;

@@ -1,12 +1,22 @@
-// Uninstall.exe: removes what KelvoInstall made. It asks once; then, only when
-// the folder it runs from is a "...\ZENDRIX\Kelvo" folder holding Kelvo.exe
-// (or the uninstall entry names this very program),
-// it stops that folder's Dozaz and removes the folder; links and junctions
-// inside are removed as links, never followed. The Run value, the uninstall
-// entry, the three shortcuts and the Start-menu folders left empty go too when,
-// besides, the uninstall entry names this very program: a stray copy never
-// takes the real installation's away. Its own file goes last, once it has ended.
-// Elsewhere, or while Kelvo runs, it removes nothing, and says so.
+// Uninstall.exe: removes what KelvoInstall made. It asks once (and whether to
+// keep the settings and downloaded packages; /S asks nothing and keeps them
+// unless /PURGE); then, only when the folder it runs from is a
+// "...\ZENDRIX\Kelvo" folder holding Kelvo.exe (or the uninstall entry names
+// this very program), it stops that folder's Dozaz and removes the folder;
+// links and junctions inside are removed as links, never followed. Only when
+// nothing is left over do the Run value, the uninstall entry, the shortcuts
+// and the Start-menu folders left empty go too, and only when, besides, the
+// uninstall entry names this very program: a stray copy never takes the real
+// installation's away. Its own file goes last, once it has ended. Elsewhere,
+// or while Kelvo runs, it removes nothing, and says so. Exit codes as
+// KelvoInstall's (installer/core/Switches.h).
+#include "framework/SystemDll.h"
+#include "app/core/globals.h"
+#include "app/core/profile.h"
+#include "app/core/texts.h"
+#include "framework/FileSecurity.h"
+#include "installer/core/InstallTexts.h"
+#include "installer/core/Switches.h"
 #include "uninstall/core/UninstallRules.h"
 #include "uninstall/win/RemoveTree.h"
 #include "uninstall/win/Shortcuts.h"
@@ -110,22 +120,25 @@ std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 // This program cannot delete its own file while it runs: a small batch in the
 // temporary folder waits until it can, removes the folders left empty, and
-// then itself. The paths reach it in its environment.
+// then itself. The paths reach it in its environment. The batch is a new file
+// of a name nobody can foresee, that only this account can open: nobody can
+// put other commands in it for this elevated process to run.
 void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
 {
     wchar_t temp[MAX_PATH] = {};
     if (!::GetTempPathW(MAX_PATH, temp))
         return;
-    const std::wstring batch = std::wstring(temp) + L"kelvo-uninstall-" + std::to_wstring(::GetCurrentProcessId()) + L".bat";
     const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
     // The batch text is ASCII: the console reads it in the ANSI code page.
     const std::wstring text = kelvo::uninstall::SelfRemovalBatch();
     const std::string bytes(text.begin(), text.end());
-    HANDLE h = ::CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring batch;
+    HANDLE h = kelvo::CreateOwnerOnlyFile(temp, L"kelvo-uninstall-", L".bat", &batch);
     if (h == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    ::FlushFileBuffers(h);
     ::CloseHandle(h);
     if (!ok || written != bytes.size()) {
         ::DeleteFileW(batch.c_str());
@@ -138,7 +151,8 @@ void RemoveSelfAfterExit(const std::wstring& self, const std::wstring& folder)
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
-    std::wstring line = Quoted(cmd) + L" /c " + Quoted(batch);
+    // The outer quotes are cmd's to take off; the inner ones keep the path whole.
+    std::wstring line = Quoted(cmd) + L" /c " + Quoted(Quoted(batch));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
@@ -190,16 +204,40 @@ std::wstring RegisteredUninstaller()
     return value;
 }
 
+// A message box, unless the run is silent.
+void Say(bool silent, const std::wstring& text, UINT icon)
+{
+    if (!silent)
+        ::MessageBoxW(nullptr, text.c_str(), L"Kelvo", MB_OK | icon);
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
-    if (::MessageBoxW(nullptr, L"Do you want to remove Kelvo and all of its components?", L"Kelvo",
-                      MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return 1;
+    // Before anything can load a DLL (framework/SystemDll.h).
+    kelvo::RestrictDllSearch();
+    using namespace kelvo::install;
+
+    UninstallSwitches switches;
+    if (!ParseUninstallSwitches(CommandTail(::GetCommandLineW()), &switches)) {
+        Say(false, L"Unknown switch: " + switches.error + L"\n\nUninstall [/S] [/PURGE]", MB_ICONERROR);
+        return kExitBadSwitch;
+    }
+    const bool silent = switches.silent;
 
     const std::wstring self = ModulePath();
     const std::wstring folder = kelvo::uninstall::WithoutTrailingSlash(self.substr(0, self.rfind(L'\\')));
+    // The installation's language; its tables go with the folder, so every
+    // text is taken now.
+    kelvo::ApplyLanguageIndex(CProfile::GetInt(folder + L"\\Kelvo.cfg", L"Setting", L"Language", 0));
+    const std::wstring textRemoved = Text(kTextRemoved), textKeptIn = Text(kTextRemovedKeptIn),
+                       textPartly = Text(kTextRemovedPartly);
+
+    if (!silent && ::MessageBoxW(nullptr, Text(kTextUninstallAsk).c_str(), L"Kelvo", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return kExitCancelled;
 
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     const DWORD program = ::GetFileAttributesW((folder + L"\\Kelvo.exe").c_str());
@@ -212,28 +250,51 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
                       (haveKelvo || registered);
     if (!ours) {
         // A stray copy: neither the folder nor the system's entries are its own.
-        ::MessageBoxW(nullptr,
-                      L"Nothing was removed: this uninstaller is not in a folder where Kelvo is installed "
-                      L"(a ZENDRIX\\Kelvo folder holding Kelvo.exe).",
-                      L"Kelvo", MB_OK | MB_ICONINFORMATION);
-        return 0;
+        Say(silent, Text(kTextUninstallNotHere), MB_ICONINFORMATION);
+        return kExitFailed;
     }
 
-    // A running Kelvo holds its files: removing the entries and then failing on
-    // the folder would leave an installation nothing can uninstall.
+    // A running Kelvo holds its files: nothing is removed while it runs.
     if (IsRunning(folder + L"\\Kelvo.exe")) {
-        ::MessageBoxW(nullptr, L"Kelvo is running. Close Kelvo, then uninstall it again: nothing was removed.", L"Kelvo",
-                      MB_OK | MB_ICONEXCLAMATION);
-        return 1;
+        Say(silent, Text(kTextUninstallKelvoRuns), MB_ICONEXCLAMATION);
+        return kExitKelvoRunning;
     }
+
+    // The user's settings and downloaded packages stay unless the user (or
+    // /PURGE in a silent run) says otherwise.
+    const std::wstring settings = folder + L"\\Kelvo.cfg", downloads = folder + L"\\update";
+    bool keepUserData = !switches.purge;
+    if (!silent && (Exists(settings) || Exists(downloads)))
+        keepUserData = ::MessageBoxW(nullptr, Text(kTextKeepUserData).c_str(), L"Kelvo",
+                                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) != IDNO;
+
     StopProgram(folder + L"\\Dozaz.exe");
+    StopProgram(folder + L"\\AidletStart.exe");
+    std::vector<std::wstring> keep = {self};
+    if (keepUserData) {
+        keep.push_back(settings);
+        keep.push_back(downloads);
+    }
+    // The folder first: what stays locked keeps the entry and the shortcuts,
+    // so that the removal can be run again.
+    const std::vector<std::wstring> left = kelvo::uninstall::RemoveTreeExcept(folder, keep);
+    if (!left.empty()) {
+        std::wstring names;
+        for (size_t i = 0; i < left.size() && i < 8; ++i)
+            names += L"\n" + left[i];
+        if (left.size() > 8)
+            names += L"\n(+" + std::to_wstring(left.size() - 8) + L")";
+        Say(silent, FillIn(textPartly, {names}), MB_ICONEXCLAMATION);
+        return kExitFailed;
+    }
     // The shortcuts, the Run value and the entry belong to the installation the
     // entry names: another one's (installed later elsewhere) stay.
     if (registered) {
-        RemoveRegistry();
         RemoveShortcuts();
+        RemoveRegistry();
     }
-    kelvo::uninstall::RemoveTree(folder, self);
+    const bool kept = keepUserData && (Exists(settings) || Exists(downloads));
     RemoveSelfAfterExit(self, folder);
-    return 0;
+    Say(silent, kept ? FillIn(textKeptIn, {folder}) : textRemoved, MB_ICONINFORMATION);
+    return kExitOk;
 }

@@ -54,19 +54,33 @@ bool FindEntry(GetString getString, GetInt getInt, const std::wstring& model, Ca
 
 } // namespace
 
+namespace {
+// The catalogue is parsed once and every look-up of the search reads the
+// parsed lines (a full catalogue asks some ten thousand times).
+bool FindEntryInParsed(const CParsedProfile& catalogue, const std::wstring& model, CatalogueEntry* entry)
+{
+    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return catalogue.GetString(s, k, L""); },
+                     [&](const std::wstring& s, const std::wstring& k) { return catalogue.GetInt(s, k, 0); }, model,
+                     entry);
+}
+} // namespace
+
 bool FindCatalogueEntry(const std::wstring& file, const std::wstring& model, CatalogueEntry* entry)
 {
-    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return CProfile::GetString(file, s, k, L""); },
-                     [&](const std::wstring& s, const std::wstring& k) { return CProfile::GetInt(file, s, k, 0); },
-                     model, entry);
+    return FindEntryInParsed(CParsedProfile::FromFile(file), model, entry);
 }
 
 bool FindCatalogueEntryIn(const std::vector<uint8_t>& catalogue, const std::wstring& model, CatalogueEntry* entry)
 {
-    const std::string content(catalogue.begin(), catalogue.end());
-    return FindEntry([&](const std::wstring& s, const std::wstring& k) { return ProfileStringIn(content, s, k, L""); },
-                     [&](const std::wstring& s, const std::wstring& k) { return ProfileIntIn(content, s, k, 0); },
-                     model, entry);
+    return FindEntryInParsed(CParsedProfile(std::string(catalogue.begin(), catalogue.end())), model, entry);
+}
+
+bool ServerHasSignedList(IHttpClient& http, const std::wstring& folder)
+{
+    if (http.IsOffline())
+        return false;
+    std::unique_ptr<IHttpSession> session = http.OpenSession();
+    return session && session->Open(folder + L"SHA256SUMS") != nullptr;
 }
 
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address)
@@ -176,8 +190,14 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
         std::vector<PackageRow> rows =
             NewerPackageRows(entry, model, installed, request.language, request.base, page.ItemCount(),
                              [&](const std::wstring& address) { return GetRemoteFileSize(http, address); });
-        for (const PackageRow& row : rows)
+        // A server that publishes no signed list for the model: its rows say
+        // so, before the user chooses one.
+        const bool signs = !rows.empty() && ServerHasSignedList(http, request.base + model + L"/");
+        for (PackageRow row : rows) {
+            if (!signs)
+                row.status = UpdateText(kTextUnsigned);
             page.AddRow(row);
+        }
     }
     if (page.ItemCount() == 0) {
         page.EnableLocalButton();

@@ -48,6 +48,10 @@ enum class CatalogueOutcome {
     kNothingNewer,    // message 78 shown, local button enabled
 };
 
+// The server publishes a package list (SHA256SUMS) in the model folder
+// `folder` (ending in "/"). Whether it verifies is decided at the download.
+bool ServerHasSignedList(IHttpClient& http, const std::wstring& folder);
+
 // The size the server announces for an address; 0 when unknown.
 uint32_t GetRemoteFileSize(IHttpClient& http, const std::wstring& address);
 

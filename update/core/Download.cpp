@@ -2,6 +2,7 @@
 
 #include "app/core/platform.h"
 #include "update/core/PackageRows.h"
+#include "update/core/Transfer.h"
 
 #include <cstdio>
 #include <vector>
@@ -25,7 +26,17 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
 
     // Whatever ends the download, its row says it did not complete.
     const std::wstring partial = PartialDownloadPath(path);
-    FILE* f = OpenFile(partial, "wb");
+    // No size, a size of 0 (no package is empty) or one beyond any package:
+    // given up before a byte is kept, rather than read without end.
+    uint32_t size = 0;
+    if (!request->QuerySize(&size) || size == 0 || size > uint32_t(kMaxPackageBytes)) {
+        sink.Status(row, UpdateText(kTextDownloadIncomplete));
+        return kDownloadFailed;
+    }
+    // A .part left by a download that was cut off (the program killed) is
+    // ours to remove; the new one is made afresh, never through a link.
+    RemoveFile(partial);
+    FILE* f = CreateNewFile(partial);
     if (!f) {
         sink.Status(row, UpdateText(kTextDownloadIncomplete));
         return kDownloadNoFile;
@@ -38,14 +49,9 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
         return int(kDownloadFailed);
     };
 
-    uint32_t size = 0;
-    if (!request->QuerySize(&size))
-        return fail(f);
-
     uint32_t elapsed = 10;
     const uint32_t start = TickCount();
     uint32_t total = 0;
-    bool tooLong = false;
     std::vector<uint8_t> buffer(kDownloadChunk);
     for (;;) {
         int n = request->Read(buffer.data(), kDownloadChunk);
@@ -53,25 +59,23 @@ int DownloadFile(IHttpSession& session, const std::wstring& address, const std::
             return fail(f);
         if (n == 0)
             break;
+        // More than announced: no package of ours, and nothing more is read.
+        if (uint32_t(n) > size - total)
+            return fail(f);
         if (std::fwrite(buffer.data(), 1, size_t(n), f) != size_t(n))
             return fail(f);
-        if (uint64_t(total) + uint32_t(n) > 0xFFFFFFFFu) {
-            tooLong = true;
-            break;
-        }
         total += uint32_t(n);
-        if (size != 0) {
-            sink.Progress(row, DownloadPercent(total, size));
-            sink.Status(row, DownloadStatusText(total, size, elapsed));
-        }
+        sink.Progress(row, DownloadPercent(total, size));
+        sink.Status(row, DownloadStatusText(total, size, elapsed));
         // The speed shown after a read uses the time measured after the one before.
         elapsed = TickCount() - start;
         if (elapsed == 0)
             elapsed = 10;
     }
-    bool written = std::fclose(f) == 0;
+    bool written = total == size && FlushToDisk(f);
+    written = std::fclose(f) == 0 && written;
 
-    if (written && !tooLong && total == size && ReplaceWith(partial, path)) {
+    if (written && ReplaceWith(partial, path)) {
         sink.Status(row, UpdateText(kTextDownloadComplete));
         return kDownloadDone;
     }

@@ -12,7 +12,8 @@ enum : int {
     kDownloadDone = 0,        // complete: the file is in place
     kDownloadNoAddress = 1,   // the address could not be opened
     kDownloadNoFile = 2,      // the local file could not be created
-    kDownloadFailed = 3,      // no size announced, a read failed, or it ended short
+    kDownloadFailed = 3,      // no size (or 0, or beyond a package's limit) announced, a read
+                              // failed, more than announced came, or it ended short
 };
 
 constexpr uint32_t kDownloadChunk = 16384;

@@ -32,6 +32,7 @@ struct PackageRow {
     std::wstring release;    // column 4, "2019/10/23"
     std::wstring size;       // column 5, size text
     bool local = false;      // the package is in "update\"
+    std::wstring status;     // column 6 before any download: "unsigned" for a server without a signed list
 };
 
 // The catalogue's entry for a model.

@@ -40,6 +40,8 @@ enum UpdateTextNumber : int {
     kTextConfirmWrite = 80,        // FF 00 00 00 00 50
     kTextInvalidPackage = 83,      // FF 00 00 00 00 53
     kTextOtherModel = 84,          // FF 00 00 00 00 54
+    kTextNotSignedByMaker = 150,   // a package the maker's signed list does not vouch for
+    kTextUnsigned = 151,           // a server row without a signed list
 };
 
 } // namespace kelvo

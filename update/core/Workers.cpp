@@ -1,6 +1,8 @@
 #include "update/core/Workers.h"
 
+#include "app/core/platform.h"
 #include "update/core/Download.h"
+#include "update/core/SignedList.h"
 
 namespace kelvo {
 
@@ -12,6 +14,14 @@ bool SameToolAsConfirmed(const ToolSnapshot& confirmed, const ToolSnapshot& now)
 
 void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFactory& channels)
 {
+    // A local package with a signed list beside it is held to that list.
+    if (job.address.empty() && CheckLocalPackage(job.path) == PackageSignature::kRefused) {
+        host.Status(job.row, UpdateText(kTextNotSignedByMaker));
+        ShowUpdateMessage(kTextNotSignedByMaker, kMbIconError);
+        host.Failed();
+        host.End(job.row);
+        return;
+    }
     if (!host.ToolUnchanged()) {
         // Not one frame for a tool other than the one the user confirmed.
         host.Flashing(job.row);
@@ -28,16 +38,40 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
     host.End(job.row);
 }
 
+namespace {
+// The package at job.path against the server's signed list; false (the file
+// deleted, the user told) when it may not be written.
+bool SignatureAllows(IWorkerHost& host, IHttpClient& http, const WorkerJob& job)
+{
+    std::unique_ptr<IHttpSession> session = http.IsOffline() ? nullptr : http.OpenSession();
+    // No server to ask (a kept copy, offline): as a server without a list.
+    const PackageSignature verdict =
+        session ? CheckServerPackage(*session, job.address, job.path, job.model, job.settingsFile)
+        : !job.settingsFile.empty() && ServerSignsFor(job.settingsFile, job.model) ? PackageSignature::kRefused
+                                                                                    : PackageSignature::kUnsigned;
+    if (verdict != PackageSignature::kRefused)
+        return true;
+    RemoveFile(job.path);
+    host.Status(job.row, UpdateText(kTextNotSignedByMaker));
+    ShowUpdateMessage(kTextNotSignedByMaker, kMbIconError);
+    host.Failed();
+    host.End(job.row);
+    return false;
+}
+} // namespace
+
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job, const ToolChannelFactory& channels)
 {
-    // A sound package already in "update\" is written as it is; one that
-    // fails its check (a damaged copy, say) is fetched again, not written
-    // and refused on every try.
+    // A sound package already in "update\" is written as it is (after the
+    // same check of the signed list as a fresh download); one that fails its
+    // check (a damaged copy, say) is fetched again, not written and refused
+    // on every try.
     {
         std::vector<uint8_t> bytes;
         PackageLayout layout;
         if (ReadPackageFile(job.path, &bytes, &layout) == PackageLoad::kLoaded) {
-            RunFlashWorker(host, job, channels);
+            if (SignatureAllows(host, http, job))
+                RunFlashWorker(host, job, channels);
             return;
         }
     }
@@ -62,7 +96,8 @@ void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& jo
         host.Failed();
         return;
     }
-    RunFlashWorker(host, job, channels);
+    if (SignatureAllows(host, http, job))
+        RunFlashWorker(host, job, channels);
 }
 
 } // namespace kelvo

@@ -31,6 +31,9 @@ struct WorkerJob {
     std::wstring address;
     std::wstring path;
     std::wstring model;
+    // Where the fact that this model's server signs its lists is kept (the
+    // settings file); empty: not kept, and a missing list is unsigned.
+    std::wstring settingsFile;
 };
 
 // Writes the package at job.path: Flashing, the transfer, Done or Failed, End.
@@ -40,7 +43,9 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
 // Downloads job.address to job.path, then goes on as RunFlashWorker; a
 // valid package already at job.path is written without a download. A
 // download that cannot start or does not complete shows text 26 in the row
-// and sends Failed (no End).
+// and sends Failed (no End). Before any frame the package (downloaded or
+// kept) is checked against the server's signed list: one the list does not
+// vouch for is deleted, text 150 is shown, Failed and End are sent.
 void RunDownloadWorker(IWorkerHost& host, IHttpClient& http, const WorkerJob& job,
                        const ToolChannelFactory& channels = {});
 

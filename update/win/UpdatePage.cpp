@@ -393,6 +393,8 @@ void CUpdatePage::AddRow(const kelvo::PackageRow& row)
     m_list.SetItemText(r, 3, row.languages);
     m_list.SetItemText(r, 4, row.release);
     m_list.SetItemText(r, 5, row.size);
+    if (!row.status.empty())
+        m_list.SetItemText(r, 6, m_list.Padding() + row.status);  // beside the bar, as status texts are
 }
 
 void CUpdatePage::AddLocalPackage(const std::wstring& fileName, uint32_t size)
@@ -438,7 +440,8 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     }
     const int mode = m_nMode;
     const kelvo::PackageRow row = RowOf(item);
-    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) != IDNO;
+    // Only a Yes is consent: a box that could not be shown returns 0.
+    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) == IDYES;
     // The box is modal, not the world: an unplug or a new list while it was
     // open leaves another row (or none) under this index.
     const bool same = m_nMode == mode && item < m_list.GetItemCount() && SameRow(RowOf(item), row);
@@ -456,6 +459,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     start->job.path = kelvo::PackagePath(row);
     // The worker writes only into a tool of the model confirmed here.
     start->job.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    start->job.settingsFile = kelvo::SettingsPath();
     // A server row always carries its address: the worker writes a sound
     // local copy as it is and fetches the package again otherwise.
     if (m_nMode == 1)

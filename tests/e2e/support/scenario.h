@@ -60,6 +60,9 @@ public:
     int Port() const { return m_port; }
     std::string Address() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/Update/"; }
     std::string Log() const;
+    // A file of the served folder by its path there ("QB345/SHA256SUMS"), to
+    // change or remove while the server runs.
+    std::wstring File(const std::string& name) const { return m_dir.Windows("root/" + name); }
 
 private:
     ScratchFolder m_dir;
