@@ -1,5 +1,7 @@
 #include "framework/Accessible.h"
 
+#include "framework/SystemDll.h"
+
 namespace kelvo {
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 HMODULE Oleacc()
 {
     // From the system folder only; never from the program's or the current folder.
-    static HMODULE module = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    static HMODULE module = LoadSystemDll(L"oleacc.dll");
     return module;
 }
 
