@@ -6,6 +6,7 @@
 #include "framework/SystemDll.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
+#include "app/core/SingleCopy.h"
 #include "app/core/texts.h"
 #include "dozaz/core/UpdateCheck.h"
 #include "update/core/Catalogue.h"
@@ -130,12 +131,14 @@ void OpenKelvo();
 // user goes next.
 void OpenKelvoOnUpdatePage()
 {
-    HANDLE running = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Vizedarorir Kelvo");
-    if (!running) {
+    HANDLE running = ::OpenMutexW(SYNCHRONIZE, FALSE, kKelvoMutex);
+    // An elevated Kelvo's mutex may refuse us access: it is there all the same.
+    if (!running && ::GetLastError() != ERROR_ACCESS_DENIED) {
         OpenKelvo();
         return;
     }
-    ::CloseHandle(running);
+    if (running)
+        ::CloseHandle(running);
     // The user just clicked us, so we may hand the foreground on.
     ::AllowSetForegroundWindow(ASFW_ANY);
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"Kelvo show update page"), 0, 0);
