@@ -124,18 +124,17 @@ LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-        // A double click or Enter on the list: the list's activation. Some
-        // lists tell of Enter only as NM_RETURN, others with both, from the
-        // one key press: it opens the manual once.
-        if (hdr->idFrom == IDC_MANUAL_LIST && (hdr->code == LVN_ITEMACTIVATE || hdr->code == NM_RETURN)) {
-            int item = hdr->code == LVN_ITEMACTIVATE ? reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem : -1;
-            if (item < 0)
-                item = static_cast<int>(m_manualList.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-            const LONG when = ::GetMessageTime();
-            if (item >= 0 && !(m_activatedOnce && when == m_lastActivation)) {
-                m_activatedOnce = true;
-                m_lastActivation = when;
-                OpenDocument(m_manualList.GetItemText(item, 0));
+        // A double click or Enter on the list opens the manual. Lists tell of
+        // both also as LVN_ITEMACTIVATE, some do not: NM_DBLCLK and NM_RETURN
+        // are what every list sends, once per click or key press.
+        if (hdr->idFrom == IDC_MANUAL_LIST && (hdr->code == NM_DBLCLK || hdr->code == NM_RETURN)) {
+            int item = hdr->code == NM_DBLCLK ? reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem
+                                              : static_cast<int>(m_manualList.SendMessage(
+                                                    LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+            if (item >= 0) {
+                const std::wstring name = m_manualList.GetItemText(item, 0);
+                if (!name.empty())
+                    OpenDocument(name);
             }
             return 0;
         }

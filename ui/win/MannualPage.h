@@ -26,6 +26,4 @@ private:
     void FillList();
     void OnSize(int cx, int cy);
 
-    bool m_activatedOnce = false;
-    LONG m_lastActivation = 0;  // message time of the key or click that last opened a manual
 };
