@@ -1,5 +1,6 @@
 #include "dtc/core/DtcWords.h"
 
+#include "app/core/filebytes.h"
 #include "app/core/platform.h"
 
 #include <algorithm>
@@ -102,16 +103,11 @@ int DtcWordIndex::LoadAbbreviations(const std::string& bytes)
 
 bool DtcWordIndex::LoadAbbreviationFile(const std::wstring& path)
 {
-    FILE* f = OpenFile(path, "rb");
-    if (!f)
-        return false;
     std::string bytes;
-    char buf[16384];
-    size_t n;
     // A table larger than any sensible one is read only so far.
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() < (1u << 20))
-        bytes.append(buf, n);
-    std::fclose(f);
+    const FileRead read = ReadWholeFile(path, 1u << 20, &bytes);
+    if (read == FileRead::kCannotOpen)
+        return false;
     LoadAbbreviations(bytes);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "report/core/ReportLibrary.h"
 
+#include "app/core/filebytes.h"
 #include "app/core/platform.h"
 
 #include <algorithm>
@@ -300,17 +301,10 @@ SaveOutcome SaveReport(const std::wstring& folder, const Stamp& when, const std:
 
 bool LoadReport(const std::wstring& path, std::wstring* text)
 {
-    FILE* f = OpenFile(path, "rb");
-    if (!f)
-        return false;
+    // Far beyond any report the tool sends: a file put here by hand that is
+    // larger is refused rather than loaded whole.
     std::string bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed)
+    if (ReadWholeFile(path, kMaxReportBytes, &bytes) != FileRead::kRead)
         return false;
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         bytes.erase(0, 3);

@@ -4,6 +4,7 @@
 // Here: the VIN found in a report, the file names (made and read back), the
 // folder's listing, writing and reading a file, and when a report is due to
 // be saved. The page and the command line only wire these up.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -69,6 +70,8 @@ SaveOutcome SaveReport(const std::wstring& folder, const Stamp& when, const std:
                        const std::wstring& text, std::wstring* savedPath = nullptr);
 // The text of a saved report (a byte-order mark skipped); false when it
 // cannot be read.
+// The largest saved report that is loaded (64 MiB, many times any real one).
+constexpr size_t kMaxReportBytes = 64u << 20;
 bool LoadReport(const std::wstring& path, std::wstring* text);
 
 // When a report is saved. Chunks that reach the box are added; the report is

@@ -1,5 +1,6 @@
 // The report library's core: the VIN in a report, file names made and read
 // back, the folder's listing, saving and loading, and when a report is saved.
+#include "app/core/filebytes.h"
 #include "app/core/platform.h"
 #include "native/support/temp_dir.h"
 #include "report/core/ReportLibrary.h"
@@ -200,4 +201,17 @@ TEST(ReportKeeperRules, SavedOnceAfterTenQuietSecondsOrAtTheEndAndNeverWhenEmpty
     EXPECT_EQ(r.text, L"second");
     EXPECT_EQ(r.when, later);
     EXPECT_EQ(r.model, L"QB345");
+}
+
+TEST(ReportLibraryFolder, ASavedFileBeyondTheLimitIsNeverLoadedWhole)
+{
+    TempDir dir;
+    WriteFileBytes(dir.file("big.txt"), std::string(40000, 'x'));
+    std::string bytes;
+    EXPECT_EQ(kelvo::ReadWholeFile(W(dir.file("big.txt")), 40000, &bytes), kelvo::FileRead::kRead);
+    EXPECT_EQ(bytes.size(), 40000u);
+    EXPECT_EQ(kelvo::ReadWholeFile(W(dir.file("big.txt")), 39999, &bytes), kelvo::FileRead::kTooLarge);
+    EXPECT_EQ(bytes.size(), 39999u) << "no more than the limit is kept";
+    EXPECT_EQ(kelvo::ReadWholeFile(W(dir.file("missing.txt")), 10, &bytes), kelvo::FileRead::kCannotOpen);
+    EXPECT_TRUE(bytes.empty());
 }

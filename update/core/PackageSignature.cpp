@@ -1,5 +1,6 @@
 // Whether a package may be written, by the maker's signed list.
 #include "app/core/platform.h"
+#include "app/core/filebytes.h"
 #include "app/core/profile.h"
 #include "app/core/textutil.h"
 #include "update/core/SignedList.h"
@@ -93,16 +94,10 @@ std::string Utf8Name(const std::wstring& name)
 
 bool ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* out)
 {
-    FILE* f = OpenFile(path, "rb");
-    if (!f)
+    const FileRead read = ReadWholeFile(path, limit, out);
+    if (read == FileRead::kCannotOpen)
         return false;
-    out->clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out->size() <= limit)
-        out->append(buf, n);
-    std::fclose(f);
-    if (out->size() > limit)
+    if (read != FileRead::kRead)
         out->clear();  // present, and refused
     return true;
 }
