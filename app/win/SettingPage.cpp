@@ -21,6 +21,8 @@ BOOL CSettingPage::OnInitDialog()
 {
     m_languageList.SubclassDlgItem(IDC_LANGUAGE_LIST, this);
     m_skinList.SubclassDlgItem(IDC_SKIN_LIST, this);
+    m_languageList.SetAccessibleName(GetText(199));
+    m_skinList.SetAccessibleName(GetText(200));
     m_btnApply.SubclassDlgItem(IDC_APPLY, this);
 
     FillLanguages();
@@ -32,6 +34,7 @@ BOOL CSettingPage::OnInitDialog()
     SetDlgItemText(IDC_DOZAZ, GetText(36));
 
     LoadSettings();
+    ListColoursFromSkin();
 
     // The first WM_SIZE came before the controls were bound.
     RECT c;
@@ -124,6 +127,16 @@ void CSettingPage::LoadSettings()
         StartDozaz();
 }
 
+void CSettingPage::ListColoursFromSkin()
+{
+    COLORREF back = 0, text = 0;
+    const bool skinned = m_host && m_host->SkinColours(&back, &text);
+    if (m_languageList.m_hWnd)
+        m_languageList.SetSkinColours(skinned, back, text);
+    if (m_skinList.m_hWnd)
+        m_skinList.SetSkinColours(skinned, back, text);
+}
+
 void CSettingPage::OnSkinSelected()
 {
     const int sel = m_skinList.GetCurSel();
@@ -133,6 +146,7 @@ void CSettingPage::OnSkinSelected()
     m_nCurSkin = sel;
     if (m_host) {
         m_host->SetSkinColour(sel);
+        ListColoursFromSkin();
         // The main window paints its own background: show its new colour now.
         if (HWND main = ::GetAncestor(m_hWnd, GA_ROOT))
             ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

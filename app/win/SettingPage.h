@@ -35,6 +35,8 @@ public:
     int SkinIndex() const override { return m_nCurSkin; }
 
     void OnSkinSelected();
+    // The two radio lists in the attached skin's colours (or their own without one).
+    void ListColoursFromSkin();
     void OnApply();
 
     std::vector<std::wstring> m_skinPaths;  // entry k uses path k

@@ -57,6 +57,7 @@ CPrintPage::~CPrintPage() { StopReader(); }
 BOOL CPrintPage::OnInitDialog()
 {
     m_edit.SubclassDlgItem(IDC_REPORT, this);
+    m_edit.SetAccessibleName(GetText(198));
     // Reports may be long: no limit cuts them.
     m_edit.SetLimitText(0);
     const int ids[5] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY, IDC_OPEN};

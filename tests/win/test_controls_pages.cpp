@@ -61,6 +61,21 @@ TEST_F(PicturePageTest, HoldsTheFourteenProducts)
     EXPECT_EQ(0, m_page.CurrentIndex());
 }
 
+TEST_F(PicturePageTest, TheModelNameIsWrittenInTheSkinsTextColour)
+{
+    // A dark skin: the name must stand out in the skin's light text colour.
+    m_host.m_background = RGB(0x1E, 0x1F, 0x22);
+    m_host.m_text = RGB(255, 255, 255);
+    RepaintNow(m_page.m_hWnd);
+    RECT c;
+    m_page.GetClientRect(&c);
+    int light = 0;
+    for (int y = CPicturePage::kPictureHeight; y < c.bottom; ++y)
+        for (int x = 0; x < c.right; x += 2)
+            light += GetRValue(PixelAt(m_page.m_hWnd, x, y)) > 200;
+    EXPECT_GT(light, 20) << "the model name in white on the dark frame";
+}
+
 TEST_F(PicturePageTest, TimerCyclesThroughAllPicturesAndWraps)
 {
     for (int i = 1; i <= 13; ++i) {
@@ -435,6 +450,32 @@ TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(ManualPageNoAssociationTest, EnterOnTheSelectedManualOpensIt)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    std::vector<std::wstring> items = Items();
+    auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
+    ASSERT_NE(items.end(), it);
+    HWND list = m_page.m_manualList.m_hWnd;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(it - items.begin()), reinterpret_cast<LPARAM>(&state));
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    // Enter as the program's loop offers it: the page takes it from every
+    // dialog, and the list gets it.
+    MSG enter{list, WM_KEYDOWN, VK_RETURN, 0x001C0001, GetTickCount(), {}};
+    EXPECT_TRUE(m_page.PreTranslateMessage(&enter)) << "no dialog sees Enter";
+    const std::wstring record = Path(L"manual\\cmdline.txt");
+    ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
+        << "Enter did not open the selected manual";
+    Pump(300);
+    EXPECT_NE(ReadWide(record).find(L"QB345 User Manual.pdf"), std::wstring::npos);
+    EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd));
+}
+
 TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
 {
     MakeManualFolder(L"Reader.EXE");
@@ -690,6 +731,14 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
     m_main.m_present = TRUE;  // on USB, but silent to all three identifications
     g_nDevicePort = -1;
     Click(CUpdatePage::IDC_LOCAL);
+    // The identifications and their waits run on a worker: the click returns
+    // at once, with the checking line in the list meanwhile.
+    EXPECT_TRUE(m_update.Listing());
+    EXPECT_EQ(Peer::List(m_update).Note(), GetText(IDS_CHECKING));
+    for (int i = 0; i < 200 && m_update.Listing(); ++i)
+        Pump(25);
+    ASSERT_FALSE(m_update.Listing());
+    EXPECT_TRUE(Peer::List(m_update).Note().empty());
     EXPECT_EQ(3, m_main.m_identifications);
     ASSERT_EQ(1u, m_messages.size());
     EXPECT_EQ(m_messages[0].first, GetText(58)) << "the tool is not connected";

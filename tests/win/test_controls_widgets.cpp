@@ -514,6 +514,47 @@ TEST_F(RadioListTest, StripesCoverItemsAndTheEmptyRows)
     EXPECT_TRUE(anyDark);
 }
 
+TEST_F(RadioListTest, TheFocusedItemCarriesTheFocusMark)
+{
+    // The top edge of item 0, right of its text: white stripe alone without
+    // the focus, the dotted mark with it.
+    auto marked = [&] {
+        int dark = 0;
+        for (int x = 250; x < 290; ++x)
+            dark += GetRValue(PixelAt(m_box.m_hWnd, x, 0)) < 128;
+        return dark;
+    };
+    ::SetFocus(m_host.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(marked(), 0);
+    ::SetFocus(m_box.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_GT(marked(), 5) << "the focus mark on the selected item";
+}
+
+TEST_F(RadioListTest, UnderADarkSkinTheStripesAndWordsTakeTheSkinsColours)
+{
+    const COLORREF dark = RGB(0x1E, 0x1F, 0x22), light = RGB(0xE0, 0xE0, 0xE0);
+    m_box.SetSkinColours(true, dark, light);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(dark, PixelAt(m_box.m_hWnd, 280, 17));
+    const COLORREF odd = PixelAt(m_box.m_hWnd, 280, 35 + 17);
+    EXPECT_NE(odd, dark) << "the stripes still alternate";
+    EXPECT_LT(GetRValue(odd), 0x40) << "and stay dark";
+    EXPECT_EQ(dark, PixelAt(m_box.m_hWnd, 280, 140 + 17)) << "the empty rows too";
+    // Item 0's word "A" in the light text colour.
+    int lightInk = 0;
+    for (int x = 60; x < 90; ++x)
+        for (int y = 5; y < 30; ++y)
+            lightInk += GetRValue(PixelAt(m_box.m_hWnd, x, y)) > 0xB0;
+    EXPECT_GT(lightInk, 3);
+    // Without a skin: the box's own white and grey again.
+    m_box.SetSkinColours(false);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(RGB(255, 255, 255), PixelAt(m_box.m_hWnd, 280, 17));
+    EXPECT_EQ(RGB(240, 240, 240), PixelAt(m_box.m_hWnd, 280, 35 + 17));
+}
+
 TEST_F(RadioListTest, BitmapOfAnEntryWithoutARadioStandsWhereOneWithARadioHasIt)
 {
     const int item = m_box.AddItem(L"", kBlueBitmap);  // row 4, a white stripe

@@ -64,13 +64,53 @@ IUpdateListOwner* CProListCtrl::Owner() const
     return dynamic_cast<IUpdateListOwner*>(CWnd::FromHandlePermanent(GetParent()));
 }
 
+void CProListCtrl::SetNote(const std::wstring& note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
+    Invalidate();
+}
+
+void CProListCtrl::DrawNote(HDC dc)
+{
+    RECT r;
+    GetClientRect(&r);
+    HWND header = reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER));
+    RECT hr{};
+    if (header && ::IsWindowVisible(header)) {
+        ::GetWindowRect(header, &hr);
+        r.top += hr.bottom - hr.top;
+    }
+    HFONT font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    CSelectObject select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    r.left += 8;
+    r.top += 4;
+    r.bottom = r.top + tm.tmHeight + 4;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::DrawTextW(dc, m_note.c_str(), static_cast<int>(m_note.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 LRESULT CProListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_PAINT:
+        if (!m_note.empty() && GetItemCount() == 0) {
+            const LRESULT r = CListCtrl::WindowProc(msg, wParam, lParam);
+            CClientDC dc(m_hWnd);
+            DrawNote(dc);
+            return r;
+        }
+        return CListCtrl::WindowProc(msg, wParam, lParam);
     case WM_UPDATE_PROGRESS: {
         // The bar shows it at the row's next repaint (the next status text).
         int progress = static_cast<int>(lParam);
         m_itemProgress[static_cast<int>(wParam)] = std::clamp(progress, 0, kBarWidth);
+        if (IUpdateListOwner* owner = Owner())
+            owner->OnUpdateProgress(static_cast<int>(wParam), std::clamp(progress, 0, kBarWidth));
         return 0;
     }
     case WM_UPDATE_STATUS: {

@@ -19,6 +19,10 @@ public:
     // non-zero indent becomes the indent of every item. Returns the index, or
     // -1 when the box is full (kMaxItems) or the add failed.
     int AddItem(const std::wstring& text, UINT bitmapId = 0, int indent = 0);
+    // The attached skin's dialog and text colours: the stripes and the words
+    // take them (a dark skin gets dark stripes with light words). Without a
+    // skin the box keeps its white and light grey stripes and black words.
+    void SetSkinColours(bool skinned, COLORREF back = 0, COLORREF text = 0);
 
     // Out-of-range indexes are ignored (setters) or read as enabled with a radio.
     void EnableItem(int index, BOOL enable);
@@ -41,4 +45,8 @@ private:
     // First enabled item from `start` stepping by `step`, or -1.
     int FindEnabled(int start, int step) const;
     LRESULT OnKeyDown(WPARAM key);
+    COLORREF Stripe(int row) const;
+    bool m_skinned = false;
+    COLORREF m_skinBack = 0;
+    COLORREF m_skinText = 0;
 };

@@ -8,6 +8,7 @@
 #include "ui/win/MannualPage.h"
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
+#include "ui/win/TabStrip.h"
 #include "device/core/DeviceHost.h"
 #include "dtc/win/SearchDtcPage.h"
 #include "report/win/PrintPage.h"
@@ -15,7 +16,7 @@
 
 #include <string>
 
-class CKelvoDlg : public CDialog, public IMainWindow, public IDeviceHost {
+class CKelvoDlg : public CDialog, public IMainWindow, public IDeviceHost, public ITabStripHost {
 public:
     CKelvoDlg();
     ~CKelvoDlg() override;
@@ -26,6 +27,15 @@ public:
 
     // IMainWindow
     COLORREF BackgroundColour() const override { return m_crBackground; }
+    COLORREF TextColour() const override { return m_crText; }
+    bool SkinColours(COLORREF* back, COLORREF* text) const override
+    {
+        if (!m_bSkinned)
+            return false;
+        *back = m_crBackground;
+        *text = m_crText;
+        return true;
+    }
     void SetSkinColour(int skinIndex) override;
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
     void SetUpdateBusy(BOOL busy) override;
@@ -39,6 +49,13 @@ public:
     void SetDeviceName(const std::wstring& name) override { m_strDeviceName = name; }
     void OnIdentificationEnded() override;
 
+    // ITabStripHost
+    int CurrentTab() const override { return m_nCurPage < 0 ? 0 : m_nCurPage; }
+    void ActivateTab(int index) override { OpenPage(index); }
+    std::wstring TabName(int index) const override;
+    RECT TabRect(int index) const override { return m_rcTab[index]; }
+    void TabFocusChanged() override;
+
     void SelectPage(int index);
     void ScanForDevice();
     void ConfirmClose();
@@ -50,6 +67,7 @@ public:
     ClrButton* m_pSysButtons = nullptr;
     COLORREF m_crBackground = 0xFFFFFF;
     COLORREF m_crText = 0;  // captions and status row: the skin's text colour
+    bool m_bSkinned = false;  // the colours are an attached skin's
     BOOL m_bDevicePresent = FALSE;
     std::wstring m_strDeviceName;
     int m_nCurPage = -1;
@@ -58,6 +76,7 @@ public:
     POINT m_ptDeviceIcon{-1, -1};
     COLORREF m_tabTextColor[5] = {0, 0, 0, 0, 0};
     RECT m_rcTab[5]{};
+    CTabStrip m_tabStrip;  // the tabs for the keyboard and screen readers
 
     CPrintPage m_printPage;
     CUpdatePage m_updatePage;
@@ -75,6 +94,10 @@ private:
     void OnLButtonDown(UINT flags, POINT p);
     // Shows page `index`, creating its window at first use (a tab's click or key).
     void OpenPage(int index);
+    // The keyboard goes on in the page shown: focus on its first control.
+    void FocusPage(int index);
+    // Enter reaches the focused control; true when it was taken.
+    bool EnterKey(MSG* msg);
     // Ctrl+Tab, Ctrl+Shift+Tab and Ctrl+1 ... Ctrl+5; true when the key moved the page.
     bool PageKey(UINT key);
     void OnTimer(UINT_PTR id);
@@ -91,6 +114,7 @@ private:
     void HoldOffSleepAndShutdown(bool hold);
     std::wstring ShutdownBlockReason() const;
     bool m_bHoldingOff = false;
+    UINT m_showUpdateMessage = 0;  // Dozaz asks for the update page
     // The dialog and text colours of the skin attached to the program's
     // windows; false when none is.
     bool AttachedSkinColours(COLORREF* back, COLORREF* text) const;

@@ -48,6 +48,8 @@ public:
     // Runs the identification over the tool's ports (keep and variant flags).
     virtual void Identify(int keep, int variant) = 0;
     virtual std::wstring DeviceName() const = 0;
+    // The attached skin's dialog and text colours; false when no skin is attached.
+    virtual bool SkinColours(COLORREF* back, COLORREF* text) const { return false; }
     // A one-off message in the status row, until the device state shows again.
     virtual void ShowStatusNote(const std::wstring& text) = 0;
 

@@ -14,6 +14,8 @@
 
 #include <commctrl.h>
 
+#include <memory>
+
 namespace {
 
 struct Column {
@@ -105,6 +107,8 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnLocal.SubclassDlgItem(IDC_LOCAL, this);
     m_btnOnline.SubclassDlgItem(IDC_ONLINE, this);
     m_list.SetOwner(this);
+    m_list.SetAccessibleName(GetText(194));
+    m_taskbarButton.SetWindow(m_hWnd);
 
     m_list.SetFont(g_pFont16);
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
@@ -147,6 +151,13 @@ LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_LISTING_IDENTIFY:
+    case WM_LISTING_STEP:
+    case WM_LISTING_COUNT:
+    case WM_LISTING_ROW:
+    case WM_LISTING_ENABLE_LOCAL:
+    case WM_LISTING_END:
+        return OnListingMessage(msg, wParam, lParam);
     case WM_UPDATE_TOOLCHECK:
         return ToolUnchanged(*reinterpret_cast<const kelvo::ToolSnapshot*>(lParam)) ? 1 : 0;
     case WM_NOTIFY: {
@@ -172,34 +183,186 @@ void CUpdatePage::OnSize(int cx, int cy)
     m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
 }
 
-bool CUpdatePage::IdentifyBeforeListing()
+namespace {
+
+struct ListingJob {
+    HWND page;
+    int gen;
+    int mode;
+    bool identified = false;
+    kelvo::CatalogueRequest request;
+};
+
+// The catalogue check's page, on the worker: every question and row goes to
+// the page by message.
+class ListingPageProxy : public kelvo::ICataloguePage {
+public:
+    ListingPageProxy(HWND page, int gen) : m_page(page), m_gen(gen) {}
+    int ItemCount() override { return static_cast<int>(::SendMessageW(m_page, WM_LISTING_COUNT, m_gen, 0)); }
+    void AddRow(const kelvo::PackageRow& row) override
+    {
+        ::SendMessageW(m_page, WM_LISTING_ROW, m_gen, reinterpret_cast<LPARAM>(&row));
+    }
+    void EnableLocalButton() override { ::SendMessageW(m_page, WM_LISTING_ENABLE_LOCAL, m_gen, 0); }
+
+private:
+    HWND m_page;
+    int m_gen;
+};
+
+// The identification before a list, with its waits, then the catalogue; a
+// tool or server that takes its time holds up this thread, not the window.
+UINT ListingWorker(LPVOID param)
 {
-    if (!m_pHost || !m_pHost->IsDevicePresent())
-        return false;
-    m_pHost->Identify(0, 0);
+    std::unique_ptr<ListingJob> job(static_cast<ListingJob*>(param));
+    HWND page = job->page;
+    const WPARAM gen = static_cast<WPARAM>(job->gen);
+    ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 0);
     ::Sleep(500);
-    m_pHost->Identify(1, 1);
+    bool identified = ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 1 | 1 << 1) == 1;
     ::Sleep(1000);
-    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return true;
-    // A tool that answers only a third request is listed like any other. One
-    // that stays silent is not taken for a tool without packages: the user is
-    // told it is not connected, and nothing is listed.
-    m_pHost->Identify(1, 0);
-    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return true;
-    kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
-    return false;
+    // A tool that answers only a third request is listed like any other.
+    if (!::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 4))
+        identified = ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 1) == 1;
+    else
+        identified = true;
+    job->identified = identified;
+    if (::SendMessageW(page, WM_LISTING_STEP, gen, reinterpret_cast<LPARAM>(job.get())) == 1) {
+        ListingPageProxy proxy(page, job->gen);
+        auto http = kelvo::NewWinInetClient();
+        kelvo::FetchCatalogue(proxy, *http, job->request);
+    }
+    ::SendMessageW(page, WM_LISTING_END, gen, 0);
+    return 0;
 }
 
-void CUpdatePage::OnLocalList()
+// Brings the cursor's look up to date where it stands now.
+void RefreshCursor()
+{
+    POINT p;
+    if (::GetCursorPos(&p))
+        ::SetCursorPos(p.x, p.y);
+}
+
+} // namespace
+
+bool CUpdatePage::Identified() const { return g_nDevicePort >= 0 && m_pHost && !m_pHost->DeviceName().empty(); }
+
+void CUpdatePage::StartListing(int mode)
 {
     // A new list under a running worker would put its reports on other rows,
     // and the identification cannot open the port the worker holds.
     if (m_runs.Busy())
         return;
-    if (!IdentifyBeforeListing())
+    // One list at a time; a button pressed meanwhile is taken up afterwards,
+    // in the order pressed.
+    if (m_listing) {
+        m_pendingClicks.push_back(mode);
         return;
+    }
+    if (!m_pHost || !m_pHost->IsDevicePresent())
+        return;
+    auto* job = new ListingJob{m_hWnd, ++m_listingGen, mode};
+    m_listing = mode;
+    // A new list is on its way: the old rows go, and the checking line shows
+    // in their place until the answer.
+    m_listingCleared = m_nMode != mode;
+    if (m_listingCleared)
+        m_list.DeleteAllItems();
+    m_list.SetNote(GetText(IDS_CHECKING));
+    RefreshCursor();
+    if (!AfxBeginThread(ListingWorker, job)) {
+        delete job;
+        EndListing();
+    }
+}
+
+LRESULT CUpdatePage::OnListingMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const bool current = m_listing && static_cast<int>(wParam) == m_listingGen;
+    switch (msg) {
+    case WM_LISTING_IDENTIFY:
+        if (!current)
+            return 0;
+        if (lParam & 4)
+            return Identified() ? 1 : 0;
+        if (m_pHost)
+            m_pHost->Identify(static_cast<int>(lParam & 1), static_cast<int>((lParam >> 1) & 1));
+        return Identified() ? 1 : 0;
+    case WM_LISTING_STEP: {
+        if (!current)
+            return 0;
+        auto* job = reinterpret_cast<ListingJob*>(lParam);
+        return ContinueListing(job->identified, &job->request) ? 1 : 0;
+    }
+    case WM_LISTING_COUNT:
+        return m_list.GetItemCount();
+    case WM_LISTING_ROW:
+        if (current && lParam)
+            AddRow(*reinterpret_cast<const kelvo::PackageRow*>(lParam));
+        return 0;
+    case WM_LISTING_ENABLE_LOCAL:
+        if (current)
+            EnableLocalButton();
+        return 0;
+    case WM_LISTING_END:
+        if (current)
+            EndListing();
+        return 0;
+    }
+    return 0;
+}
+
+bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* request)
+{
+    if (!identified) {
+        // One that stays silent is not taken for a tool without packages:
+        // the user is told it is not connected, and nothing is listed.
+        if (m_listingCleared) {
+            // Its old list went at the start: the page is as with no list.
+            m_nMode = 0;
+            OnIdentificationEnded();
+        }
+        m_list.SetNote(L"");
+        kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    m_list.SetNote(L"");
+    if (m_listing == 2) {
+        ListLocalPackages();
+        return false;
+    }
+    if (m_nMode == 1)
+        return false;
+    m_nMode = 1;
+    m_btnOnline.EnableWindow(FALSE);
+    m_list.DeleteAllItems();
+    // The catalogue and the sizes are still to come.
+    m_list.SetNote(GetText(IDS_CHECKING));
+    request->model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    request->language = g_strLanguageCode;
+    request->base = m_strDownloadLink;
+    return true;
+}
+
+void CUpdatePage::EndListing()
+{
+    m_listing = 0;
+    m_list.SetNote(L"");
+    RefreshCursor();
+    if (m_pendingClicks.empty())
+        return;
+    const int next = m_pendingClicks.front();
+    m_pendingClicks.pop_front();
+    StartListing(next);
+}
+
+void CUpdatePage::OnLocalList() { StartListing(2); }
+
+void CUpdatePage::OnOnlineList() { StartListing(1); }
+
+void CUpdatePage::ListLocalPackages()
+{
     if (m_nMode == 2)
         return;
     m_nMode = 2;
@@ -219,26 +382,6 @@ void CUpdatePage::OnLocalList()
         m_btnOnline.EnableWindow(TRUE);
         kelvo::ShowMessage(GetText(79), MB_OK | MB_ICONINFORMATION);
     }
-}
-
-void CUpdatePage::OnOnlineList()
-{
-    if (m_runs.Busy())
-        return;
-    if (!IdentifyBeforeListing())
-        return;
-    if (m_nMode == 1)
-        return;
-    m_nMode = 1;
-    m_btnOnline.EnableWindow(FALSE);
-    m_list.DeleteAllItems();
-
-    kelvo::CatalogueRequest request;
-    request.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
-    request.language = g_strLanguageCode;
-    request.base = m_strDownloadLink;
-    auto http = kelvo::NewWinInetClient();
-    kelvo::FetchCatalogue(*this, *http, request);
 }
 
 void CUpdatePage::AddRow(const kelvo::PackageRow& row)
@@ -289,6 +432,12 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
         return;
 
     const int item = nm->iItem;
+    // Rows still arriving belong to a list not yet complete: nothing starts
+    // from it until it is.
+    if (m_listing) {
+        m_list.SetCheck(item, FALSE);
+        return;
+    }
     const int mode = m_nMode;
     const kelvo::PackageRow row = RowOf(item);
     // Only a Yes is consent: a box that could not be shown returns 0.
@@ -321,14 +470,18 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     m_btnOnline.EnableWindow(FALSE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
+    m_taskbar.Started();
     if (!AfxBeginThread(UpdateWorker, start)) {
         delete start;
         OnUpdateFailed(worker);
     }
 }
 
+void CUpdatePage::OnUpdateProgress(int, int percent) { m_taskbar.Progress(percent); }
+
 void CUpdatePage::OnUpdateFailed(int worker)
 {
+    m_taskbar.Failed();
     m_runs.Finish(worker);
     // Another worker still writes into the tool: the page stays busy.
     if (m_runs.Busy())
@@ -367,6 +520,15 @@ bool CUpdatePage::ToolUnchanged(const kelvo::ToolSnapshot& confirmed) const
 
 void CUpdatePage::OnToolRemoved()
 {
+    // A list being made for the tool that went is given up: what its worker
+    // still reports is ignored.
+    if (m_listing) {
+        ++m_listingGen;
+        m_pendingClicks.clear();
+        m_listing = 0;
+        m_list.SetNote(L"");
+        RefreshCursor();
+    }
     if (m_runs.Busy()) {
         m_unplugPending = true;
         return;
@@ -387,6 +549,7 @@ void CUpdatePage::OnUpdateDone(int worker)
 {
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
+    m_taskbar.Done();
     m_nMode = 0;
     kelvo::RecordInstalledVersion(kelvo::SettingsPath(), model, version);
     if (m_runs.Busy())
