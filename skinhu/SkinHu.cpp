@@ -364,7 +364,7 @@ namespace {
 
 // Undoes what attaching did to one window: the push buttons draw themselves
 // again, check boxes get their visual styles back, a list view's colours that
-// are still ours go back to the system's, and the subclass goes.
+// are still ours go back to the system's.
 void Release(HWND h)
 {
     if (HANDLE type = ::GetPropW(h, kPropButtonType)) {
@@ -388,7 +388,9 @@ void Release(HWND h)
         if (ours(kPropListViewText, static_cast<COLORREF>(::SendMessageW(h, LVM_GETTEXTCOLOR, 0, 0))))
             ::SendMessageW(h, LVM_SETTEXTCOLOR, 0, ::GetSysColor(COLOR_WINDOWTEXT));
     }
-    ::RemoveWindowSubclass(h, SkinProc, kSubclassId);
+    // The subclass stays, inert until the next skin: removing the last one
+    // puts back the window procedure it found, which would undo a subclass
+    // the program made after it (a dialog framework's).
 }
 
 BOOL CALLBACK ReleaseChild(HWND h, LPARAM)

@@ -166,6 +166,14 @@ protected:
     static inline SkinH_AttachExFn s_attach = nullptr;
     static inline SkinH_SetAeroFn s_aero = nullptr;
     static inline SkinH_DetachFn s_detach = nullptr;
+    static inline WNDPROC s_oldProc = nullptr;
+    static inline int s_counted = 0;
+    static LRESULT CALLBACK CountingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == WM_APP + 7)
+            ++s_counted;
+        return ::CallWindowProcW(s_oldProc, h, msg, wp, lp);
+    }
 };
 
 } // namespace
@@ -201,6 +209,10 @@ TEST_F(SkinHuTest, DetachingGivesTheSystemsColoursAndDrawingBackUntilTheNextSkin
     ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), kPassword), SKINH_OK);
     s_aero(0);
     ExpectSkinned(dialog, SkinOf(L"Black"));
+    // A window made under the skin and then subclassed by the program (as a
+    // dialog framework does) keeps the program's procedure through the detach.
+    HWND framed = Open(400);
+    s_oldProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(framed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
     HWND button = ::GetDlgItem(dialog, 104);
     ASSERT_EQ(::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << "the skin draws the button";
 
@@ -221,6 +233,9 @@ TEST_F(SkinHuTest, DetachingGivesTheSystemsColoursAndDrawingBackUntilTheNextSkin
     ::GetClientRect(button, &r);
     EXPECT_NE(PixelOf(button, 5, r.bottom - 4), Ref(SkinOf(L"Black").Colour(skinhu::Role::kButton)));
     EXPECT_EQ(s_detach(), SKINH_OK) << "twice is harmless";
+    s_counted = 0;
+    ::SendMessageW(framed, WM_APP + 7, 0, 0);
+    EXPECT_EQ(s_counted, 1) << "the program's subclass still gets the messages";
 
     // Windows made now stay the system's; the next skin takes them all again.
     HWND later = Open(700);

@@ -134,8 +134,10 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.Create(CUpdatePage::IDD, this);
 
     m_settingPage.SetHost(this);
-    // Before the saved skin is attached: none is under high contrast.
-    m_contrast.Report(kelvo::HighContrastOn());
+    // Before the saved skin is attached: none is under high contrast (and
+    // one the thread may carry from before goes).
+    if (m_contrast.Report(kelvo::HighContrastOn()) == kelvo::ContrastStep::kDetachSkin)
+        kelvo::DetachSkin();
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
     SetSkinColour(m_settingPage.SkinIndex());
