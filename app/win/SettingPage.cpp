@@ -141,6 +141,8 @@ bool CSettingPage::AttachCurrentSkin()
     return true;
 }
 
+void CSettingPage::DetachSkin() { kelvo::DetachSkin(); }
+
 void CSettingPage::ListColoursFromSkin()
 {
     // The main window's palette: the skin's colours, or the system's under

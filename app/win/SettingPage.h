@@ -41,6 +41,9 @@ public:
     // Attaches the current skin unless the host allows none now (high
     // contrast); true when it was attached.
     bool AttachCurrentSkin();
+    // Takes the skin off the windows (high contrast); the current skin stays
+    // chosen for when it may come back.
+    void DetachSkin();
     void OnApply();
 
     std::vector<std::wstring> m_skinPaths;  // entry k uses path k

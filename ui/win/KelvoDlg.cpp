@@ -9,7 +9,6 @@
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
 #include "ui/win/Contrast.h"
-#include "app/win/SkinLibrary.h"
 #include "resources/resource.h"
 
 #include <windowsx.h>
@@ -78,7 +77,7 @@ void CKelvoDlg::FollowHighContrast()
     case kelvo::ContrastStep::kNothing:
         return;
     case kelvo::ContrastStep::kDetachSkin:
-        kelvo::DetachSkin();
+        m_settingPage.DetachSkin();
         break;
     case kelvo::ContrastStep::kAttachSkin:
         m_settingPage.AttachCurrentSkin();
@@ -137,7 +136,7 @@ BOOL CKelvoDlg::OnInitDialog()
     // Before the saved skin is attached: none is under high contrast (and
     // one the thread may carry from before goes).
     if (m_contrast.Report(kelvo::HighContrastOn()) == kelvo::ContrastStep::kDetachSkin)
-        kelvo::DetachSkin();
+        m_settingPage.DetachSkin();
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
     SetSkinColour(m_settingPage.SkinIndex());
