@@ -7,6 +7,7 @@
 #include "ui/controls/ClrButton.h"
 #include "ui/controls/ProListCtrl.h"
 #include "ui/controls/RadioListBox.h"
+#include "ui/core/Palette.h"
 
 #include <gtest/gtest.h>
 
@@ -326,6 +327,29 @@ TEST_F(ProListTest, ProgressColumnDrawsTheBar)
     EXPECT_EQ(red, BarPixel(0, 60));
     // Row 1 was added as present locally, with no progress.
     EXPECT_EQ(red, BarPixel(1, 10));
+}
+
+TEST_F(ProListTest, UnderHighContrastTheBarIsTheSystemsSelectionOnTheWindowColourWithAnOutline)
+{
+    kelvo::SystemColours sys;
+    sys.window = RGB(0, 0, 0);
+    sys.windowText = RGB(255, 255, 255);
+    sys.highlight = RGB(0x1A, 0xEB, 0xFF);
+    const kelvo::Palette before = kelvo::ActivePalette();
+    kelvo::SetActivePalette(kelvo::SystemPalette(sys));
+    std::wstring text = L"x";
+    m_list.SendMessage(WM_UPDATE_STATUS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    m_list.SendMessage(WM_UPDATE_PROGRESS, 0, 40);
+    RepaintNow(m_list.m_hWnd);
+    EXPECT_EQ(sys.highlight, BarPixel(0, 20));
+    EXPECT_EQ(sys.window, BarPixel(0, 60));
+    EXPECT_EQ(sys.windowText, BarPixel(0, 99)) << "the outline's right edge";
+    // Writing into the tool looks the same: no colour of our own anywhere.
+    m_list.SendMessage(WM_UPDATE_FLASHING, 0, 0);
+    RepaintNow(m_list.m_hWnd);
+    EXPECT_EQ(sys.highlight, BarPixel(0, 20));
+    EXPECT_EQ(sys.window, BarPixel(0, 60));
+    kelvo::SetActivePalette(before);
 }
 
 // ---------------------------------------------------------------- CRadioListBox

@@ -2,6 +2,7 @@
 
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
+#include "ui/core/Palette.h"
 
 #include <algorithm>
 
@@ -169,10 +170,12 @@ LRESULT CProListCtrl::OnCustomDraw(NMLVCUSTOMDRAW* cd)
 
 void CProListCtrl::DrawProgress(HDC dc, int item)
 {
-    // Downloading: orange bar filling red; writing into the tool: red filling green.
+    // Downloading: orange bar filling red; writing into the tool: red filling
+    // green (under high contrast the system's window and selection colours).
     const bool finished = ItemStatus(item) == 1;
-    const COLORREF bar = finished ? RGB(255, 0, 0) : RGB(244, 174, 54);
-    const COLORREF fill = finished ? RGB(53, 213, 56) : RGB(255, 0, 0);
+    const kelvo::Palette& palette = kelvo::ActivePalette();
+    const COLORREF bar = palette.barBack[finished ? 1 : 0];
+    const COLORREF fill = palette.barFill[finished ? 1 : 0];
 
     RECT r;
     if (!GetSubItemRect(item, kProgressColumn, LVIR_BOUNDS, &r))
@@ -194,5 +197,10 @@ void CProListCtrl::DrawProgress(HDC dc, int item)
         HBRUSH fillBrush = ::CreateSolidBrush(fill);
         ::FillRect(dc, &f, fillBrush);
         ::DeleteObject(fillBrush);
+    }
+    if (palette.barFrame != kelvo::kNoColour) {
+        HBRUSH frame = ::CreateSolidBrush(palette.barFrame);
+        ::FrameRect(dc, &r, frame);
+        ::DeleteObject(frame);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
+#include "ui/core/Palette.h"
 
 int CRadioListBox::AddItem(const std::wstring& text, UINT bitmapId, int indent)
 {
@@ -157,24 +158,21 @@ bool CRadioListBox::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
 
 void CRadioListBox::SetSkinColours(bool skinned, COLORREF back, COLORREF text)
 {
-    m_skinned = skinned;
-    m_skinBack = back;
-    m_skinText = text;
+    const kelvo::Palette p = kelvo::SkinPalette(skinned, back, text, -1);
+    SetColours(p.listStripe[0], p.listStripe[1], p.listText, p.listGrayText);
+}
+
+void CRadioListBox::SetColours(COLORREF evenStripe, COLORREF oddStripe, COLORREF text, COLORREF grayText)
+{
+    m_stripe[0] = evenStripe;
+    m_stripe[1] = oddStripe;
+    m_text = text;
+    m_grayText = grayText;
     if (m_hWnd)
         Invalidate();
 }
 
-COLORREF CRadioListBox::Stripe(int row) const
-{
-    if (!m_skinned)
-        return (row % 2) ? RGB(240, 240, 240) : RGB(255, 255, 255);
-    if (row % 2 == 0)
-        return m_skinBack;
-    // The odd stripe: the skin's colour moved a little toward its text colour.
-    auto mix = [](int b, int t) { return b + (t - b) / 16; };
-    return RGB(mix(GetRValue(m_skinBack), GetRValue(m_skinText)), mix(GetGValue(m_skinBack), GetGValue(m_skinText)),
-               mix(GetBValue(m_skinBack), GetBValue(m_skinText)));
-}
+COLORREF CRadioListBox::Stripe(int row) const { return m_stripe[row % 2 ? 1 : 0]; }
 
 void CRadioListBox::PaintEmptyRows(HDC dc) const
 {
@@ -267,8 +265,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         RECT r{left, item.top + (itemHeight - th) / 2, left + tw, 0};
         r.bottom = r.top + th;
         ::SetBkMode(dc, TRANSPARENT);
-        const COLORREF ink = m_skinned ? m_skinText : RGB(0, 0, 0);
-        ::SetTextColor(dc, enabled ? ink : RGB(128, 128, 128));
+        ::SetTextColor(dc, enabled ? m_text : m_grayText);
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
         if (r.right > item.right && r.right > m_maxExtent) {
             m_maxExtent = r.right;

@@ -23,6 +23,10 @@ public:
     // take them (a dark skin gets dark stripes with light words). Without a
     // skin the box keeps its white and light grey stripes and black words.
     void SetSkinColours(bool skinned, COLORREF back = 0, COLORREF text = 0);
+    // The stripes of even and odd rows and the words' colours (enabled and
+    // disabled entries): a palette's (ui/core/Palette.h), the system's under
+    // high contrast.
+    void SetColours(COLORREF evenStripe, COLORREF oddStripe, COLORREF text, COLORREF grayText);
 
     // Out-of-range indexes are ignored (setters) or read as enabled with a radio.
     void EnableItem(int index, BOOL enable);
@@ -46,7 +50,7 @@ private:
     int FindEnabled(int start, int step) const;
     LRESULT OnKeyDown(WPARAM key);
     COLORREF Stripe(int row) const;
-    bool m_skinned = false;
-    COLORREF m_skinBack = 0;
-    COLORREF m_skinText = 0;
+    COLORREF m_stripe[2] = {RGB(255, 255, 255), RGB(240, 240, 240)};
+    COLORREF m_text = RGB(0, 0, 0);
+    COLORREF m_grayText = RGB(128, 128, 128);
 };

@@ -8,6 +8,7 @@
 #include "device/core/IntPort.h"
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
+#include "ui/win/Contrast.h"
 #include "resources/resource.h"
 
 #include <windowsx.h>
@@ -30,6 +31,12 @@ const int kTextPages = 193;
 const int kTextClose = 191;
 const int kTextMinimize = 192;
 
+BOOL CALLBACK TellSysColourChange(HWND child, LPARAM)
+{
+    ::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 } // namespace
 
 CKelvoDlg::CKelvoDlg() : CDialog(IDD_KELVO_DIALOG)
@@ -49,12 +56,38 @@ void CKelvoDlg::SetSkinColour(int skinIndex)
     // colour; the frame around them takes the same, so the window is one
     // surface. Without a skin (no library, no skin file) the table's colour.
     // Its text colour writes the captions and the status row, which stay
-    // readable on a dark skin.
-    COLORREF back = 0, text = 0;
-    const bool skinned = AttachedSkinColours(&back, &text);
-    m_bSkinned = skinned;
-    m_crBackground = skinned ? back : kelvo::SkinBackgroundColour(skinIndex);
-    m_crText = skinned ? text : RGB(0, 0, 0);
+    // readable on a dark skin. Under high contrast every colour is the
+    // system's.
+    if (m_contrast.On()) {
+        m_palette = kelvo::SystemPalette(kelvo::CurrentSystemColours());
+    } else {
+        COLORREF back = 0, text = 0;
+        const bool skinned = AttachedSkinColours(&back, &text);
+        m_palette = kelvo::SkinPalette(skinned, back, text, skinIndex);
+    }
+    kelvo::SetActivePalette(m_palette);
+    m_bSkinned = m_palette.skinned;
+    m_crBackground = m_palette.background;
+    m_crText = m_palette.text;
+}
+
+void CKelvoDlg::FollowHighContrast()
+{
+    switch (m_contrast.Report(kelvo::HighContrastOn())) {
+    case kelvo::ContrastStep::kNothing:
+        return;
+    case kelvo::ContrastStep::kDetachSkin:
+        m_settingPage.DetachSkin();
+        break;
+    case kelvo::ContrastStep::kAttachSkin:
+        m_settingPage.AttachCurrentSkin();
+        break;
+    case kelvo::ContrastStep::kRecolour:
+        break;
+    }
+    SetSkinColour(m_settingPage.SkinIndex());
+    m_settingPage.ListColoursFromSkin();
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 bool CKelvoDlg::AttachedSkinColours(COLORREF* back, COLORREF* text) const
@@ -100,6 +133,10 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.Create(CUpdatePage::IDD, this);
 
     m_settingPage.SetHost(this);
+    // Before the saved skin is attached: none is under high contrast (and
+    // one the thread may carry from before goes).
+    if (m_contrast.Report(kelvo::HighContrastOn()) == kelvo::ContrastStep::kDetachSkin)
+        m_settingPage.DetachSkin();
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
     SetSkinColour(m_settingPage.SkinIndex());
@@ -288,6 +325,14 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(LabelColours(reinterpret_cast<HDC>(wParam)));
+    case WM_SYSCOLORCHANGE:
+        // Only top-level windows hear of it; the common controls need it too.
+        ::EnumChildWindows(m_hWnd, TellSysColourChange, 0);
+        FollowHighContrast();
+        break;
+    case WM_SETTINGCHANGE:
+        FollowHighContrast();
+        break;
     case WM_SETCURSOR:
         // The window works on while a list is made, and says so: the pointer
         // that means "working in the background" over all of it.
@@ -358,7 +403,9 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     ::FillRect(mem, &r, bg);
     ::DeleteObject(bg);
 
-    if (HBITMAP banner = static_cast<HBITMAP>(
+    // Under high contrast no picture behind the title: it stands on the
+    // system's colour in the system's text colour.
+    if (HBITMAP banner = m_palette.system ? nullptr : static_cast<HBITMAP>(
             ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
         BITMAP info{};
         ::GetObjectW(banner, sizeof info, &info);
@@ -376,7 +423,7 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     HGDIOBJ oldFont = ::SelectObject(mem, font);
     SIZE sz{};
     ::GetTextExtentPoint32W(mem, title.c_str(), static_cast<int>(title.size()), &sz);
-    ::SetTextColor(mem, RGB(255, 255, 255));
+    ::SetTextColor(mem, m_palette.titleText);
     ::SetBkMode(mem, TRANSPARENT);
     RECT tr{r.right - sz.cx - 80, 0, r.right, 20};
     ::DrawTextW(mem, title.c_str(), static_cast<int>(title.size()), &tr, DT_LEFT | DT_TOP);
@@ -413,9 +460,10 @@ void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& cap
 
     HGDIOBJ oldFont = ::SelectObject(dc, g_pFont24->m_hObject);
     ::SetBkMode(dc, OPAQUE);
-    ::SetBkColor(dc, m_crBackground);
-    // Black marks a caption that is not current: the skin's text colour.
-    ::SetTextColor(dc, m_tabTextColor[index] == 0 ? m_crText : m_tabTextColor[index]);
+    // The page shown has its own caption colours; the others the skin's text colour.
+    const bool current = index == m_nCurPage;
+    ::SetBkColor(dc, current ? m_palette.currentTabBack : m_crBackground);
+    ::SetTextColor(dc, current ? m_palette.currentTabText : m_crText);
     SIZE sz{};
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
     const int tw = sz.cx;
@@ -453,6 +501,7 @@ void CKelvoDlg::OnPaint()
         // The keyboard is on the tabs: the usual dotted mark on the current one.
         RECT focus = r;
         ::InflateRect(&focus, -3, -3);
+        // The mark inverts what is under it; these colours make it the usual dots.
         ::SetTextColor(dc, RGB(0, 0, 0));
         ::SetBkColor(dc, RGB(255, 255, 255));
         ::DrawFocusRect(dc, &focus);
@@ -544,10 +593,7 @@ void CKelvoDlg::SelectPage(int index)
     if (index == 0 && m_picturePage.m_hWnd)
         m_picturePage.ShowWindow(SW_SHOW);
 
-    if (m_nCurPage != -1)
-        m_tabTextColor[m_nCurPage] = 0;
     m_nCurPage = index;
-    m_tabTextColor[index] = 0xE5A33A;
     // The background is drawn across the whole client area, children's
     // places included: they paint again after it, or the status row and the
     // page shown vanish until something else redraws them.

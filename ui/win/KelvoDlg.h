@@ -9,6 +9,7 @@
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
 #include "ui/win/TabStrip.h"
+#include "ui/core/Palette.h"
 #include "device/core/DeviceHost.h"
 #include "dtc/win/SearchDtcPage.h"
 #include "report/win/PrintPage.h"
@@ -37,6 +38,7 @@ public:
         return true;
     }
     void SetSkinColour(int skinIndex) override;
+    bool SkinAllowed() const override { return kelvo::SkinAllowed(m_contrast.On()); }
     BOOL IsDevicePresent() const override { return m_bDevicePresent; }
     void SetUpdateBusy(BOOL busy) override;
     BOOL IsUpdateBusy() const override { return m_bUpdateBusy; }
@@ -74,7 +76,8 @@ public:
     RECT m_rcClient{};
     DWORD m_dwLastScanTick = static_cast<DWORD>(-1);
     POINT m_ptDeviceIcon{-1, -1};
-    COLORREF m_tabTextColor[5] = {0, 0, 0, 0, 0};
+    kelvo::ContrastWatch m_contrast;  // high contrast: no skin, the system's colours
+    kelvo::Palette m_palette;
     RECT m_rcTab[5]{};
     CTabStrip m_tabStrip;  // the tabs for the keyboard and screen readers
 
@@ -118,6 +121,9 @@ private:
     // The dialog and text colours of the skin attached to the program's
     // windows; false when none is.
     bool AttachedSkinColours(COLORREF* back, COLORREF* text) const;
+    // WM_SETTINGCHANGE and WM_SYSCOLORCHANGE: high contrast may have come or
+    // gone, or its colours changed.
+    void FollowHighContrast();
     // WM_CTLCOLORSTATIC of the status row, the label and the link.
     HBRUSH LabelColours(HDC dc);
 };

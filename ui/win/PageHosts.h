@@ -50,6 +50,9 @@ public:
     virtual std::wstring DeviceName() const = 0;
     // The attached skin's dialog and text colours; false when no skin is attached.
     virtual bool SkinColours(COLORREF* back, COLORREF* text) const { return false; }
+    // False while high contrast is on: no skin is attached then, the chosen
+    // one only remembered.
+    virtual bool SkinAllowed() const { return true; }
     // A one-off message in the status row, until the device state shows again.
     virtual void ShowStatusNote(const std::wstring& text) = 0;
 
