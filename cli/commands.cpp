@@ -6,7 +6,7 @@
 #include "cli/curl_http.h"
 #include "cli/english_texts.h"
 #include "cli/sysfs.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "device/core/DeviceState.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"

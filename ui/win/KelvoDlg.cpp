@@ -1,4 +1,6 @@
 #include "ui/win/KelvoDlg.h"
+
+#include "device/core/Discovery.h"
 #include "framework/ShellStart.h"
 
 #include "app/core/globals.h"

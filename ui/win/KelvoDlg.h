@@ -10,7 +10,7 @@
 #include "ui/win/PicturePage.h"
 #include "ui/win/TabStrip.h"
 #include "ui/core/Palette.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "dtc/win/SearchDtcPage.h"
 #include "report/win/PrintPage.h"
 #include "update/win/UpdatePage.h"

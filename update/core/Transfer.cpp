@@ -2,7 +2,7 @@
 
 #include "app/core/platform.h"
 #include "app/core/textutil.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
 #include "update/core/Package.h"

@@ -5,7 +5,7 @@
 #include "app/core/profile.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/DeviceState.h"
 #include "device/core/IntPort.h"
 #include "framework/Thread.h"
 #include "resources/resource.h"
