@@ -134,7 +134,7 @@ BOOL CKelvoApp::InitInstance()
     // middle of a read) is not left to meet static objects being destroyed --
     // the process ends here, before they are.
     if (AfxRunningThreads() > 0) {
-        g_reportStop = 1;
+        StopReportReader();
         kelvo::NoteToolRemoved();
         if (!AfxWaitForThreads(kWorkerStopMs))
             ::ExitProcess(static_cast<UINT>(ExitInstance()));

@@ -209,6 +209,7 @@ struct RecordingRow : IUpdateSink {
     std::vector<Report> reports;
     void Progress(int row, int percent) override { reports.push_back({true, row, percent, L""}); }
     void Status(int row, const std::wstring& text) override { reports.push_back({false, row, 0, text}); }
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
     std::vector<int> Percents() const
     {
         std::vector<int> out;

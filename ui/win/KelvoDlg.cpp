@@ -576,11 +576,8 @@ void CKelvoDlg::SelectPage(int index)
     if (index == m_nCurPage)
         return;
     ShowStatusRow(index != 4);
-    if (m_nCurPage == 1) {
-        g_reportPort = -1;
-        g_reportStop = 1;
+    if (m_nCurPage == 1)
         m_printPage.LeaveReportPage();
-    }
     CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
     for (int i = 0; i < 5; ++i) {
         if (i == index)
@@ -632,11 +629,8 @@ void CKelvoDlg::ScanForDevice()
         if (m_nCurPage == 1)
             m_printPage.ConnectReportReader();
     } else if (presence == ToolPresence::kAbsent) {
-        if (m_nCurPage == 1) {
-            g_reportPort = -1;
-            g_reportStop = 1;
+        if (m_nCurPage == 1)
             m_printPage.ReportToolGone();
-        }
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.
         kelvo::NoteToolRemoved();

@@ -50,6 +50,10 @@ public:
         m_ended = true;
         ::SendMessageW(m_list, WM_UPDATE_END, 0, row);
     }
+    int Tell(int number, unsigned flags) override
+    {
+        return static_cast<int>(::SendMessageW(m_page, WM_UPDATE_TELL, static_cast<WPARAM>(number), flags));
+    }
     bool Ended() const { return m_ended; }
     // The device state belongs to the user-interface thread: the page compares.
     bool ToolUnchanged() override
@@ -160,6 +164,8 @@ LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return OnListingMessage(msg, wParam, lParam);
     case WM_UPDATE_TOOLCHECK:
         return ToolUnchanged(*reinterpret_cast<const kelvo::ToolSnapshot*>(lParam)) ? 1 : 0;
+    case WM_UPDATE_TELL:
+        return kelvo::ShowUpdateMessage(static_cast<int>(wParam), static_cast<unsigned>(lParam));
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_LIST && hdr->code == LVN_ITEMCHANGED) {
@@ -204,6 +210,10 @@ public:
         ::SendMessageW(m_page, WM_LISTING_ROW, m_gen, reinterpret_cast<LPARAM>(&row));
     }
     void EnableLocalButton() override { ::SendMessageW(m_page, WM_LISTING_ENABLE_LOCAL, m_gen, 0); }
+    int Tell(int number, unsigned flags) override
+    {
+        return static_cast<int>(::SendMessageW(m_page, WM_UPDATE_TELL, static_cast<WPARAM>(number), flags));
+    }
 
 private:
     HWND m_page;
@@ -320,7 +330,7 @@ bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* requ
         // the user is told it is not connected, and nothing is listed.
         if (m_listingCleared) {
             // Its old list went at the start: the page is as with no list.
-            m_nMode = 0;
+            m_nMode = kNoList;
             OnIdentificationEnded();
         }
         m_list.SetNote(L"");
@@ -328,13 +338,13 @@ bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* requ
         return false;
     }
     m_list.SetNote(L"");
-    if (m_listing == 2) {
+    if (m_listing == kLocalList) {
         ListLocalPackages();
         return false;
     }
-    if (m_nMode == 1)
+    if (m_nMode == kServerList)
         return false;
-    m_nMode = 1;
+    m_nMode = kServerList;
     m_btnOnline.EnableWindow(FALSE);
     m_list.DeleteAllItems();
     // The catalogue and the sizes are still to come.
@@ -357,15 +367,15 @@ void CUpdatePage::EndListing()
     StartListing(next);
 }
 
-void CUpdatePage::OnLocalList() { StartListing(2); }
+void CUpdatePage::OnLocalList() { StartListing(kLocalList); }
 
-void CUpdatePage::OnOnlineList() { StartListing(1); }
+void CUpdatePage::OnOnlineList() { StartListing(kServerList); }
 
 void CUpdatePage::ListLocalPackages()
 {
-    if (m_nMode == 2)
+    if (m_nMode == kLocalList)
         return;
-    m_nMode = 2;
+    m_nMode = kLocalList;
     m_btnLocal.EnableWindow(FALSE);
     m_list.DeleteAllItems();
 
@@ -428,7 +438,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
         return;
     const UINT oldImage = (nm->uOldState & LVIS_STATEIMAGEMASK) >> 12;
     const UINT newImage = (nm->uNewState & LVIS_STATEIMAGEMASK) >> 12;
-    if (newImage != 2 || oldImage == 2 || (m_nMode != 1 && m_nMode != 2))
+    if (newImage != 2 || oldImage == 2 || (m_nMode != kServerList && m_nMode != kLocalList))
         return;
 
     const int item = nm->iItem;
@@ -462,7 +472,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     start->job.settingsFile = kelvo::SettingsPath();
     // A server row always carries its address: the worker writes a sound
     // local copy as it is and fetches the package again otherwise.
-    if (m_nMode == 1)
+    if (m_nMode == kServerList)
         start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
     // The tool the user has just confirmed; the worker writes into no other.
     start->confirmed = CurrentTool();
@@ -486,9 +496,9 @@ void CUpdatePage::OnUpdateFailed(int worker)
     // Another worker still writes into the tool: the page stays busy.
     if (m_runs.Busy())
         return;
-    if (m_nMode != 2)
+    if (m_nMode != kLocalList)
         m_btnLocal.EnableWindow(TRUE);
-    if (m_nMode != 1)
+    if (m_nMode != kServerList)
         m_btnOnline.EnableWindow(TRUE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(FALSE);
@@ -499,8 +509,8 @@ void CUpdatePage::OnUpdateFailed(int worker)
 void CUpdatePage::OnIdentificationEnded()
 {
     const bool idle = !m_runs.Busy();
-    m_btnLocal.EnableWindow(idle && m_nMode != 2);
-    m_btnOnline.EnableWindow(idle && m_nMode != 1);
+    m_btnLocal.EnableWindow(idle && m_nMode != kLocalList);
+    m_btnOnline.EnableWindow(idle && m_nMode != kServerList);
 }
 
 kelvo::ToolSnapshot CUpdatePage::CurrentTool() const
@@ -540,7 +550,7 @@ void CUpdatePage::TakeUnpluggedState()
 {
     m_unplugPending = false;
     m_list.DeleteAllItems();
-    m_nMode = 0;
+    m_nMode = kNoList;
     m_btnLocal.EnableWindow(TRUE);
     m_btnOnline.EnableWindow(TRUE);
 }
@@ -550,7 +560,7 @@ void CUpdatePage::OnUpdateDone(int worker)
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
     m_taskbar.Done();
-    m_nMode = 0;
+    m_nMode = kNoList;
     kelvo::RecordInstalledVersion(kelvo::SettingsPath(), model, version);
     if (m_runs.Busy())
         return;

@@ -9,6 +9,7 @@
 #include "update/core/Catalogue.h"
 #include "update/core/TaskbarProgress.h"
 #include "update/core/UpdateRuns.h"
+#include "update/core/UpdateSink.h"
 #include "update/win/TaskbarButton.h"
 
 #include <deque>
@@ -32,6 +33,10 @@ constexpr UINT WM_LISTING_COUNT = WM_USER + 860;     // answers the list's row c
 constexpr UINT WM_LISTING_ROW = WM_USER + 861;       // lParam const kelvo::PackageRow*
 constexpr UINT WM_LISTING_ENABLE_LOCAL = WM_USER + 862;
 constexpr UINT WM_LISTING_END = WM_USER + 863;
+// A worker's message box, shown by the page on its own thread so that it is
+// modal to the window like every other box (wParam the text number, lParam
+// the MessageBox flags; answers the button). Sent: the worker waits for it.
+constexpr UINT WM_UPDATE_TELL = WM_USER + 864;
 // A listing's text for the "checking" line.
 constexpr int IDS_CHECKING = 190;
 
@@ -72,10 +77,15 @@ public:
     // Model and version of the package last confirmed for writing ("QB345 V2.34").
     std::wstring PackageBeingWritten() const { return m_strPackageModel + L" " + m_strPackageVersion; }
 
+    // Which list the page shows (m_nMode); the numbers are those of m_listing
+    // and of the clicks waiting their turn too.
+    enum ListMode : int { kNoList = 0, kServerList = 1, kLocalList = 2 };
+
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
     void AddRow(const kelvo::PackageRow& row) override;
     void EnableLocalButton() override { m_btnLocal.EnableWindow(TRUE); }
+    int Tell(int number, unsigned flags) override { return kelvo::ShowUpdateMessage(number, flags); }
 
 private:
     friend class CUpdatePageTestPeer;  // the controls' tests look at the list and the mode
@@ -86,10 +96,10 @@ private:
     CProListCtrl m_list;
     CButton m_btnLocal;
     CButton m_btnOnline;
-    int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
+    int m_nMode = kNoList;
 
     // Starts the identification (and for the server list the catalogue) on
-    // a worker; `mode` is the list asked for (1 server, 2 local).
+    // a worker; `mode` is the list asked for (kServerList or kLocalList).
     void StartListing(int mode);
     LRESULT OnListingMessage(UINT msg, WPARAM gen, LPARAM lParam);
     // After the identification: false ends the listing, true has the worker
