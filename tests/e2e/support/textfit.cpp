@@ -1,22 +1,17 @@
-// A test DLL that measures texts inside the program under test: fonts are
-// objects of the process that made them, so another process cannot measure
-// with a control's font. The test hooks the program's UI thread
-// (WH_GETMESSAGE) with this DLL and posts it the message "Kelvo test text
-// fit"; the hook then writes, for every visible static, push button (owner-drawn
-// too) and check
-// box below that window, one line to the file named by the message's wParam
-// (an atom): "id<TAB>needed width<TAB>needed height<TAB>client width<TAB>client height<TAB>text".
+// A test DLL that measures texts inside the program under test: a font is an
+// object of the process that made it, so another process cannot measure with
+// a control's font. The test loads this DLL into the program and runs
+// MeasureTexts there on a thread of its own (CreateRemoteThread), which writes,
+// for every visible static, push button (owner-drawn too) and check box below
+// the request's window, one line to the request's file: "id<TAB>needed
+// width<TAB>needed height<TAB>client width<TAB>client height<TAB>text", and
+// "end" last. A thread rather than a message hook: a hook would run inside
+// the program's window thread and Wine then lays its windows out as for 96 DPI.
 #include <windows.h>
 
 #include <cstdio>
 
 namespace {
-
-UINT FitMessage()
-{
-    static const UINT message = ::RegisterWindowMessageW(L"Kelvo test text fit");
-    return message;
-}
 
 struct Output {
     FILE* file;
@@ -71,20 +66,23 @@ BOOL CALLBACK MeasureOne(HWND c, LPARAM param)
 
 } // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK TextFitHook(int code, WPARAM wParam, LPARAM lParam)
+// The request, written into the program's memory by the test.
+struct TextFitRequest {
+    HWND window;
+    wchar_t path[MAX_PATH];
+};
+
+extern "C" __declspec(dllexport) DWORD WINAPI MeasureTexts(void* param)
 {
-    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && msg && msg->message == FitMessage()) {
-        wchar_t path[MAX_PATH] = L"";
-        if (::GlobalGetAtomNameW(static_cast<ATOM>(msg->wParam), path, MAX_PATH)) {
-            FILE* f = _wfopen(path, L"wb");
-            if (f) {
-                Output out{f};
-                ::EnumChildWindows(msg->hwnd, MeasureOne, reinterpret_cast<LPARAM>(&out));
-                std::fprintf(f, "end\n");
-                std::fclose(f);
-            }
-        }
-    }
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    const auto* request = static_cast<const TextFitRequest*>(param);
+    if (!request)
+        return 1;
+    FILE* f = _wfopen(request->path, L"wb");
+    if (!f)
+        return 2;
+    Output out{f};
+    ::EnumChildWindows(request->window, MeasureOne, reinterpret_cast<LPARAM>(&out));
+    std::fprintf(f, "end\n");
+    std::fclose(f);
+    return 0;
 }
