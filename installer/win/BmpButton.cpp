@@ -11,6 +11,10 @@ BOOL CBmpButton::Attach(UINT id, CWnd* parent)
         return FALSE;
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    // The font it draws its caption in is its font: what asks for it (a
+    // screen reader, a new DPI's font swap) gets the right one.
+    if (g_pFont24)
+        SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), FALSE);
     SetCutRegion();
     return TRUE;
 }

@@ -39,6 +39,8 @@ BOOL CKelvoInstallDlg::OnInitDialog()
     m_setPage.Create(IDD_INSTALL_SET, this);
     m_copyPage.Create(IDD_INSTALL_COPY, this);
     m_finishPage.Create(IDD_INSTALL_FINISH, this);
+    for (int i = 0; i < 4; ++i)
+        kelvo::OwnDpiChanges(Page(i)->m_hWnd);
 
     RECT rc;
     GetClientRect(&rc);

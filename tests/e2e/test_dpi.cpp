@@ -512,3 +512,87 @@ TEST(Dpi, DpiChangedTakesTheSuggestedRectangleAndLaysTheWindowOutAgain)
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(kelvo.WaitExit(10000), 1u);
 }
+
+// KelvoInstall at the screen's DPI: its window the 96-DPI run's size times
+// the scale, on the screen, its two first pages laid out inside it with room
+// for their texts. Nothing is installed: the installer is ended on the
+// folder page.
+TEST(Dpi, InstallerIsLaidOutForTheScreensDpi)
+{
+    static Gdiplus_ gdiplus;
+    const int dpi = ExpectedDpi();
+    const std::wstring unixDist = Env(L"KELVO_DIST");
+    const std::wstring dist = WindowsPathOf(std::string(unixDist.begin(), unixDist.end()));
+    const std::wstring exe = dist.substr(0, dist.rfind(L'\\')) + L"\\KelvoInstall.exe";
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << "no installer";
+    struct Ender {
+        PROCESS_INFORMATION& pi;
+        ~Ender()
+        {
+            ::TerminateProcess(pi.hProcess, 1);
+            ::WaitForSingleObject(pi.hProcess, 10000);
+            ::CloseHandle(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+        }
+    } ender{pi};
+    HWND wizard = WaitWindow(pi.dwProcessId, L"Kelvo", kStartMs);
+    ASSERT_NE(wizard, nullptr);
+    ::Sleep(1500);
+
+    RECT wr{};
+    ::GetWindowRect(wizard, &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(wizard, MONITOR_DEFAULTTONEAREST), &mi));
+    EXPECT_GE(wr.left, mi.rcWork.left);
+    EXPECT_GE(wr.top, mi.rcWork.top);
+    EXPECT_LE(wr.right, mi.rcWork.right);
+    EXPECT_LE(wr.bottom, mi.rcWork.bottom);
+    const std::wstring name = L"dpi-" + std::to_wstring(dpi) + L"-install";
+    const std::wstring sizeFile = ArtifactFolder() + L"dpi-96-install.txt";
+    if (dpi == 96) {
+        FILE* f = _wfopen(sizeFile.c_str(), L"w");
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f, "%d %d\n", w, h);
+        std::fclose(f);
+    } else {
+        int w96 = 0, h96 = 0;
+        FILE* f = _wfopen(sizeFile.c_str(), L"r");
+        ASSERT_NE(f, nullptr) << "no size of the 96-DPI run's installer window";
+        const int n = std::fscanf(f, "%d %d", &w96, &h96);
+        std::fclose(f);
+        ASSERT_EQ(n, 2);
+        const double k = dpi / 96.0;
+        EXPECT_NEAR(w, w96 * k, w96 * k * 0.02);
+        EXPECT_NEAR(h, h96 * k, h96 * k * 0.02);
+    }
+
+    std::vector<std::string> faults;
+    CheckChildren(wizard, faults);
+    CheckTexts(wizard, name + L"-way", faults);
+    for (const std::string& f : faults)
+        ADD_FAILURE() << "way page: " << f;
+    Screenshot(wizard, name + L"-way");
+
+    // Custom Install (1002 on the way page) leads to the folder page.
+    HWND custom = nullptr;
+    for (HWND c = ::GetWindow(wizard, GW_CHILD); c && !custom; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (::IsWindowVisible(c))
+            custom = ::GetDlgItem(c, 1002);
+    ASSERT_NE(custom, nullptr);
+    RECT cr{};
+    ::GetClientRect(custom, &cr);
+    ClickClient(custom, cr.right / 2, cr.bottom / 2);
+    ::Sleep(1500);
+    faults.clear();
+    CheckChildren(wizard, faults);
+    CheckTexts(wizard, name + L"-folder", faults, 4);  // the label, >>>, Install, Back
+    for (const std::string& f : faults)
+        ADD_FAILURE() << "folder page: " << f;
+    Screenshot(wizard, name + L"-folder");
+}

@@ -109,6 +109,9 @@ BOOL CKelvoDlg::OnInitDialog()
     m_picturePage.Create(CPicturePage::IDD, this);
     m_updatePage.SetHost(this);
     m_updatePage.Create(CUpdatePage::IDD, this);
+    // The pages are laid out by this window and their own WM_SIZE.
+    kelvo::OwnDpiChanges(m_picturePage.m_hWnd);
+    kelvo::OwnDpiChanges(m_updatePage.m_hWnd);
 
     m_settingPage.SetHost(this);
     m_settingPage.ScanSkins();
@@ -696,6 +699,7 @@ bool CKelvoDlg::CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin)
     if (page.m_hWnd)
         return false;
     page.Create(templateId, this);
+    kelvo::OwnDpiChanges(page.m_hWnd);
     PlacePage(page, bottomMargin);
     return true;
 }

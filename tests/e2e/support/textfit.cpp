@@ -26,7 +26,8 @@ BOOL CALLBACK MeasureOne(HWND c, LPARAM param)
     ::GetClassNameW(c, cls, 32);
     const LONG style = ::GetWindowLongW(c, GWL_STYLE);
     const LONG kind = style & BS_TYPEMASK;
-    const bool isStatic = lstrcmpiW(cls, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
+    const LONG type = style & SS_TYPEMASK;
+    const bool isStatic = lstrcmpiW(cls, L"Static") == 0 && (type <= SS_RIGHT || type == SS_LEFTNOWORDWRAP);
     const bool isCheck = lstrcmpiW(cls, L"Button") == 0 && (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX);
     // Owner-drawn buttons (the pages' large ones) draw their text on one line too.
     const bool isPush = lstrcmpiW(cls, L"Button") == 0 &&
@@ -43,7 +44,7 @@ BOOL CALLBACK MeasureOne(HWND c, LPARAM param)
     HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(c, WM_GETFONT, 0, 0)));
     RECT need{0, 0, 0, 0};
     UINT flags = DT_CALCRECT | DT_SINGLELINE;
-    if (isStatic && !(style & SS_LEFTNOWORDWRAP)) {
+    if (isStatic && type != SS_LEFTNOWORDWRAP) {
         // Static text wraps at word breaks: it fits if the wrapped lines do.
         need.right = client.right;
         flags = DT_CALCRECT | DT_WORDBREAK;
