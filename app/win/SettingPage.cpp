@@ -6,6 +6,7 @@
 #include "app/core/texts.h"
 #include "app/win/Companions.h"
 #include "app/win/SkinLibrary.h"
+#include "framework/Dpi.h"
 #include "ui/controls/Drawing.h"
 #include "ui/core/Palette.h"
 
@@ -46,7 +47,7 @@ BOOL CSettingPage::OnInitDialog()
 
 void CSettingPage::FillLanguages()
 {
-    m_languageList.SetItemHeight(0, kItemHeight);
+    m_languageList.SetItemHeight(0, kelvo::Scale(kItemHeight, kelvo::DpiOfWindow(m_hWnd)));
     const std::wstring folder = kelvo::ModuleFolder() + L"language\\";
     for (int i = 0; i < kelvo::kLanguageChoiceCount; ++i) {
         const kelvo::LanguageChoice& lang = kelvo::LanguageChoiceAt(i);
@@ -62,7 +63,7 @@ void CSettingPage::ScanSkins()
 {
     // Before the page has its window only the paths are collected.
     if (m_skinList.m_hWnd)
-        m_skinList.SetItemHeight(0, kItemHeight);
+        m_skinList.SetItemHeight(0, kelvo::Scale(kItemHeight, kelvo::DpiOfWindow(m_hWnd)));
     const std::wstring folder = kelvo::ModuleFolder() + L"skin\\";
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW fd{};
@@ -216,10 +217,15 @@ void CSettingPage::OnSize(int cx, int cy)
 {
     if (!m_btnApply.m_hWnd || !m_skinList.m_hWnd)
         return;
-    const int lw = (cx - 105) / 2;
-    const int lh = cy - 105;
-    m_languageList.MoveWindow(35, 15, lw, lh);
-    m_skinList.MoveWindow(lw + 70, 15, lw, lh);
+    const kelvo::Dpi s(m_hWnd);
+    // Rows as high as the DPI needs (it may have changed since they were made).
+    for (CRadioListBox* list : {&m_languageList, &m_skinList})
+        if (list->GetItemHeight(0) != s(kItemHeight))
+            list->SetItemHeight(0, s(kItemHeight));
+    const int lw = (cx - s(105)) / 2;
+    const int lh = cy - s(105);
+    m_languageList.MoveWindow(s(35), s(15), lw, lh);
+    m_skinList.MoveWindow(lw + s(70), s(15), lw, lh);
 
     const std::wstring caption = GetText(36);
     SIZE text{};
@@ -228,9 +234,9 @@ void CSettingPage::OnSize(int cx, int cy)
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
-    const int margin = (cx - text.cx - 210) / 3;
-    ::MoveWindow(GetDlgItem(IDC_DOZAZ), margin, cy - text.cy - 30, text.cx + 30, 30, TRUE);
-    m_btnApply.MoveWindow(cx - margin - 180, cy - 75, 180, 60);
+    const int margin = (cx - text.cx - s(210)) / 3;
+    ::MoveWindow(GetDlgItem(IDC_DOZAZ), margin, cy - text.cy - s(30), text.cx + s(30), s(30), TRUE);
+    m_btnApply.MoveWindow(cx - margin - s(180), cy - s(75), s(180), s(60));
 }
 
 LRESULT CSettingPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,6 @@
 #include "dtc/win/SearchDtcPage.h"
 
+#include "framework/Dpi.h"
 #include "app/core/globals.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
@@ -44,8 +45,9 @@ BOOL CSearchDtcPage::OnInitDialog()
     m_codeList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
 
     const std::wstring code = GetText(14), description = GetText(15);
-    m_codeList.InsertColumn(0, code, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, code) + 20, 100));
-    m_codeList.InsertColumn(1, description, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, description) + 20, 700));
+    const kelvo::Dpi s(m_hWnd);
+    m_codeList.InsertColumn(0, code, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, code) + s(20), s(100)));
+    m_codeList.InsertColumn(1, description, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, description) + s(20), s(700)));
     return TRUE;
 }
 
@@ -232,8 +234,9 @@ void CSearchDtcPage::OnSize(int cx, int cy)
 {
     if (!m_codeList.m_hWnd)
         return;
-    m_codeBox.MoveWindow(20, 5, cx - 40, 30);
-    m_codeList.MoveWindow(20, 45, cx - 40, cy - 50);
+    const kelvo::Dpi s(m_hWnd);
+    m_codeBox.MoveWindow(s(20), s(5), cx - s(40), s(30));
+    m_codeList.MoveWindow(s(20), s(45), cx - s(40), cy - s(50));
 }
 
 LRESULT CSearchDtcPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

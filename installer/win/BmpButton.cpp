@@ -1,5 +1,6 @@
 #include "installer/win/BmpButton.h"
 
+#include "framework/Dpi.h"
 #include "ui/controls/Drawing.h"
 
 #include <vector>
@@ -10,6 +11,10 @@ BOOL CBmpButton::Attach(UINT id, CWnd* parent)
         return FALSE;
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    // The font it draws its caption in is its font: what asks for it (a
+    // screen reader, a new DPI's font swap) gets the right one.
+    if (g_pFont24)
+        SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), FALSE);
     SetCutRegion();
     return TRUE;
 }
@@ -18,8 +23,8 @@ void CBmpButton::SetCutRegion()
 {
     RECT rc;
     GetClientRect(&rc);
-    const int r = rc.right, b = rc.bottom;
-    const POINT pts[8] = {{5, 0}, {r - 5, 0}, {r, 5}, {r, b - 5}, {r - 5, b}, {5, b}, {0, b - 5}, {0, 5}};
+    const int r = rc.right, b = rc.bottom, c = kelvo::Scale(5, kelvo::DpiOfWindow(m_hWnd));
+    const POINT pts[8] = {{c, 0}, {r - c, 0}, {r, c}, {r, b - c}, {r - c, b}, {c, b}, {0, b - c}, {0, c}};
     HRGN region = ::CreatePolygonRgn(pts, 8, WINDING);
     // The window owns the region from here on.
     if (region && !::SetWindowRgn(m_hWnd, region, TRUE))
@@ -89,7 +94,8 @@ void CBmpButton::DrawItem(const DRAWITEMSTRUCT& di)
         HBRUSH brush = ::CreateSolidBrush(fill);
         HGDIOBJ oldPen = ::SelectObject(dc, pen);
         HGDIOBJ oldBrush = ::SelectObject(dc, brush);
-        ::RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, 10, 10);
+        const int round = kelvo::Scale(10, kelvo::DpiOfWindow(m_hWnd));
+        ::RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, round, round);
         ::SelectObject(dc, oldPen);
         ::SelectObject(dc, oldBrush);
         ::DeleteObject(pen);

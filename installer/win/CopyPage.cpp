@@ -1,5 +1,6 @@
 #include "installer/win/CopyPage.h"
 
+#include "framework/Dpi.h"
 #include "framework/Thread.h"
 #include "installer/core/Folders.h"
 #include "installer/resource.h"
@@ -19,7 +20,11 @@ BOOL CInstallCopyDlg::OnInitDialog()
     return TRUE;
 }
 
-void CInstallCopyDlg::Layout(int cx, int cy) { m_progress.MoveWindow(10, cy - 30, cx - 20, 25); }
+void CInstallCopyDlg::Layout(int cx, int cy)
+{
+    const kelvo::Dpi s(m_hWnd);
+    m_progress.MoveWindow(s(10), cy - s(30), cx - s(20), s(25));
+}
 
 void CInstallCopyDlg::DrawBackground(HDC dc, const RECT& rc)
 {

@@ -1,9 +1,11 @@
 #include "installer/win/InstallDlg.h"
 
+#include "framework/Dpi.h"
 #include "installer/core/Folders.h"
 #include "installer/resource.h"
 #include "installer/win/InstallTexts.h"
 #include "installer/win/RunningPrograms.h"
+#include "ui/controls/Drawing.h"
 
 CKelvoInstallDlg::CKelvoInstallDlg()
     : CDialog(IDD_KELVOINSTALL_DIALOG), m_setPage(this), m_wayPage(this), m_copyPage(this), m_finishPage(this)
@@ -27,11 +29,18 @@ BOOL CKelvoInstallDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowText(L"Kelvo");
+    // Laid out for the DPI of the monitor it opens on.
+    m_dpi = kelvo::DpiOfWindow(m_hWnd);
+    kelvo::OwnDpiChanges(m_hWnd);
+    RescaleSharedFonts(m_hWnd, m_dpi);
+    kelvo::SizeDialogForDpi(m_hWnd, m_dpi);
 
     m_wayPage.Create(IDD_INSTALL_WAY, this);
     m_setPage.Create(IDD_INSTALL_SET, this);
     m_copyPage.Create(IDD_INSTALL_COPY, this);
     m_finishPage.Create(IDD_INSTALL_FINISH, this);
+    for (int i = 0; i < 4; ++i)
+        kelvo::OwnDpiChanges(Page(i)->m_hWnd);
 
     RECT rc;
     GetClientRect(&rc);
@@ -45,6 +54,24 @@ BOOL CKelvoInstallDlg::OnInitDialog()
         Page(i)->ShowWindow(SW_HIDE);
     m_nCurPage = 0;
     return TRUE;
+}
+
+void CKelvoInstallDlg::OnDpiChanged(int dpi, LPARAM suggested)
+{
+    // Moved to a monitor of another DPI: the suggested size, the fonts for
+    // it, and every page laid out again (their WM_SIZE).
+    if (dpi <= 0 || dpi == m_dpi)
+        return;
+    m_dpi = dpi;
+    RescaleSharedFonts(m_hWnd, m_dpi);
+    kelvo::MoveToSuggestedRect(m_hWnd, suggested);
+    RECT rc;
+    GetClientRect(&rc);
+    m_nClientWidth = rc.right - rc.left;
+    for (int i = 0; i < 4; ++i)
+        if (CWizardPage* page = Page(i))
+            page->MoveWindow(rc);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CKelvoInstallDlg::SwitchTo(int index)
@@ -111,6 +138,9 @@ LRESULT CKelvoInstallDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), lParam);
+        return 0;
     case WM_CLOSE:
         ConfirmQuit();
         return 0;

@@ -13,6 +13,8 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void SwitchTo(int index);
+    // WM_DPICHANGED: the suggested rectangle, the fonts and the pages for the new DPI.
+    void OnDpiChanged(int dpi, LPARAM suggested);
     // The quit question of the first two pages; unpacking and finishing cannot be left.
     void ConfirmQuit();
     // Before an installation starts: a running Kelvo holds files the
@@ -23,6 +25,7 @@ public:
     CWizardPage* Page(int index);
 
     int m_nClientWidth = 0;
+    int m_dpi = 96;  // of the monitor the window is on
     int m_nCurPage = -1;
     CInstallSetDlg m_setPage;
     CInstallWayDlg m_wayPage;

@@ -1,5 +1,6 @@
 #include "installer/win/WizardPages.h"
 
+#include "framework/Dpi.h"
 #include "installer/core/FinishText.h"
 #include "installer/core/Folders.h"
 #include "installer/resource.h"
@@ -25,13 +26,18 @@ CWizardPage::~CWizardPage() { delete[] m_pSysButtons; }
 
 void CWizardPage::CreateSysButtons()
 {
-    if (m_pSysButtons)
-        return;
+    const kelvo::Dpi s(m_hWnd);
     const int w = m_pWizard->m_nClientWidth;
+    if (m_pSysButtons) {
+        // The window's DPI changed: the same corner, the new size.
+        ::MoveWindow(m_pSysButtons[0].m_hWnd, w - s(45), 0, s(45), s(26), TRUE);
+        ::MoveWindow(m_pSysButtons[1].m_hWnd, w - s(76), 0, s(31), s(26), TRUE);
+        return;
+    }
     m_pSysButtons = new ClrButton[2];
-    m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, RECT{w - 45, 0, w, 26}, this, IDC_SYS_CLOSE);
+    m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, RECT{w - s(45), 0, w, s(26)}, this, IDC_SYS_CLOSE);
     m_pSysButtons[0].SetStripId(IDB_BTN_CLOSE);
-    m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, RECT{w - 76, 0, w - 45, 26}, this, IDC_SYS_MINIMIZE);
+    m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, RECT{w - s(76), 0, w - s(45), s(26)}, this, IDC_SYS_MINIMIZE);
     m_pSysButtons[1].SetStripId(IDB_BTN_MINIMIZE);
     if (!CloseEnabled())
         m_pSysButtons[0].EnableWindow(FALSE);
@@ -83,9 +89,10 @@ BOOL CInstallWayDlg::OnInitDialog()
 
 void CInstallWayDlg::Layout(int cx, int cy)
 {
-    const int t = (cx - 400) / 2;
-    m_btnQuick.MoveWindow(t, cy - 80, 160, 60);
-    m_btnCustom.MoveWindow(t + 240, cy - 80, 160, 60);
+    const kelvo::Dpi s(m_hWnd);
+    const int t = (cx - s(400)) / 2;
+    m_btnQuick.MoveWindow(t, cy - s(80), s(160), s(60));
+    m_btnCustom.MoveWindow(t + s(240), cy - s(80), s(160), s(60));
 }
 
 LRESULT CInstallWayDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -156,12 +163,13 @@ BOOL CInstallSetDlg::OnInitDialog()
 void CInstallSetDlg::Layout(int cx, int cy)
 {
     // 88 wide, not 80: the label in the bold 16-pixel font needs it.
-    ::MoveWindow(GetDlgItem(IDC_PATH_LABEL), 10, cy - 105, 88, 24, TRUE);
-    m_edit.MoveWindow(100, cy - 109, cx - 170, 24);
-    m_btnBrowse.MoveWindow(cx - 60, cy - 109, 50, 24);
-    const int u = (cx - 240) / 3;
-    m_btnInstall.MoveWindow(u, cy - 65, 120, 45);
-    m_btnBack.MoveWindow(2 * u + 120, cy - 65, 120, 45);
+    const kelvo::Dpi s(m_hWnd);
+    ::MoveWindow(GetDlgItem(IDC_PATH_LABEL), s(10), cy - s(105), s(88), s(24), TRUE);
+    m_edit.MoveWindow(s(100), cy - s(109), cx - s(170), s(24));
+    m_btnBrowse.MoveWindow(cx - s(60), cy - s(109), s(50), s(24));
+    const int u = (cx - s(240)) / 3;
+    m_btnInstall.MoveWindow(u, cy - s(65), s(120), s(45));
+    m_btnBack.MoveWindow(2 * u + s(120), cy - s(65), s(120), s(45));
 }
 
 LRESULT CInstallSetDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -246,14 +254,15 @@ void CInstallFinishDlg::SetOutcome(const kelvo::install::UnpackResult& result, b
 
 void CInstallFinishDlg::Layout(int cx, int cy)
 {
-    m_btnFinish.MoveWindow((cx - 160) / 2, cy - 60, 160, 50);
+    const kelvo::Dpi s(m_hWnd);
+    m_btnFinish.MoveWindow((cx - s(160)) / 2, cy - s(60), s(160), s(50));
     // The text column of the artwork (900 x 515, stretched to the page):
     // left of the device picture (x 625 to 775, down to y 350), below the
     // page's own two lines (down to y 268), above the Finish button. The text wraps
     // inside it, a long folder name too (SS_EDITCONTROL breaks it like an
     // edit control would), whatever the folder and the lists of names.
     const int left = cx * 50 / 900, right = cx * 600 / 900;
-    const int top = cy * 272 / 515, bottom = cy - 68;
+    const int top = cy * 272 / 515, bottom = cy - s(68);
     ::MoveWindow(GetDlgItem(IDC_OUTCOME), left, top, right - left, bottom > top ? bottom - top : 0, TRUE);
 }
 

@@ -1,5 +1,6 @@
 #include "report/win/PrintPage.h"
 
+#include "framework/Dpi.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
 #include "resources/resource.h"
@@ -281,13 +282,15 @@ void CPrintPage::OnSize(int cx, int cy)
 {
     if (!m_edit.m_hWnd)
         return;
-    m_edit.MoveWindow(10, 10, cx - 20, cy - 75);
+    const kelvo::Dpi s(m_hWnd);
+    m_edit.MoveWindow(s(10), s(10), cx - s(20), cy - s(75));
     // Four buttons, with equal gaps between them and at both ends.
-    const int a = (cx - 640) / 5;
-    ::MoveWindow(GetDlgItem(IDC_OPEN), a, cy - 55, 160, 45, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_PRINT), 2 * a + 160, cy - 55, 160, 45, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_CLEAR), 3 * a + 320, cy - 55, 160, 45, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_COPY), 4 * a + 480, cy - 55, 160, 45, TRUE);
+    const int bw = s(160), bh = s(45), top = cy - s(55);
+    const int a = (cx - 4 * bw) / 5;
+    ::MoveWindow(GetDlgItem(IDC_OPEN), a, top, bw, bh, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_PRINT), 2 * a + bw, top, bw, bh, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_CLEAR), 3 * a + 2 * bw, top, bw, bh, TRUE);
+    ::MoveWindow(GetDlgItem(IDC_COPY), 4 * a + 3 * bw, top, bw, bh, TRUE);
 }
 
 void CPrintPage::OnPrint()
@@ -325,11 +328,12 @@ void CPrintPage::MeasureMenuRows()
     if (old)
         ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
-    const int gap = 24;
-    m_menuColumns[0] = 12 + w[0] + gap;
+    const kelvo::Dpi s(m_hWnd);
+    const int gap = s(24);
+    m_menuColumns[0] = s(12) + w[0] + gap;
     m_menuColumns[1] = m_menuColumns[0] + w[1] + gap;
-    m_menuColumns[2] = m_menuColumns[1] + w[2] + 12;
-    m_menuRowHeight += 12;
+    m_menuColumns[2] = m_menuColumns[1] + w[2] + s(12);
+    m_menuRowHeight += s(12);
 }
 
 bool CPrintPage::OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) const
@@ -354,7 +358,7 @@ bool CPrintPage::OnDrawMenuItem(const DRAWITEMSTRUCT* dis) const
     ::SetBkMode(dis->hDC, TRANSPARENT);
     ::SetTextColor(dis->hDC, ::GetSysColor(grayed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     const int left = dis->rcItem.left;
-    const int xs[3] = {left + 12, left + m_menuColumns[0], left + m_menuColumns[1]};
+    const int xs[3] = {left + kelvo::Scale(12, kelvo::DpiOfWindow(m_hWnd)), left + m_menuColumns[0], left + m_menuColumns[1]};
     const std::wstring* texts[3] = {&row.when, &row.model, &row.vin};
     for (int i = 0; i < 3; ++i) {
         RECT r = dis->rcItem;

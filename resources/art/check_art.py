@@ -21,6 +21,23 @@ PNG_SIZES = {135: (512, 512, True), 209: (512, 512, True), 136: (128, 128, True)
              139: (24, 24, True), 140: (24, 24, True), 201: (184, 26, True), 202: (124, 26, True)}
 for _id in range(156, 170):
     PNG_SIZES[_id] = (400, 520, True)
+# The pictures drawn at a fixed size, again at 125, 150, 200 and 250 %
+# (id + 1000 times the scale's index); the banner there is an opaque PNG.
+SCALED = {133: (1020, 60, False), 211: (190, 160, True), 139: (24, 24, True), 140: (24, 24, True),
+          201: (184, 26, True), 202: (124, 26, True)}
+
+
+def _px(n, pct):
+    return (n * pct + 50) // 100
+
+
+for _i, _pct in enumerate((125, 150, 200, 250), 1):
+    for _id, (_w, _h, _t) in SCALED.items():
+        # a strip's width is four frames, each of them scaled
+        _sw = 4 * _px(_w // 4, _pct) if _id in (201, 202) else _px(_w, _pct)
+        PNG_SIZES[_id + 1000 * _i] = (_sw, _px(_h, _pct), _t)
+    if _pct >= 150:
+        PNG_SIZES[136 + 1000 * _i] = (_pct, _pct, True)
 
 faults = []
 
@@ -111,11 +128,12 @@ def main():
             img = check_png(rid, path)
             if img is None:
                 continue
-            if rid == 201 or rid == 202:
+            if rid % 1000 in (201, 202):
                 check_strip(rid, img, 4)
-            if rid == 211:
+            if rid % 1000 == 211:
                 cx, cy = img.size[0] // 2, img.size[1] // 2
-                centre = img.crop((cx - 60, cy - 50, cx + 60, cy + 50))
+                k = img.size[0] / 190
+                centre = img.crop((cx - int(60 * k), cy - int(50 * k), cx + int(60 * k), cy + int(50 * k)))
                 if max(centre.getchannel("A").getdata()) > 0:
                     fault("211: the frame covers the tab picture (centre not transparent)")
             if 156 <= rid <= 169:

@@ -60,6 +60,21 @@ def save_png(img, name):
     img.save(os.path.join(OUT, name), "PNG", optimize=True)
 
 
+# The windows draw some pictures at a fixed size of 96-DPI pixels; for screens
+# of a higher DPI they are drawn again at these scales (percent), each file
+# named NAME@SCALE.png. The 100 % files stay as they are.
+SCALES = (125, 150, 200, 250)
+
+
+def px(n, pct):
+    """n pixels of the 100 % picture at pct percent, rounded half up."""
+    return (n * pct + 50) // 100
+
+
+def scaled_name(name, pct):
+    return name if pct == 100 else f"{os.path.splitext(name)[0]}@{pct}.png"
+
+
 SHADOW = ('<filter id="sh" x="-20%" y="-20%" width="140%" height="150%">'
           '<feGaussianBlur in="SourceAlpha" stdDeviation="{b}"/>'
           '<feOffset dx="0" dy="{d}" result="o"/>'
@@ -69,7 +84,7 @@ SHADOW = ('<filter id="sh" x="-20%" y="-20%" width="140%" height="150%">'
 
 # ---------------------------------------------------------------- banner
 
-def banner():
+def banner(pct=100):
     w, h = 1020, 60
     defs = (
         '<linearGradient id="bg" x1="0" y1="0" x2="1" y2="0">'
@@ -123,6 +138,10 @@ def banner():
         f'<tspan fill="{AMBER}">vo</tspan></text>'
         f'<rect width="{w}" height="{h}" fill="url(#sheen)"/>'
         '<rect x="0" y="57" width="1020" height="3" fill="url(#accent)"/>')
+    if pct != 100:
+        img = render(svg_doc(w, h, body, defs), px(w, pct), px(h, pct), 2).convert("RGB")
+        save_png(img, scaled_name("banner.bmp", pct))
+        return img
     img = render(svg_doc(w, h, body, defs), w, h, 2).convert("RGB")
     img.save(os.path.join(OUT, "banner.bmp"), "BMP")
     return img
@@ -235,6 +254,21 @@ def glyph_settings():
             '<circle cx="46" cy="52" r="8.5" fill="#1B4670"/>')
 
 
+def scaled_art():
+    """The fixed-size pictures at every larger scale; the trouble-code tab
+    (128 pixels at 100 %) too where it is drawn larger than that."""
+    for pct in SCALES:
+        banner(pct)
+        frame(pct)
+        plug_icon(True, pct)
+        plug_icon(False, pct)
+        button_strip("close", pct)
+        button_strip("minimize", pct)
+        side = px(100, pct)
+        if side > 128:
+            save_png(render(tile(glyph_dtc()), side, side, 2), scaled_name("tab_dtc.png", pct))
+
+
 def tabs():
     made = {}
     for name, glyph, size in (("tab_update.png", glyph_update, 512), ("tab_report.png", glyph_print, 512),
@@ -248,7 +282,7 @@ def tabs():
 
 # ---------------------------------------------------------------- current-tab frame
 
-def frame():
+def frame(pct=100):
     w, h = 190, 160
     defs = ('<filter id="glow" x="-10%" y="-10%" width="120%" height="120%">'
             '<feGaussianBlur stdDeviation="3"/></filter>'
@@ -260,14 +294,14 @@ def frame():
             '<rect x="8.5" y="8.5" width="173" height="143" rx="14" fill="none" stroke="#FFFFFF" '
             'stroke-opacity="0.7" stroke-width="1"/>'
             f'<rect x="60" y="150" width="70" height="4" rx="2" fill="{AMBER}"/>')
-    img = render(svg_doc(w, h, body, defs), w, h, 2)
-    save_png(img, "tab_frame.png")
+    img = render(svg_doc(w, h, body, defs), px(w, pct), px(h, pct), 2)
+    save_png(img, scaled_name("tab_frame.png", pct))
     return img
 
 
 # ---------------------------------------------------------------- device status icons
 
-def plug_icon(connected):
+def plug_icon(connected, pct=100):
     body_col = "#2DB35A" if connected else "#9AA3AD"
     dark = "#1C7F3D" if connected else "#6E7780"
     defs = ('<linearGradient id="b" x1="0" y1="0" x2="0" y2="1">'
@@ -289,15 +323,16 @@ def plug_icon(connected):
                 '<rect x="10.8" y="16" width="2.4" height="4" fill="#FFFFFF"/>'
                 '<path d="M5.2,5.2 L18.8,18.8" stroke="#A9B1B9" stroke-width="3.6" stroke-linecap="round"/>'
                 f'<path d="M5.2,5.2 L18.8,18.8" stroke="{dark}" stroke-width="1.7" stroke-linecap="round"/>')
-    img = render(svg_doc(24, 24, body, defs), 24, 24, 8)
-    save_png(img, "device_present.png" if connected else "device_absent.png")
+    img = render(svg_doc(24, 24, body, defs), px(24, pct), px(24, pct), 8)
+    save_png(img, scaled_name("device_present.png" if connected else "device_absent.png", pct))
     return img
 
 
 # ---------------------------------------------------------------- caption buttons
 
-def button_strip(kind):
-    fw, fh = (46, 26) if kind == "close" else (31, 26)
+def button_strip(kind, pct=100):
+    uw, uh = (46, 26) if kind == "close" else (31, 26)
+    fw, fh = px(uw, pct), px(uh, pct)
     frames = []
     for state in range(4):
         bg = ""
@@ -321,11 +356,11 @@ def button_strip(kind):
                 col, op = "#8FA3B8", 0.6
             glyph = (f'<path d="M10.5,14.5 H20.5" stroke="{col}" stroke-opacity="{op}" stroke-width="1.6" '
                      'stroke-linecap="round"/>')
-        frames.append(render(svg_doc(fw, fh, bg + glyph), fw, fh, 4))
+        frames.append(render(svg_doc(uw, uh, bg + glyph), fw, fh, 4))
     strip = Image.new("RGBA", (fw * 4, fh), (0, 0, 0, 0))
     for i, f in enumerate(frames):
         strip.paste(f, (i * fw, 0))
-    save_png(strip, "btn_close.png" if kind == "close" else "btn_minimize.png")
+    save_png(strip, scaled_name("btn_close.png" if kind == "close" else "btn_minimize.png", pct))
     return strip
 
 
@@ -722,6 +757,7 @@ def main():
     icons = app_icon()
     items += [(f"128 icon {s}", icons[s].resize((96, 96), Image.NEAREST) if s < 96 else icons[s]) for s in (16, 32, 48, 256)]
     contact_sheet(items)
+    scaled_art()
     return 0
 
 

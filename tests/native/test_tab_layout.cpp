@@ -1,4 +1,5 @@
 #include "ui/core/TabLayout.h"
+#include "ui/core/DpiScale.h"
 
 #include <gtest/gtest.h>
 
@@ -109,4 +110,52 @@ TEST(WindowPlacement, CentredInTheWorkAreaAndNeverOutsideItsTopRight)
     kelvo::PlaceInWorkArea(Rect{100, 50, 1380, 770}, 1515, 915, &x, &y);
     EXPECT_EQ(x + 1515, 1380);
     EXPECT_EQ(y, 50);
+}
+
+TEST(DpiScale, NinetySixDpiKeepsEveryPixelAndOthersRoundAsMulDiv)
+{
+    for (int px : {-7, 0, 1, 15, 217, 1010})
+        EXPECT_EQ(kelvo::ScaleForDpi(px, 96), px);
+    EXPECT_EQ(kelvo::ScaleForDpi(1010, 144), 1515);
+    EXPECT_EQ(kelvo::ScaleForDpi(45, 120), 56);   // 56.25
+    EXPECT_EQ(kelvo::ScaleForDpi(1, 144), 2);     // 1.5 rounds up, as MulDiv
+    EXPECT_EQ(kelvo::ScaleForDpi(-1, 144), -2);   // and away from zero below it
+    EXPECT_EQ(kelvo::ScaleForDpi(26, 240), 65);
+    EXPECT_EQ(kelvo::ScaleForDpi(100, 0), 100) << "an unknown DPI is 96";
+    EXPECT_EQ(kelvo::ScaleForDpi(400000000, 480), 2000000000) << "no overflow on the way";
+    EXPECT_EQ(kelvo::UnscaleForDpi(1515, 144), 1010);
+    EXPECT_EQ(kelvo::UnscaleForDpi(0, 0), 0);
+}
+
+TEST(DpiScale, ArtIsTheSmallestScaleThatIsLargeEnough)
+{
+    EXPECT_EQ(kelvo::ArtScaleIndex(96), 0);
+    EXPECT_EQ(kelvo::ArtScaleIndex(72), 0);
+    EXPECT_EQ(kelvo::ArtScaleIndex(97), 1);
+    EXPECT_EQ(kelvo::ArtScaleIndex(120), 1);
+    EXPECT_EQ(kelvo::ArtScaleIndex(144), 2);
+    EXPECT_EQ(kelvo::ArtScaleIndex(168), 3);  // 175 %: the 200 % art, shrunk
+    EXPECT_EQ(kelvo::ArtScaleIndex(192), 3);
+    EXPECT_EQ(kelvo::ArtScaleIndex(240), 4);
+    EXPECT_EQ(kelvo::ArtScaleIndex(288), 4) << "above 250 % the largest there is";
+    EXPECT_EQ(kelvo::ArtScaleIndex(0), 0);
+}
+
+TEST(TabLayout, TabsGrowWithTheDpiAndStayTheSameAt96)
+{
+    Rect base[5], same[5], big[5];
+    kelvo::TabRects(1011, base);
+    kelvo::TabRects(1011, 96, same);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(base[i].left, same[i].left);
+        EXPECT_EQ(base[i].right, same[i].right);
+        EXPECT_EQ(base[i].bottom, same[i].bottom);
+    }
+    kelvo::TabRects(1516, 144, big);  // the client area 1.5 times as wide
+    EXPECT_EQ(big[0].left, 30);
+    EXPECT_EQ(big[0].top, 98);
+    EXPECT_EQ(big[0].bottom, 326);
+    EXPECT_EQ(big[0].right - big[0].left, (1516 - 150) / 5);
+    EXPECT_EQ(big[1].left - big[0].right, 23);  // 22.5
+    EXPECT_LE(big[4].right, 1516);
 }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <gdiplus.h>
+
 #include <memory>
 #include <string>
 
@@ -19,6 +21,70 @@ using namespace kelvo::test;
 namespace {
 
 LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
+
+// ---------------------------------------------------------------- DPI
+
+int FontHeight(HFONT font)
+{
+    LOGFONTW lf{};
+    return GetObjectW(font, sizeof lf, &lf) == sizeof lf ? lf.lfHeight : 0;
+}
+
+HFONT FontOf(HWND h) { return reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)); }
+
+TEST(SharedFonts, MadeAgainForANewDpiAndGivenToEveryWindowThatUsedThem)
+{
+    CHostDialog host;
+    ASSERT_TRUE(host.Open());
+    HWND a = CreateWindowExW(0, L"STATIC", L"a", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, host.m_hWnd, nullptr, nullptr, nullptr);
+    HWND inner = CreateWindowExW(0, L"STATIC", L"b", WS_CHILD | WS_VISIBLE, 0, 0, 20, 10, a, nullptr, nullptr, nullptr);
+    HWND own = CreateWindowExW(0, L"STATIC", L"c", WS_CHILD | WS_VISIBLE, 0, 30, 50, 20, host.m_hWnd, nullptr, nullptr, nullptr);
+    HFONT ownFont = CreateFontW(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    SendMessageW(a, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont16->m_hObject), FALSE);
+    SendMessageW(inner, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), FALSE);
+    SendMessageW(own, WM_SETFONT, reinterpret_cast<WPARAM>(ownFont), FALSE);
+    CFont* const font16 = g_pFont16;
+    const HFONT old16 = g_pFont16->m_hObject;
+
+    RescaleSharedFonts(host.m_hWnd, 144);
+    EXPECT_EQ(SharedFontsDpi(), 144);
+    EXPECT_EQ(g_pFont16, font16) << "the same objects: pointers to them stay good";
+    EXPECT_EQ(FontHeight(g_pFont16->m_hObject), 24);
+    EXPECT_EQ(FontHeight(g_pFont24->m_hObject), 36);
+    EXPECT_EQ(FontHeight(g_pFont32->m_hObject), 48);
+    EXPECT_EQ(FontOf(a), g_pFont16->m_hObject);
+    EXPECT_EQ(FontOf(inner), g_pFont24->m_hObject) << "a window below a child too";
+    EXPECT_EQ(FontOf(own), ownFont) << "a font of its own stays";
+    EXPECT_EQ(GetObjectType(old16), 0u) << "the old font is deleted";
+
+    const HFONT same = g_pFont16->m_hObject;
+    RescaleSharedFonts(host.m_hWnd, 144);
+    EXPECT_EQ(g_pFont16->m_hObject, same) << "the same DPI again changes nothing";
+
+    RescaleSharedFonts(host.m_hWnd, 96);
+    EXPECT_EQ(FontHeight(g_pFont16->m_hObject), 16);
+    EXPECT_EQ(FontOf(a), g_pFont16->m_hObject);
+    DestroyWindow(host.m_hWnd);
+    DeleteObject(ownFont);
+}
+
+TEST(DpiArt, TheScaleDrawnForTheDpiOrTheNearestSmallerOne)
+{
+    auto width = [](UINT id, int dpi) {
+        std::unique_ptr<Gdiplus::Image> image(LoadPngResource(id, dpi));
+        return image ? static_cast<int>(image->GetWidth()) : -1;
+    };
+    std::unique_ptr<Gdiplus::Image> strip(LoadPngResource(9103));
+    ASSERT_TRUE(strip);
+    const int base = static_cast<int>(strip->GetWidth());
+    ASSERT_NE(base, 12);
+    EXPECT_EQ(width(9103, 96), base);
+    EXPECT_EQ(width(9103, 120), base) << "no 125 % image: the 100 % one";
+    EXPECT_EQ(width(9103, 144), 12) << "the 150 % image";
+    EXPECT_EQ(width(9103, 192), 12) << "no 200 % image: the largest smaller one";
+    EXPECT_EQ(width(9101, 240), width(9101, 96)) << "an image drawn at 100 % only";
+    EXPECT_EQ(width(9999, 144), -1);
+}
 
 // ---------------------------------------------------------------- ClrButton
 

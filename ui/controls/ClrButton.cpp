@@ -1,5 +1,7 @@
 #include "ui/controls/ClrButton.h"
 
+#include "framework/Dpi.h"
+
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 
@@ -139,7 +141,7 @@ void ClrButton::OnPaint()
         // transparent pixels.
         ::DrawThemeParentBackground(m_hWnd, mem, &rc);
 
-        std::unique_ptr<Gdiplus::Image> strip(LoadPngResource(static_cast<UINT>(m_stripId)));
+        std::unique_ptr<Gdiplus::Image> strip(LoadPngResource(static_cast<UINT>(m_stripId), kelvo::DpiOfWindow(m_hWnd)));
         if (strip) {
             const int w = static_cast<int>(strip->GetWidth()) / 4;
             const int h = static_cast<int>(strip->GetHeight());

@@ -1,6 +1,9 @@
 // The shared fonts and the PNG loader.
 #include "ui/controls/Drawing.h"
 
+#include "framework/Dpi.h"
+#include "ui/core/DpiScale.h"
+
 #include <objidl.h>
 
 CFont* g_pFont16 = nullptr;
@@ -8,12 +11,36 @@ CFont* g_pFont24 = nullptr;
 CFont* g_pFont32 = nullptr;
 
 namespace {
-CFont* MakeSharedFont(int height)
+int g_sharedFontsDpi = 96;
+
+HFONT MakeFontHandle(int height, int dpi)
+{
+    return ::CreateFontW(kelvo::Scale(height, dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_RASTER_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
+}
+
+CFont* MakeSharedFont(int height, int dpi)
 {
     auto* font = new CFont;
-    font->CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_RASTER_PRECIS,
-                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
+    font->m_hObject = MakeFontHandle(height, dpi);
     return font;
+}
+
+struct FontSwap {
+    HFONT from[3];
+    HFONT to[3];
+};
+
+BOOL CALLBACK SwapFont(HWND hwnd, LPARAM param)
+{
+    const auto* swap = reinterpret_cast<const FontSwap*>(param);
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    for (int i = 0; i < 3; ++i)
+        if (font && font == swap->from[i]) {
+            ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(swap->to[i]), FALSE);
+            break;
+        }
+    return TRUE;
 }
 } // namespace
 
@@ -21,9 +48,41 @@ void CreateSharedFonts()
 {
     if (g_pFont16)
         return;
-    g_pFont16 = MakeSharedFont(16);
-    g_pFont24 = MakeSharedFont(24);
-    g_pFont32 = MakeSharedFont(32);
+    g_sharedFontsDpi = kelvo::SystemDpi();
+    g_pFont16 = MakeSharedFont(16, g_sharedFontsDpi);
+    g_pFont24 = MakeSharedFont(24, g_sharedFontsDpi);
+    g_pFont32 = MakeSharedFont(32, g_sharedFontsDpi);
+}
+
+int SharedFontsDpi() { return g_sharedFontsDpi; }
+
+void RescaleSharedFonts(HWND root, int dpi)
+{
+    if (!g_pFont16 || dpi <= 0 || dpi == g_sharedFontsDpi)
+        return;
+    CFont* fonts[3] = {g_pFont16, g_pFont24, g_pFont32};
+    const int heights[3] = {16, 24, 32};
+    FontSwap swap{};
+    for (int i = 0; i < 3; ++i) {
+        swap.from[i] = fonts[i]->m_hObject;
+        swap.to[i] = MakeFontHandle(heights[i], dpi);
+        if (!swap.to[i]) {
+            // Out of GDI objects: keep the fonts there are rather than none.
+            for (int k = 0; k <= i; ++k)
+                if (swap.to[k])
+                    ::DeleteObject(swap.to[k]);
+            return;
+        }
+    }
+    if (root) {
+        SwapFont(root, reinterpret_cast<LPARAM>(&swap));
+        ::EnumChildWindows(root, SwapFont, reinterpret_cast<LPARAM>(&swap));
+    }
+    for (int i = 0; i < 3; ++i) {
+        fonts[i]->m_hObject = swap.to[i];
+        ::DeleteObject(swap.from[i]);
+    }
+    g_sharedFontsDpi = dpi;
 }
 
 void DeleteSharedFonts()
@@ -80,4 +139,14 @@ Gdiplus::Image* LoadPngResource(UINT id)
         image = nullptr;
     }
     return image;
+}
+
+Gdiplus::Image* LoadPngResource(UINT id, int dpi)
+{
+    for (int index = kelvo::ArtScaleIndex(dpi); index > 0; --index) {
+        const int scaled = kelvo::ArtResourceId(static_cast<int>(id), index);
+        if (scaled <= 0xFFFF && ::FindResourceW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(scaled), L"PNG"))
+            return LoadPngResource(static_cast<UINT>(scaled));
+    }
+    return LoadPngResource(id);
 }

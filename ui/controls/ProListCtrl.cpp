@@ -2,6 +2,7 @@
 
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
+#include "framework/Dpi.h"
 #include "ui/core/Palette.h"
 
 #include <algorithm>
@@ -38,8 +39,10 @@ int CProListCtrl::ItemProgress(int item) const
 
 const std::wstring& CProListCtrl::Padding()
 {
-    if (!m_padding.empty())
+    const int dpi = kelvo::DpiOfWindow(m_hWnd);
+    if (!m_padding.empty() && dpi == m_paddingDpi)
         return m_padding;
+    m_paddingDpi = dpi;
     int space = 0;
     {
         CClientDC dc(m_hWnd);
@@ -53,7 +56,8 @@ const std::wstring& CProListCtrl::Padding()
     }
     if (space <= 0)
         space = 4;  // no usable font: a plausible width rather than no padding
-    int n = (kBarWidth + space - 1) / space;
+    const int bar = kelvo::Scale(kBarWidth, dpi);
+    int n = (bar + space - 1) / space;
     m_padding.assign(static_cast<size_t>(n), L' ');
     return m_padding;
 }
@@ -87,9 +91,10 @@ void CProListCtrl::DrawNote(HDC dc)
     CSelectObject select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICW tm{};
     ::GetTextMetricsW(dc, &tm);
-    r.left += 8;
-    r.top += 4;
-    r.bottom = r.top + tm.tmHeight + 4;
+    const kelvo::Dpi s(m_hWnd);
+    r.left += s(8);
+    r.top += s(4);
+    r.bottom = r.top + tm.tmHeight + s(4);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
     ::DrawTextW(dc, m_note.c_str(), static_cast<int>(m_note.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -180,7 +185,9 @@ void CProListCtrl::DrawProgress(HDC dc, int item)
     RECT r;
     if (!GetSubItemRect(item, kProgressColumn, LVIR_BOUNDS, &r))
         return;
-    r.right = r.left + kBarWidth;
+    // The bar is kBarWidth steps of progress, drawn kBarWidth pixels wide at 96 DPI.
+    const int barWidth = kelvo::Scale(kBarWidth, kelvo::DpiOfWindow(m_hWnd));
+    r.right = r.left + barWidth;
     r.top += 1;
     r.bottom -= 1;
     if (r.bottom <= r.top)
@@ -193,7 +200,7 @@ void CProListCtrl::DrawProgress(HDC dc, int item)
     int progress = std::clamp(ItemProgress(item), 0, kBarWidth);
     if (progress != 0) {
         RECT f = r;
-        f.right = f.left + progress;
+        f.right = f.left + ::MulDiv(progress, barWidth, kBarWidth);
         HBRUSH fillBrush = ::CreateSolidBrush(fill);
         ::FillRect(dc, &f, fillBrush);
         ::DeleteObject(fillBrush);

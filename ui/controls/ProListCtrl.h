@@ -61,6 +61,7 @@ public:
     std::map<int, int> m_itemStatus;    // 0 in progress, 1 finished / present locally
     std::map<int, int> m_itemProgress;  // fill width in pixels, 0..100
     std::wstring m_padding;
+    int m_paddingDpi = 0;  // the DPI the padding was measured at
 
 private:
     IUpdateListOwner* Owner() const;

@@ -1,5 +1,6 @@
 #include "ui/controls/RadioListBox.h"
 
+#include "framework/Dpi.h"
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 #include "ui/core/Palette.h"
@@ -218,18 +219,20 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
     ::FillRect(dc, &item, stripe);
     ::DeleteObject(stripe);
 
-    const int x = item.left + m_indent;
+    const kelvo::Dpi s(m_hWnd);
+    const int radioSize = s(kRadioSize);
+    const int x = item.left + s(m_indent);
     int next = x;  // where the next element starts
     if (HasItemRadio(index)) {
-        RECT radio{x, item.top + (itemHeight - kRadioSize) / 2, x + kRadioSize, 0};
-        radio.bottom = radio.top + kRadioSize;
+        RECT radio{x, item.top + (itemHeight - radioSize) / 2, x + radioSize, 0};
+        radio.bottom = radio.top + radioSize;
         UINT state = DFCS_BUTTONRADIO;
         if (!enabled)
             state |= DFCS_INACTIVE;
         else if (selected)
             state |= DFCS_CHECKED;
         ::DrawFrameControl(dc, &radio, DFC_BUTTON, state);
-        next = x + kRadioSize;
+        next = x + radioSize;
     }
 
     UINT bitmapId = static_cast<UINT>(dis->itemData);
@@ -239,7 +242,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
             BITMAP bm{};
             ::GetObjectW(bitmap, sizeof(bm), &bm);
             // After the radio's place, drawn or not: the bitmaps of a list line up.
-            int bx = x + kRadioSize + 10;
+            int bx = x + radioSize + s(10);
             int h = bm.bmHeight < itemHeight ? bm.bmHeight : itemHeight;
             int by = item.top + (itemHeight - h) / 2;
             HDC mem = ::CreateCompatibleDC(dc);
@@ -261,7 +264,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         RECT measure{0, 0, 0, 0};
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measure, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_CALCRECT | DT_NOPREFIX);
         const int tw = measure.right - measure.left, th = measure.bottom - measure.top;
-        const int left = next == x ? x : next + 10;
+        const int left = next == x ? x : next + s(10);
         RECT r{left, item.top + (itemHeight - th) / 2, left + tw, 0};
         r.bottom = r.top + th;
         ::SetBkMode(dc, TRANSPARENT);
@@ -269,7 +272,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
         if (r.right > item.right && r.right > m_maxExtent) {
             m_maxExtent = r.right;
-            SetHorizontalExtent(m_maxExtent + 10);
+            SetHorizontalExtent(m_maxExtent + s(10));
         }
     }
 

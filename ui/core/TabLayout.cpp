@@ -1,15 +1,18 @@
 #include "ui/core/TabLayout.h"
 
+#include "ui/core/DpiScale.h"
+
 namespace kelvo {
 
-void TabRects(int cx, Rect out[5])
+void TabRects(int cx, int dpi, Rect out[5])
 {
-    const int d = (cx - 100) / 5;
+    const auto s = [dpi](int px) { return ScaleForDpi(px, dpi); };
+    const int d = (cx - s(100)) / 5;
     for (int i = 0; i < 5; ++i) {
-        out[i].left = 20 + i * (d + 15);
+        out[i].left = s(20) + i * (d + s(15));
         out[i].right = out[i].left + d;
-        out[i].top = 65;
-        out[i].bottom = 217;
+        out[i].top = s(65);
+        out[i].bottom = s(217);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/win/KelvoDlg.h"
 
 #include "device/core/Discovery.h"
+#include "framework/Dpi.h"
 #include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
@@ -8,6 +9,7 @@
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
 #include "device/core/IntPort.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
 #include "ui/win/Contrast.h"
@@ -28,6 +30,9 @@ const int kTabCaptions[5] = {1, 16, 2, 3, 4};
 const int kCloseButtonId = 10087;
 const int kMinimizeButtonId = 10088;
 const int kTabStripId = 10089;
+// The banner's size at 96 DPI (banner.bmp).
+const int kBannerWidth = 1020;
+const int kBannerHeight = 60;
 // Names a screen reader gives the tab list and the two caption buttons.
 const int kTextPages = 193;
 const int kTextClose = 191;
@@ -127,12 +132,21 @@ BOOL CKelvoDlg::OnInitDialog()
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    // Laid out for the DPI of the monitor it opens on: its size, the shared
+    // fonts, every pixel of the layout below.
+    m_dpi = kelvo::DpiOfWindow(m_hWnd);
+    kelvo::OwnDpiChanges(m_hWnd);
+    RescaleSharedFonts(m_hWnd, m_dpi);
+    kelvo::SizeDialogForDpi(m_hWnd, m_dpi);
     CenterWindow();
 
     m_picturePage.SetBackgroundSource(this);
     m_picturePage.Create(CPicturePage::IDD, this);
     m_updatePage.SetHost(this);
     m_updatePage.Create(CUpdatePage::IDD, this);
+    // The pages are laid out by this window and their own WM_SIZE.
+    kelvo::OwnDpiChanges(m_picturePage.m_hWnd);
+    kelvo::OwnDpiChanges(m_updatePage.m_hWnd);
 
     m_settingPage.SetHost(this);
     // Before the saved skin is attached: none is under high contrast (and
@@ -145,8 +159,7 @@ BOOL CKelvoDlg::OnInitDialog()
 
     GetClientRect(&m_rcClient);
     const RECT& c = m_rcClient;
-    m_updatePage.MoveWindow(c.left + 250, c.top + 220, (c.right - 10) - (c.left + 250), (c.bottom - 80) - (c.top + 220));
-    m_picturePage.MoveWindow((c.left + 50) / 2, c.top + 225, 200, (c.bottom - 80) - (c.top + 225));
+    PlaceUpdatePages();
 
     SetWindowText(GetText(IDS_TITLE));
     SetDlgItemText(IDC_LABEL_BOTTOM, GetText(IDS_WEBSITE_LABEL));
@@ -174,10 +187,11 @@ BOOL CKelvoDlg::OnInitDialog()
 
     if (!m_pSysButtons) {
         m_pSysButtons = new ClrButton[2];
-        RECT r0{c.right - 45, 0, c.right, 26};
+        const kelvo::Dpi s(m_dpi);
+        RECT r0{c.right - s(45), 0, c.right, s(26)};
         m_pSysButtons[0].Create(WS_CHILD | WS_VISIBLE, r0, this, kCloseButtonId);
         m_pSysButtons[0].m_stripId = IDP_BUTTON_CLOSE;
-        RECT r1{c.right - 76, 0, c.right - 45, 26};
+        RECT r1{c.right - s(76), 0, c.right - s(45), s(26)};
         m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, r1, this, kMinimizeButtonId);
         m_pSysButtons[1].m_stripId = IDP_BUTTON_MINIMIZE;
         m_pSysButtons[0].SetAccessibleName(GetText(kTextClose), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
@@ -289,6 +303,9 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), lParam);
+        return 0;
     case WM_TIMER:
         OnTimer(wParam);
         return 0;
@@ -370,7 +387,8 @@ void CKelvoDlg::OnSize(int cx, int cy)
 {
     if (!m_link)
         return;
-    kelvo::TabRects(cx, m_rcTab);
+    const kelvo::Dpi s(m_dpi);
+    kelvo::TabRects(cx, m_dpi, m_rcTab);
 
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, g_pFont16->m_hObject);
@@ -384,13 +402,52 @@ void CKelvoDlg::OnSize(int cx, int cy)
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
 
-    ::MoveWindow(GetDlgItem(IDC_DEVICE_STATUS), 45, cy - 74, cx - 45, 41, TRUE);
-    ::MoveWindow(GetDlgItem(IDC_LABEL_BOTTOM), 20, cy - 20, w2, 20, TRUE);
-    ::MoveWindow(m_link, w2 + 40, cy - 20, w1, 18, TRUE);
-    m_ptDeviceIcon = POINT{20, cy - 76};
+    ::MoveWindow(GetDlgItem(IDC_DEVICE_STATUS), s(45), cy - s(74), cx - s(45), s(41), TRUE);
+    ::MoveWindow(GetDlgItem(IDC_LABEL_BOTTOM), s(20), cy - s(20), w2, s(20), TRUE);
+    ::MoveWindow(m_link, w2 + s(40), cy - s(20), w1, s(18), TRUE);
+    m_ptDeviceIcon = POINT{s(20), cy - s(76)};
     if (m_tabStrip.m_hWnd)
-        ::MoveWindow(m_tabStrip.m_hWnd, m_rcTab[0].left - 10, m_rcTab[0].top - 10,
-                     m_rcTab[4].right - m_rcTab[0].left + 20, m_rcTab[0].bottom - m_rcTab[0].top + 10, FALSE);
+        ::MoveWindow(m_tabStrip.m_hWnd, m_rcTab[0].left - s(10), m_rcTab[0].top - s(10),
+                     m_rcTab[4].right - m_rcTab[0].left + s(20), m_rcTab[0].bottom - m_rcTab[0].top + s(10), FALSE);
+    if (m_pSysButtons) {
+        ::MoveWindow(m_pSysButtons[0].m_hWnd, cx - s(45), 0, s(45), s(26), TRUE);
+        ::MoveWindow(m_pSysButtons[1].m_hWnd, cx - s(76), 0, s(31), s(26), TRUE);
+    }
+}
+
+void CKelvoDlg::PlaceUpdatePages()
+{
+    const kelvo::Dpi s(m_dpi);
+    RECT c;
+    GetClientRect(&c);
+    if (m_updatePage.m_hWnd)
+        m_updatePage.MoveWindow(c.left + s(250), c.top + s(220), (c.right - s(10)) - (c.left + s(250)),
+                                (c.bottom - s(80)) - (c.top + s(220)));
+    if (m_picturePage.m_hWnd)
+        m_picturePage.MoveWindow((c.left + s(50)) / 2, c.top + s(225), s(200), (c.bottom - s(80)) - (c.top + s(225)));
+}
+
+void CKelvoDlg::OnDpiChanged(int dpi, LPARAM suggested)
+{
+    // Moved to a monitor of another DPI (or its scaling changed): the size
+    // Windows suggests, fonts and images for the new DPI, the layout again.
+    if (dpi <= 0 || dpi == m_dpi)
+        return;
+    kelvo::ScaleListColumns(m_hWnd, m_dpi, dpi);
+    m_dpi = dpi;
+    RescaleSharedFonts(m_hWnd, m_dpi);
+    kelvo::MoveToSuggestedRect(m_hWnd, suggested);
+    RECT c;
+    GetClientRect(&c);
+    m_rcClient = c;
+    OnSize(c.right - c.left, c.bottom - c.top);
+    PlaceUpdatePages();
+    const int margins[5] = {0, 80, 80, 80, 0};
+    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    for (int i = 1; i < 5; ++i)
+        if (pages[i]->m_hWnd)
+            PlacePage(*pages[i], margins[i]);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
@@ -405,29 +462,39 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     ::FillRect(mem, &r, bg);
     ::DeleteObject(bg);
 
+    const kelvo::Dpi s(m_dpi);
     // Under high contrast no picture behind the title: it stands on the
-    // system's colour in the system's text colour.
-    if (HBITMAP banner = m_palette.system ? nullptr : static_cast<HBITMAP>(
-            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+    // system's colour in the system's text colour. Above 96 DPI the banner
+    // drawn for the DPI (a picture beside the bitmap).
+    const bool scaledBanner = !m_palette.system && kelvo::ArtScaleIndex(m_dpi) > 0 &&
+                              DrawPng(mem, IDB_BANNER, 0, 0, s(kBannerWidth), s(kBannerHeight));
+    HBITMAP banner = scaledBanner || m_palette.system
+                         ? nullptr
+                         : static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER),
+                                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (banner) {
         BITMAP info{};
         ::GetObjectW(banner, sizeof info, &info);
         HDC src = ::CreateCompatibleDC(mem);
         HGDIOBJ o = ::SelectObject(src, banner);
-        ::BitBlt(mem, 0, 0, info.bmWidth, info.bmHeight, src, 0, 0, SRCCOPY);
+        if (s(info.bmWidth) == info.bmWidth)
+            ::BitBlt(mem, 0, 0, info.bmWidth, info.bmHeight, src, 0, 0, SRCCOPY);
+        else
+            ::StretchBlt(mem, 0, 0, s(info.bmWidth), s(info.bmHeight), src, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
         ::SelectObject(src, o);
         ::DeleteDC(src);
         ::DeleteObject(banner);
     }
 
     const std::wstring title = GetText(IDS_TITLE) + L" " + m_strVersion;
-    HFONT font = ::CreateFontW(16, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    HFONT font = ::CreateFontW(s(16), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
     HGDIOBJ oldFont = ::SelectObject(mem, font);
     SIZE sz{};
     ::GetTextExtentPoint32W(mem, title.c_str(), static_cast<int>(title.size()), &sz);
     ::SetTextColor(mem, m_palette.titleText);
     ::SetBkMode(mem, TRANSPARENT);
-    RECT tr{r.right - sz.cx - 80, 0, r.right, 20};
+    RECT tr{r.right - sz.cx - s(80), 0, r.right, s(20)};
     ::DrawTextW(mem, title.c_str(), static_cast<int>(title.size()), &tr, DT_LEFT | DT_TOP);
     ::SelectObject(mem, oldFont);
     ::DeleteObject(font);
@@ -439,26 +506,29 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     return TRUE;
 }
 
-void CKelvoDlg::DrawPng(HDC dc, UINT id, int x, int y, int w, int h)
+bool CKelvoDlg::DrawPng(HDC dc, UINT id, int x, int y, int w, int h)
 {
-    Gdiplus::Image* image = LoadPngResource(id);
+    Gdiplus::Image* image = LoadPngResource(id, m_dpi);
     if (!image)
-        return;
+        return false;
     {
         Gdiplus::Graphics g(dc);
         g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
         g.DrawImage(image, x, y, w, h);
     }
     delete image;
+    return true;
 }
 
 void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r)
 {
+    const kelvo::Dpi s(m_dpi);
     const int w = r.right - r.left;
-    if (w > 100)
-        DrawPng(dc, imageId, r.left + (w - 100) / 2, r.top + 5, 100, 100);
+    const int side = s(100);
+    if (w > side)
+        DrawPng(dc, imageId, r.left + (w - side) / 2, r.top + s(5), side, side);
     else
-        DrawPng(dc, imageId, r.left, r.top + 5, w, 100);
+        DrawPng(dc, imageId, r.left, r.top + s(5), w, side);
 
     HGDIOBJ oldFont = ::SelectObject(dc, g_pFont24->m_hObject);
     ::SetBkMode(dc, OPAQUE);
@@ -470,11 +540,11 @@ void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& cap
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
     const int tw = sz.cx;
     if (tw <= w) {
-        RECT tr{r.left + (w - tw) / 2, r.top + 105, r.left + (w - tw) / 2 + tw, r.bottom};
+        RECT tr{r.left + (w - tw) / 2, r.top + s(105), r.left + (w - tw) / 2 + tw, r.bottom};
         ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tr, DT_LEFT | DT_TOP);
     } else {
         const std::wstring text = kelvo::SplitCaption(caption, tw, w);
-        RECT tr{r.left, r.top + 105, r.right, r.bottom};
+        RECT tr{r.left, r.top + s(105), r.right, r.bottom};
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr, DT_CENTER | DT_VCENTER);
     }
     ::SelectObject(dc, oldFont);
@@ -494,30 +564,33 @@ void CKelvoDlg::OnPaint()
         return;
     }
     Default();
+    const kelvo::Dpi s(m_dpi);
     HDC dc = ::GetDC(m_hWnd);
     for (int i = 0; i < 5; ++i)
         DrawTab(dc, i, kTabImages[i], GetText(kTabCaptions[i]), m_rcTab[i]);
     const RECT& r = (m_nCurPage >= 1 && m_nCurPage <= 4) ? m_rcTab[m_nCurPage] : m_rcTab[0];
-    DrawPng(dc, IDP_TAB_FRAME, r.left - 10, r.top - 10, (r.right - r.left) + 20, (r.bottom - r.top) + 18);
+    DrawPng(dc, IDP_TAB_FRAME, r.left - s(10), r.top - s(10), (r.right - r.left) + s(20), (r.bottom - r.top) + s(18));
     if (m_tabStrip.m_hWnd && m_tabStrip.HasFocus()) {
         // The keyboard is on the tabs: the usual dotted mark on the current one.
         RECT focus = r;
-        ::InflateRect(&focus, -3, -3);
+        ::InflateRect(&focus, -s(3), -s(3));
         // The mark inverts what is under it; these colours make it the usual dots.
         ::SetTextColor(dc, RGB(0, 0, 0));
         ::SetBkColor(dc, RGB(255, 255, 255));
         ::DrawFocusRect(dc, &focus);
     }
     if (m_bShowStatus)
-        DrawPng(dc, m_bDevicePresent ? IDP_DEVICE_PRESENT : IDP_DEVICE_ABSENT, m_ptDeviceIcon.x, m_ptDeviceIcon.y, 24, 24);
+        DrawPng(dc, m_bDevicePresent ? IDP_DEVICE_PRESENT : IDP_DEVICE_ABSENT, m_ptDeviceIcon.x, m_ptDeviceIcon.y, s(24),
+                s(24));
     ::ReleaseDC(m_hWnd, dc);
 }
 
 void CKelvoDlg::PlacePage(CDialog& page, int bottomMargin)
 {
+    const kelvo::Dpi s(m_dpi);
     RECT c;
     GetClientRect(&c);
-    page.MoveWindow(c.left, c.top + 220, c.right - c.left, (c.bottom - bottomMargin) - (c.top + 220));
+    page.MoveWindow(c.left, c.top + s(220), c.right - c.left, (c.bottom - s(bottomMargin)) - (c.top + s(220)));
 }
 
 void CKelvoDlg::OnLButtonDown(UINT, POINT p)
@@ -639,7 +712,8 @@ void CKelvoDlg::ScanForDevice()
         m_strDeviceName.clear();
         ShowDeviceStatus();
     }
-    RECT icon{m_ptDeviceIcon.x, m_ptDeviceIcon.y, m_ptDeviceIcon.x + 24, m_ptDeviceIcon.y + 24};
+    const int side = kelvo::Scale(24, m_dpi);
+    RECT icon{m_ptDeviceIcon.x, m_ptDeviceIcon.y, m_ptDeviceIcon.x + side, m_ptDeviceIcon.y + side};
     ::InvalidateRect(m_hWnd, &icon, TRUE);
 }
 
@@ -668,6 +742,7 @@ bool CKelvoDlg::CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin)
     if (page.m_hWnd)
         return false;
     page.Create(templateId, this);
+    kelvo::OwnDpiChanges(page.m_hWnd);
     PlacePage(page, bottomMargin);
     return true;
 }

@@ -107,11 +107,16 @@ private:
     void DrawTab(HDC dc, int index, UINT imageId, const std::wstring& caption, const RECT& r);
     void ShowStatusRow(BOOL show);
     void PlacePage(CDialog& page, int bottomMargin);
+    // The update page and the product gallery beside it, which show at start.
+    void PlaceUpdatePages();
+    void OnDpiChanged(int dpi, LPARAM suggested);
+    int m_dpi = 96;  // of the monitor the window is on
     // Creates a page at the first click on its tab; true when it was created now.
     bool CreatePageOnce(CDialog& page, UINT templateId, int bottomMargin);
     // The status row's text from the device state: the one place that sets it.
     void ShowDeviceStatus();
-    void DrawPng(HDC dc, UINT id, int x, int y, int w, int h);
+    // The picture for the window's DPI into x, y, w, h; false when there is none.
+    bool DrawPng(HDC dc, UINT id, int x, int y, int w, int h);
     // While a firmware write runs the machine neither sleeps nor shuts down
     // unasked: a write cut off halfway leaves the tool without firmware.
     void HoldOffSleepAndShutdown(bool hold);

@@ -1,4 +1,5 @@
 #include "ui/win/MannualPage.h"
+#include "framework/Dpi.h"
 #include "framework/ShellStart.h"
 
 #include "app/core/codepage.h"
@@ -112,8 +113,9 @@ void CMannualPage::OpenDocument(const std::wstring& name)
 
 void CMannualPage::OnSize(int cx, int cy)
 {
+    const kelvo::Dpi s(m_hWnd);
     if (m_manualList.m_hWnd)
-        m_manualList.MoveWindow(20, 10, cx - 40, cy - 20);
+        m_manualList.MoveWindow(s(20), s(10), cx - s(40), cy - s(20));
 }
 
 LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,6 @@
 #include "ui/win/PicturePage.h"
 
+#include "framework/Dpi.h"
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
 
@@ -145,11 +146,12 @@ void CPicturePage::OnPaint()
     ::FillRect(mem, &rc, back);
     ::DeleteObject(back);
 
+    const kelvo::Dpi s(m_hWnd);
     if (m_current >= 0 && m_current < PictureCount()) {
         std::unique_ptr<Gdiplus::Image> picture(LoadPngResource(static_cast<UINT>(m_pictureIds[m_current])));
         if (picture) {
             Gdiplus::Graphics g(mem.m_hDC);
-            g.DrawImage(picture.get(), 0, 0, kPictureWidth, kPictureHeight);
+            g.DrawImage(picture.get(), 0, 0, s(kPictureWidth), s(kPictureHeight));
         }
 
         const std::wstring& name = m_modelNames[m_current];
@@ -157,7 +159,7 @@ void CPicturePage::OnPaint()
         ::SetBkMode(mem, TRANSPARENT);
         // The skin's text colour: black would vanish on a dark skin.
         ::SetTextColor(mem, m_pBackground ? m_pBackground->TextColour() : RGB(0, 0, 0));
-        RECT text{rc.left, kPictureHeight, rc.right, rc.bottom};
+        RECT text{rc.left, s(kPictureHeight), rc.right, rc.bottom};
         ::DrawTextW(mem, name.c_str(), static_cast<int>(name.size()), &text, DT_CENTER | DT_VCENTER);
     }
 

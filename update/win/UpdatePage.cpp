@@ -1,5 +1,6 @@
 #include "update/win/UpdatePage.h"
 
+#include "framework/Dpi.h"
 #include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/profile.h"
@@ -117,13 +118,15 @@ BOOL CUpdatePage::OnInitDialog()
     m_list.SetFont(g_pFont16);
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
 
+    const int dpi = kelvo::DpiOfWindow(m_hWnd);
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, g_pFont16->m_hObject);
     for (int i = 0; i < 7; ++i) {
         const std::wstring caption = GetText(kColumns[i].text);
         SIZE sz{};
         ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
-        const int width = sz.cx + 20 > kColumns[i].minWidth ? sz.cx + 20 : kColumns[i].minWidth;
+        const int pad = kelvo::Scale(20, dpi), least = kelvo::Scale(kColumns[i].minWidth, dpi);
+        const int width = sz.cx + pad > least ? sz.cx + pad : least;
         m_list.InsertColumn(i, caption, kColumns[i].format, width);
     }
     ::SelectObject(dc, old);
@@ -182,11 +185,12 @@ void CUpdatePage::OnSize(int cx, int cy)
 {
     if (!m_list.m_hWnd)
         return;
-    m_list.MoveWindow(0, 0, cx, static_cast<int>((cy - 40) * 0.8));
-    const int d = static_cast<int>((cy - 40) * 0.2);
-    const int c = (cx - 620) / 2;
-    m_btnOnline.MoveWindow(c, cy - d - 20, 270, d);
-    m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
+    const kelvo::Dpi s(m_hWnd);
+    m_list.MoveWindow(0, 0, cx, static_cast<int>((cy - s(40)) * 0.8));
+    const int d = static_cast<int>((cy - s(40)) * 0.2);
+    const int c = (cx - s(620)) / 2;
+    m_btnOnline.MoveWindow(c, cy - d - s(20), s(270), d);
+    m_btnLocal.MoveWindow(cx - c - s(270), cy - d - s(20), s(270), d);
 }
 
 namespace {
