@@ -43,13 +43,17 @@ else()
     set(KELVO_TEST_DIST "${KELVO_DIST}" CACHE PATH "installation folder the end-to-end tests run")
 endif()
 
-# A GoogleTest program of the portable core, run natively.
+# A GoogleTest program of the portable core, run natively:
+# kelvo_native_test(name sources... [LIBS libraries...]). LIBS names what the
+# test uses (the core libraries of the rooms it tests first); the POSIX back
+# end comes last on its link line, after every library that calls it.
 function(kelvo_native_test name)
     if(KELVO_WIN)
         return()
     endif()
-    add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock kelvo_testsupport kelvo_core)
+    cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+    add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock kelvo_testsupport ${T_LIBS} kelvo_platform)
     gtest_discover_tests(${name} TEST_PREFIX "native.${name}." DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "KELVO_SOURCE=${KELVO_ROOT};KELVO_BIN=${CMAKE_BINARY_DIR}")
 endfunction()

@@ -8,8 +8,11 @@ add_library(kelvo_installer STATIC
     win/InstallLog.cpp win/SilentInstall.cpp win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
     win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
 target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
-target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_uninstall_win kelvo_winsupport kelvo_controls kelvo_framework
-    shell32 ole32 oleaut32 uuid advapi32 kelvo_delay_gdiplus comctl32 gdi32 user32 kernel32)
+# The install core and the package, the version file's rule, the controls and
+# the framework, the platform layer (processes, shortcuts, folder security);
+# not the main window's pages.
+target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_install_core kelvo_ui_core kelvo_app_core
+    kelvo_controls kelvo_framework kelvo_platform shell32 ole32 oleaut32 uuid advapi32 comctl32 gdi32 user32 kernel32)
 
 # The package: whatever the installation folder holds when everything else is built.
 set(KELVO_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/installer/Kelvo.zip)
@@ -39,7 +42,9 @@ add_custom_target(kelvo_install_art ALL DEPENDS ${_install_art})
 
 get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
 add_executable(KelvoInstall WIN32 win/InstallApp.cpp ${KELVO_ROOT}/framework/AppMain.cpp KelvoInstall.rc)
-target_link_libraries(KelvoInstall PRIVATE kelvo_installer)
+# GDI+ draws the wizard's PNG images (ui/controls/Drawing.h): started here.
+target_link_libraries(KelvoInstall PRIVATE kelvo_installer kelvo_install_core kelvo_controls kelvo_framework
+    kelvo_app_core kelvo_platform kelvo_delay_gdiplus ole32 comctl32 user32 kernel32)
 target_compile_definitions(KelvoInstall PRIVATE KELVO_VERSION_TEXT="${PROJECT_VERSION}")
 target_link_options(KelvoInstall PRIVATE -municode)
 target_include_directories(KelvoInstall PRIVATE
