@@ -41,9 +41,9 @@ add_custom_command(OUTPUT ${_install_art}
 add_custom_target(kelvo_install_art ALL DEPENDS ${_install_art})
 
 get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
-add_executable(KelvoInstall WIN32 win/InstallApp.cpp ${KELVO_ROOT}/framework/AppMain.cpp KelvoInstall.rc)
+add_executable(KelvoInstall WIN32 win/InstallApp.cpp KelvoInstall.rc)
 # GDI+ draws the wizard's PNG images (ui/controls/Drawing.h): started here.
-target_link_libraries(KelvoInstall PRIVATE kelvo_installer kelvo_install_core kelvo_controls kelvo_framework
+target_link_libraries(KelvoInstall PRIVATE kelvo_framework_main kelvo_installer kelvo_install_core kelvo_controls kelvo_framework
     kelvo_app_core kelvo_platform kelvo_delay_gdiplus ole32 comctl32 user32 kernel32)
 target_compile_definitions(KelvoInstall PRIVATE KELVO_VERSION_TEXT="${PROJECT_VERSION}")
 target_link_options(KelvoInstall PRIVATE -municode)
