@@ -63,6 +63,8 @@ set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_p
 # sub-build of this source tree with the other architecture's toolchain
 # (cmake/mingw64.cmake or cmake/mingw32.cmake), which builds devcon alone and
 # is copied here (and signed with the programs, when a key is given).
+# It checks the INF with the install core's rule (text helpers of the app
+# core, no call of a back end) and loads newdev.dll from the system folder.
 add_executable(devcon devcon/devcon.cpp)
 target_link_libraries(devcon PRIVATE kelvo_install_core kelvo_app_core kelvo_system_dll setupapi)
 target_link_options(devcon PRIVATE -municode)
