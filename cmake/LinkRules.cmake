@@ -6,7 +6,10 @@
 #   - no target links itself round a circle of libraries;
 #   - kelvo_link_avoid(PROGRAM LIBRARY...): PROGRAM depends, directly or
 #     through any library it links, on none of the LIBRARYs;
-#   - kelvo_link_reserved(LIBRARY USER...): only the USERs depend on LIBRARY.
+#   - kelvo_link_reserved(LIBRARY USER...): only the USERs depend on LIBRARY;
+#   - kelvo_link_follows_layers(TABLE): each core library links exactly the
+#     core libraries of the core folders TABLE (scripts/lib/layers.txt) lets
+#     its folder include.
 # A rule that names a target this build does not have is skipped.
 # tests/scripts/link-rules-faults shows that each rule fails where it should.
 
@@ -18,6 +21,10 @@ endfunction()
 function(kelvo_link_reserved library)
     list(JOIN ARGN "," _users)
     set_property(GLOBAL APPEND PROPERTY KELVO_LINK_RESERVED "${library}=${_users}")
+endfunction()
+
+function(kelvo_link_follows_layers table)
+    set_property(GLOBAL PROPERTY KELVO_LINK_LAYERS "${table}")
 endfunction()
 
 # Every target of DIR and the folders below it.
@@ -192,6 +199,63 @@ function(kelvo_check_link_rules)
             endif()
         endforeach()
     endforeach()
+
+    # Core libraries link as their folders include.
+    get_property(_table GLOBAL PROPERTY KELVO_LINK_LAYERS)
+    if(_table)
+        # The folder of each core library: where its sources are.
+        set(_core_libraries)
+        foreach(t ${_built})
+            get_target_property(_type ${t} TYPE)
+            if(NOT t MATCHES "_core$" OR NOT _type MATCHES "LIBRARY$")
+                continue()
+            endif()
+            get_target_property(_sources ${t} SOURCES)
+            get_target_property(_dir ${t} SOURCE_DIR)
+            list(GET _sources 0 _first)
+            get_filename_component(_first ${_first} ABSOLUTE BASE_DIR ${_dir})
+            get_filename_component(_folder ${_first} DIRECTORY)
+            file(RELATIVE_PATH _folder ${CMAKE_SOURCE_DIR} ${_folder})
+            set(_KELVO_FOLDER_${t} ${_folder})
+            set(_KELVO_LIBRARY_${_folder} ${t})
+            list(APPEND _core_libraries ${t})
+        endforeach()
+        file(STRINGS ${_table} _lines REGEX "^[a-z]+/core([ \t]|$)")
+        foreach(_line ${_lines})
+            string(REGEX REPLACE "[ \t]+" ";" _line "${_line}")
+            list(POP_FRONT _line _folder)
+            if(NOT _KELVO_LIBRARY_${_folder})
+                continue()
+            endif()
+            set(_want)
+            foreach(_included ${_line})
+                if(_included MATCHES "/core$")
+                    if(_KELVO_LIBRARY_${_included})
+                        list(APPEND _want ${_KELVO_LIBRARY_${_included}})
+                    else()
+                        set_property(GLOBAL APPEND PROPERTY _KELVO_PROBLEMS
+                            "${_table} lets ${_folder} include ${_included}, which no core library builds")
+                    endif()
+                endif()
+            endforeach()
+            set(_library ${_KELVO_LIBRARY_${_folder}})
+            get_property(_links GLOBAL PROPERTY _KELVO_LINKS_${_library})
+            set(_have)
+            foreach(l ${_links})
+                if(l IN_LIST _core_libraries)
+                    list(APPEND _have ${l})
+                endif()
+            endforeach()
+            list(SORT _want)
+            list(SORT _have)
+            if(NOT "${_want}" STREQUAL "${_have}")
+                string(REPLACE ";" " " _want "${_want}")
+                string(REPLACE ";" " " _have "${_have}")
+                set_property(GLOBAL APPEND PROPERTY _KELVO_PROBLEMS
+                    "${_library} (${_folder}) links [${_have}] but ${_table} lets its folder include [${_want}]")
+            endif()
+        endforeach()
+    endif()
 
     get_property(_problems GLOBAL PROPERTY _KELVO_PROBLEMS)
     if(_problems)
