@@ -64,11 +64,14 @@ endfunction()
 # in the sources' TEST/TEST_F lines; <layer>.<program>.cases_registered checks
 # that list against the program's own --gtest_list_tests under Wine, so a case
 # the sources hide from the scan cannot go unrun. Extra arguments after
-# SOURCES are the sources, LIBS the libraries, ENVIRONMENT more NAME=value.
+# SOURCES are the sources, LIBS the libraries, ENVIRONMENT more NAME=value,
+# STORIES the suites whose cases are the steps of one story, in order, in one
+# process (install, look, reinstall, uninstall): such a suite is one entry,
+# <layer>.<program>.<Suite>, that passes when all its cases ran and passed.
 # Options: GUI (needs the X display, runs alone), SERIAL (runs with no other
-# test at all), TIMEOUT seconds for each case.
+# test at all), TIMEOUT seconds for each entry.
 function(kelvo_wine_test name)
-    cmake_parse_arguments(W "GUI;SERIAL" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(W "GUI;SERIAL" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;STORIES" ${ARGN})
     if(NOT W_TIMEOUT)
         set(W_TIMEOUT 300)
     endif()
@@ -106,12 +109,29 @@ function(kelvo_wine_test name)
     set(tests ${layer}.${name}.cases_registered)
     add_test(NAME ${layer}.${name}.cases_registered
         COMMAND ${KELVO_ROOT}/scripts/lib/wine-gtest list ${exe} ${listing})
+    set(singles)
     foreach(c ${cases})
-        add_test(NAME ${layer}.${name}.${c} COMMAND ${KELVO_ROOT}/scripts/lib/wine-gtest run ${exe} ${c})
-        list(APPEND tests ${layer}.${name}.${c})
+        string(REGEX REPLACE "\\..*" "" suite "${c}")
+        if(NOT suite IN_LIST W_STORIES)
+            add_test(NAME ${layer}.${name}.${c} COMMAND ${KELVO_ROOT}/scripts/lib/wine-gtest run ${exe} ${c})
+            list(APPEND singles ${layer}.${name}.${c})
+        endif()
     endforeach()
-    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${W_TIMEOUT} ENVIRONMENT "${env}"
-        SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\] 1 test")
+    foreach(suite ${W_STORIES})
+        set(story ${cases})
+        list(FILTER story INCLUDE REGEX "^${suite}\\.")
+        list(LENGTH story steps)
+        if(steps EQUAL 0)
+            message(FATAL_ERROR "${name}: the story ${suite} has no cases")
+        endif()
+        add_test(NAME ${layer}.${name}.${suite} COMMAND ${KELVO_ROOT}/scripts/lib/wine-gtest run ${exe} "${suite}.*" ${steps})
+        list(APPEND tests ${layer}.${name}.${suite})
+    endforeach()
+    list(APPEND tests ${singles})
+    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${W_TIMEOUT} ENVIRONMENT "${env}")
+    if(singles)
+        set_tests_properties(${singles} PROPERTIES SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\] 1 test")
+    endif()
     if(W_GUI)
         set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK desktop)
     endif()
