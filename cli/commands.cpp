@@ -6,7 +6,7 @@
 #include "cli/curl_http.h"
 #include "cli/english_texts.h"
 #include "cli/sysfs.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "device/core/DeviceState.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
@@ -136,6 +136,13 @@ struct Messages {
     bool Was(int textNumber) const { return !last.empty() && last == EnglishText(textNumber); }
 };
 
+// The core's message boxes, as lines through Messages.
+struct Telling : IUpdateSink {
+    void Progress(int, int) override {}
+    void Status(int, const std::wstring&) override {}
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
+};
+
 // Progress of a row: a bar on a terminal, a line per step elsewhere.
 class ProgressSink : public IUpdateSink {
 public:
@@ -143,6 +150,7 @@ public:
     ~ProgressSink() override { Finish(); }
 
     void Progress(int, int percent) override { m_percent = percent; }
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
     void Status(int, const std::wstring& text) override
     {
         const std::string line = WideToUtf8(text);
@@ -356,7 +364,8 @@ int Flash(const Options& o)
     // The package is checked before anything goes to the tool.
     std::vector<uint8_t> bytes;
     PackageLayout layout;
-    switch (LoadPackageFile(Utf8ToWide(path), &bytes, &layout)) {
+    Telling telling;
+    switch (LoadPackageFile(Utf8ToWide(path), &bytes, &layout, telling)) {
     case PackageLoad::kLoaded:
         break;
     case PackageLoad::kUnreadable:
@@ -427,6 +436,7 @@ struct RowCollector : ICataloguePage {
     int ItemCount() override { return int(rows.size()); }
     void AddRow(const PackageRow& row) override { rows.push_back(row); }
     void EnableLocalButton() override {}
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
 };
 
 int FetchRows(const Options& o, IHttpClient& http, std::wstring* base, std::vector<PackageRow>* rows)

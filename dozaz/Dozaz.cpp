@@ -6,6 +6,7 @@
 #include "framework/SystemDll.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
+#include "app/core/SingleCopy.h"
 #include "app/core/texts.h"
 #include "dozaz/core/UpdateCheck.h"
 #include "update/core/Catalogue.h"
@@ -41,6 +42,22 @@ struct CheckRequest {
     std::wstring settingsFile;
     std::wstring language;
 };
+
+// Kelvo's language, as Kelvo.cfg holds it now (it may change while we run).
+void FollowKelvoLanguage()
+{
+    const std::wstring before = g_strLanguageCode;
+    kelvo::ApplyLanguageIndex(
+        CProfile::GetInt(kelvo::ModuleFolder() + kelvo::kSettingsFile, L"Setting", L"Language", 0));
+    if (g_strLanguageCode != before)
+        ClearTextCache();
+}
+
+std::wstring TipText()
+{
+    const std::wstring what = GetText(203);
+    return what.empty() ? L"Dozaz" : L"Dozaz - " + what;
+}
 
 // An elevated Dozaz (started by an elevated program) gets no message from
 // the unelevated Explorer unless it lets the two through: the icon's clicks
@@ -79,7 +96,8 @@ void AddIcon()
     nid.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
     nid.uCallbackMessage = WM_TRAY;
     nid.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    lstrcpynW(nid.szTip, L"Dozaz", ARRAYSIZE(nid.szTip));
+    FollowKelvoLanguage();
+    lstrcpynW(nid.szTip, TipText().c_str(), ARRAYSIZE(nid.szTip));
     ::Shell_NotifyIconW(NIM_ADD, &nid);
 }
 
@@ -104,6 +122,26 @@ void Notify(const std::wstring& title, const std::wstring& text)
     nid.dwInfoFlags = NIIF_INFO;
     ::Shell_NotifyIconW(NIM_MODIFY, &nid);
     ::SetDlgItemTextW(g_window, kIdLastNotice, (title + L"\n" + text).c_str());
+}
+
+void OpenKelvo();
+
+// The running Kelvo shows its update page; without one, Kelvo starts, on
+// that page. The notification said a newer firmware exists: that is where the
+// user goes next.
+void OpenKelvoOnUpdatePage()
+{
+    HANDLE running = ::OpenMutexW(SYNCHRONIZE, FALSE, kKelvoMutex);
+    // An elevated Kelvo's mutex may refuse us access: it is there all the same.
+    if (!running && ::GetLastError() != ERROR_ACCESS_DENIED) {
+        OpenKelvo();
+        return;
+    }
+    if (running)
+        ::CloseHandle(running);
+    // The user just clicked us, so we may hand the foreground on.
+    ::AllowSetForegroundWindow(ASFW_ANY);
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"Kelvo show update page"), 0, 0);
 }
 
 void OpenKelvo()
@@ -134,10 +172,7 @@ void StartCheck()
     // The language may have changed in Kelvo since the last check.
     auto* request = new CheckRequest;
     request->settingsFile = kelvo::ModuleFolder() + kelvo::kSettingsFile;
-    const std::wstring before = g_strLanguageCode;
-    kelvo::ApplyLanguageIndex(CProfile::GetInt(request->settingsFile, L"Setting", L"Language", 0));
-    if (g_strLanguageCode != before)
-        ClearTextCache();
+    FollowKelvoLanguage();
     request->language = g_strLanguageCode;
     HANDLE thread = ::CreateThread(nullptr, 0, CheckThread, request, 0, nullptr);
     if (!thread) {
@@ -151,9 +186,11 @@ void StartCheck()
 void ShowMenu()
 {
     HMENU menu = ::CreatePopupMenu();
-    ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, L"Open Kelvo");
+    FollowKelvoLanguage();
+    const std::wstring open = GetText(201), exit = GetText(202);
+    ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, open.empty() ? L"Open Kelvo" : open.c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, kIdExit, L"Exit");
+    ::AppendMenuW(menu, MF_STRING, kIdExit, exit.empty() ? L"Exit" : exit.c_str());
     ::SetMenuDefaultItem(menu, kIdOpenKelvo, FALSE);
     POINT p;
     ::GetCursorPos(&p);
@@ -179,6 +216,9 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
             break;
         case WM_LBUTTONDBLCLK:
             OpenKelvo();
+            break;
+        case NIN_BALLOONUSERCLICK:
+            OpenKelvoOnUpdatePage();
             break;
         }
         return 0;

@@ -1,5 +1,8 @@
 #include "framework/Wnd.h"
 
+#include "ui/core/TabLayout.h"
+#include "framework/Accessible.h"
+
 #include "framework/Font.h"
 
 #include <vector>
@@ -150,6 +153,9 @@ bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT r = 0;
+    if (msg == WM_GETOBJECT && !m_accName.empty())
+        if (LRESULT named = kelvo::AnswerNamedObject(m_hWnd, wParam, lParam, m_accName, m_accRole, m_accAction))
+            return named;
     if (ReflectToChild(msg, wParam, lParam, &r))
         return r;
     return Default();
@@ -182,13 +188,25 @@ void CWnd::CenterWindow() const
     RECT r, area;
     ::GetWindowRect(m_hWnd, &r);
     HWND parent = ::GetParent(m_hWnd);
-    if (parent && (GetStyle() & WS_CHILD))
-        ::GetClientRect(parent, &area);
-    else
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     int w = r.right - r.left, h = r.bottom - r.top;
-    int x = area.left + (area.right - area.left - w) / 2;
-    int y = area.top + (area.bottom - area.top - h) / 2;
+    int x = 0, y = 0;
+    if (parent && (GetStyle() & WS_CHILD)) {
+        ::GetClientRect(parent, &area);
+        x = area.left + (area.right - area.left - w) / 2;
+        y = area.top + (area.bottom - area.top - h) / 2;
+    } else {
+        // The monitor the user is looking at, the one under the pointer, and
+        // wholly on it: a window off its edge cannot be reached.
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        if (::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &mi))
+            area = mi.rcWork;
+        else
+            ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        kelvo::PlaceInWorkArea(kelvo::Rect{area.left, area.top, area.right, area.bottom}, w, h, &x, &y);
+    }
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -77,6 +77,16 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
 
+    // What a screen reader calls this window (and its role, 0 for the
+    // system's); empty leaves the system's answer. `action`, when not 0, is
+    // sent to the window when a reader does its default action.
+    void SetAccessibleName(const std::wstring& name, long role = 0, UINT action = 0)
+    {
+        m_accName = name;
+        m_accRole = role;
+        m_accAction = action;
+    }
+
     // Shared by every window of ours: routes a message to its CWnd.
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -87,6 +97,9 @@ protected:
     static bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     WNDPROC m_oldProc = nullptr;
+    std::wstring m_accName;
+    long m_accRole = 0;
+    UINT m_accAction = 0;  // sent to the window for a reader's default action
 
 private:
     // The message being handled, for Default().

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "reader/core/ReaderTexts.h"
 #include "reader/reader_logic.h"
 #include "reader/reader_res.h"
 
@@ -40,6 +41,8 @@ INT_PTR CALLBACK MessageProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         const Message* m = reinterpret_cast<const Message*>(lp);
         SetDlgItemTextW(dlg, IDC_READER_TEXT, m->text.c_str());
         SetDlgItemTextW(dlg, IDC_READER_PATH, m->path.c_str());
+        SetDlgItemTextW(dlg, IDC_READER_FOLDER, kreader::Text(kreader::ReaderText::kOpenFolder).c_str());
+        SetDlgItemTextW(dlg, IDCANCEL, kreader::Text(kreader::ReaderText::kClose).c_str());
         EnableWindow(GetDlgItem(dlg, IDC_READER_FOLDER), !m->folder.empty());
         HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_READER));
         SendMessageW(dlg, WM_SETICON, ICON_BIG, (LPARAM)icon);
@@ -121,12 +124,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     const std::wstring self = ModulePath();
     const std::wstring readerFolder = kreader::FolderOf(self);
+    // Kelvo's language, from the installation the reader belongs to.
+    kreader::FollowKelvoLanguage(kreader::InstallationFolder(readerFolder));
     std::wstring argument = kreader::DocumentArgument(GetCommandLineW());
     if (argument.empty())
         argument = FirstDocumentBeside(readerFolder);
     if (argument.empty()) {
-        Show({L"No document was given to the reader, and there is none in its folder.", readerFolder,
-              readerFolder});
+        Show({kreader::Text(kreader::ReaderText::kNoDocument), readerFolder, readerFolder});
         return 2;
     }
 
@@ -135,9 +139,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         wchar_t full[MAX_PATH * 2];
         DWORD n = GetFullPathNameW(argument.c_str(), MAX_PATH * 2, full, nullptr);
         std::wstring shown = (n > 0 && n < MAX_PATH * 2) ? std::wstring(full) : argument;
-        Show({L"The document could not be found. It may have been moved or deleted; "
-              L"reinstalling Kelvo restores the manuals.",
-              shown, kreader::FolderToShow(shown)});
+        Show({kreader::Text(kreader::ReaderText::kNotFound), shown, kreader::FolderToShow(shown)});
         return 2;
     }
 
@@ -145,8 +147,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         if (kreader::StartViewer(v, document))
             return 0;
     }
-    Show({L"No program that can display this document was found on this computer. Install a PDF "
-          L"viewer, or open the document below with a program of your choice.",
-          document, kreader::FolderToShow(document)});
+    Show({kreader::Text(kreader::ReaderText::kNoViewer), document, kreader::FolderToShow(document)});
     return 3;
 }

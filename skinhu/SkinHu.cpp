@@ -360,11 +360,80 @@ extern "C" __declspec(dllexport) int WINAPI SkinH_AttachEx(const wchar_t* path, 
     return SKINH_OK;
 }
 
+namespace {
+
+// Undoes what attaching did to one window: the push buttons draw themselves
+// again, check boxes get their visual styles back, a list view's colours that
+// are still ours go back to the system's.
+void Release(HWND h)
+{
+    if (HANDLE type = ::GetPropW(h, kPropButtonType)) {
+        const LONG_PTR style = ::GetWindowLongPtrW(h, GWL_STYLE);
+        const LONG_PTR old = static_cast<LONG_PTR>(reinterpret_cast<UINT_PTR>(type) - 1);
+        ::SetWindowLongPtrW(h, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | old);
+        ::RemovePropW(h, kPropButtonType);
+    } else if (Is(h, WC_BUTTONW) && !IsPushButtonType(::GetWindowLongPtrW(h, GWL_STYLE)) &&
+               (::GetWindowLongPtrW(h, GWL_STYLE) & BS_TYPEMASK) != BS_OWNERDRAW) {
+        ::SetWindowTheme(h, nullptr, nullptr);
+    }
+    if (Is(h, WC_LISTVIEWW)) {
+        auto ours = [&](const wchar_t* prop, COLORREF now) {
+            HANDLE p = ::RemovePropW(h, prop);
+            return p && static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(p) - 1) == now;
+        };
+        if (ours(kPropListViewBack, static_cast<COLORREF>(::SendMessageW(h, LVM_GETBKCOLOR, 0, 0)))) {
+            ::SendMessageW(h, LVM_SETBKCOLOR, 0, ::GetSysColor(COLOR_WINDOW));
+            ::SendMessageW(h, LVM_SETTEXTBKCOLOR, 0, ::GetSysColor(COLOR_WINDOW));
+        }
+        if (ours(kPropListViewText, static_cast<COLORREF>(::SendMessageW(h, LVM_GETTEXTCOLOR, 0, 0))))
+            ::SendMessageW(h, LVM_SETTEXTCOLOR, 0, ::GetSysColor(COLOR_WINDOWTEXT));
+    }
+    // The subclass stays, inert until the next skin: removing the last one
+    // puts back the window procedure it found, which would undo a subclass
+    // the program made after it (a dialog framework's).
+}
+
+BOOL CALLBACK ReleaseChild(HWND h, LPARAM)
+{
+    Release(h);
+    return TRUE;
+}
+
+BOOL CALLBACK ReleaseTop(HWND h, LPARAM lp)
+{
+    ::EnumChildWindows(h, ReleaseChild, 0);
+    Release(h);
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+} // namespace
+
 extern "C" __declspec(dllexport) int WINAPI SkinH_SetAero(int enable)
 {
     g.aero = enable != 0;
     if (g.attached)
         RepaintThread();
+    return SKINH_OK;
+}
+
+// Takes the skin off: the thread's windows get the system's colours and
+// drawing back, and windows created later are left alone, until the next
+// SkinH_AttachEx (high contrast wants no skin; the user's skin comes back
+// when it ends).
+extern "C" __declspec(dllexport) int WINAPI SkinH_Detach()
+{
+    if (!g.attached && !g.hook)
+        return SKINH_OK;
+    g.attached = false;
+    if (g.hook) {
+        ::UnhookWindowsHookEx(g.hook);
+        g.hook = nullptr;
+    }
+    std::vector<HWND> tops;
+    ::EnumThreadWindows(g.thread, ReleaseTop, reinterpret_cast<LPARAM>(&tops));
+    for (HWND h : tops)
+        ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return SKINH_OK;
 }
 

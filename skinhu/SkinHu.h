@@ -17,3 +17,7 @@ enum : int {
 typedef int(WINAPI* SkinH_AttachExFn)(const wchar_t* path, const wchar_t* password);
 // 1: push buttons get a glass face (a light vertical gradient); 0: flat.
 typedef int(WINAPI* SkinH_SetAeroFn)(int enable);
+// Takes the skin off the thread's windows (the system's colours and drawing
+// come back) and leaves later windows alone, until the next SkinH_AttachEx.
+// Newer than the two above: a program looks it up as optional.
+typedef int(WINAPI* SkinH_DetachFn)();

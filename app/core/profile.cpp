@@ -37,7 +37,6 @@ const size_t kMaxLineChars = 4096;
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 using kelvo::IsBlank;
-std::wstring Trim(const std::wstring& s) { return kelvo::TrimBlanks(s); }
 
 // One line as the grammar sees it.
 struct Line {
@@ -67,7 +66,7 @@ Line Parse(const std::string& bytes)
         line.keyLine = true;
         line.keyPart = text.substr(0, eq);
         const size_t end = text.find(L"//", eq + 1);
-        line.value = Trim(text.substr(eq + 1, end == std::wstring::npos ? std::wstring::npos : end - eq - 1));
+        line.value = kelvo::TrimBlanks(text.substr(eq + 1, end == std::wstring::npos ? std::wstring::npos : end - eq - 1));
     }
     return line;
 }
@@ -77,7 +76,7 @@ bool Matches(const Line& line, const std::wstring& key, CProfile::KeyMatch match
     if (!line.keyLine)
         return false;
     if (match == CProfile::KeyMatch::kExact)
-        return Trim(line.keyPart) == key;
+        return kelvo::TrimBlanks(line.keyPart) == key;
     return line.keyPart.find(key) != std::wstring::npos;
 }
 
@@ -431,7 +430,7 @@ std::vector<std::wstring> ProfileKeys(const std::wstring& file, const std::wstri
         if (line.header)
             break;
         if (line.keyLine) {
-            const std::wstring key = Trim(line.keyPart);
+            const std::wstring key = kelvo::TrimBlanks(line.keyPart);
             if (!key.empty())
                 keys.push_back(key);
         }

@@ -11,7 +11,6 @@
 namespace kelvo {
 namespace {
 
-std::wstring Trim(const std::wstring& s) { return TrimBlanks(s); }
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {
@@ -76,8 +75,8 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
     if (!ReadAll(file, bytes))
         return fallback;
     const std::wstring text = Decode(bytes);
-    const std::wstring wantSection = Trim(section);
-    const std::wstring wantKey = Trim(key);
+    const std::wstring wantSection = TrimBlanks(section);
+    const std::wstring wantKey = TrimBlanks(key);
 
     bool inSection = wantSection.empty(); // lines before any header form the unnamed section
     bool seenSection = inSection;
@@ -86,7 +85,7 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
         size_t end = text.find_first_of(L"\r\n", pos);
         if (end == std::wstring::npos)
             end = text.size();
-        const std::wstring line = Trim(text.substr(pos, end - pos));
+        const std::wstring line = TrimBlanks(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty())
             continue;
@@ -96,7 +95,7 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
                 // Only the first section of the name is searched.
                 if (inSection)
                     return fallback;
-                inSection = !seenSection && EqualNoCase(Trim(line.substr(1, close - 1)), wantSection);
+                inSection = !seenSection && EqualNoCase(TrimBlanks(line.substr(1, close - 1)), wantSection);
                 seenSection = seenSection || inSection;
                 continue;
             }
@@ -104,12 +103,12 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
         if (!inSection)
             continue;
         const size_t eq = line.find(L'=');
-        const std::wstring name = Trim(line.substr(0, eq));
+        const std::wstring name = TrimBlanks(line.substr(0, eq));
         if (!EqualNoCase(name, wantKey))
             continue;
         if (eq == std::wstring::npos)
             return fallback; // a key without "=" has no value
-        return Unquote(Trim(line.substr(eq + 1))).substr(0, maxChars);
+        return Unquote(TrimBlanks(line.substr(eq + 1))).substr(0, maxChars);
     }
     return fallback;
 }

@@ -1,4 +1,5 @@
 #include "app/win/Companions.h"
+#include "framework/Processes.h"
 #include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
@@ -6,7 +7,6 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 namespace kelvo {
 
@@ -20,15 +20,6 @@ HKEY OpenRunKey(REGSAM access)
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, access, &key) != ERROR_SUCCESS)
         return nullptr;
     return key;
-}
-
-std::wstring FullImagePath(HANDLE process)
-{
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD size = MAX_PATH * 2;
-    if (!::QueryFullProcessImageNameW(process, 0, path, &size))
-        return {};
-    return std::wstring(path, size);
 }
 
 // The long form of a path, so that a short 8.3 spelling compares equal.
@@ -52,36 +43,9 @@ bool StartCompanion(const std::wstring& name, const std::wstring& parameters, in
     return r > 32;
 }
 
-namespace {
-struct ProcessWindows {
-    DWORD pid;
-    int asked;
-};
-
-BOOL CALLBACK AskToClose(HWND h, LPARAM param)
-{
-    auto* p = reinterpret_cast<ProcessWindows*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(h, &pid);
-    // Hidden windows too: a tray program's window is never shown.
-    if (pid == p->pid && ::PostMessageW(h, WM_CLOSE, 0, 0))
-        ++p->asked;
-    return TRUE;
-}
-
-} // namespace
-
 bool CloseOrEndProcess(HANDLE process, DWORD pid, DWORD closeWaitMs)
 {
-    ProcessWindows windows{pid, 0};
-    ::EnumWindows(AskToClose, reinterpret_cast<LPARAM>(&windows));
-    if (windows.asked > 0 && ::WaitForSingleObject(process, closeWaitMs) == WAIT_OBJECT_0)
-        return true;
-    if (!::TerminateProcess(process, 0) && ::WaitForSingleObject(process, 0) != WAIT_OBJECT_0)
-        return false;
-    // Ended before a new Dozaz may look for its single-copy mutex.
-    ::WaitForSingleObject(process, 5000);
-    return false;
+    return StopProcess(process, pid, StopPolicy{AskWindows::All, closeWaitMs, true}) == Stopped::OnRequest;
 }
 
 int StopInstallationDozaz(DWORD closeWaitMs, int* closed)
@@ -89,32 +53,19 @@ int StopInstallationDozaz(DWORD closeWaitMs, int* closed)
     if (closed)
         *closed = 0;
     const std::wstring folder = LongPath(ModuleFolder());
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
     int stopped = 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    const DWORD self = ::GetCurrentProcessId();
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == self || !IsDozazName(entry.szExeFile))
-            continue;
-        HANDLE process = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
-                                       entry.th32ProcessID);
-        if (!process)
-            continue;
-        // Read from the opened handle: it is the process that would be ended,
-        // even if the snapshot's PID has since been given to another.
-        const std::wstring path = FullImagePath(process);
-        if (IsInstallationDozaz(entry.szExeFile, path.empty() ? path : LongPath(path), folder)) {
-            if (CloseOrEndProcess(process, entry.th32ProcessID, closeWaitMs) && closed)
+    ForEachProcess(
+        PROCESS_TERMINATE | SYNCHRONIZE, [](const wchar_t* name) { return IsDozazName(name); },
+        [&](DWORD pid, HANDLE process, const std::wstring& image) {
+            const size_t slash = image.find_last_of(L'\\');
+            const std::wstring name = slash == std::wstring::npos ? image : image.substr(slash + 1);
+            if (!IsInstallationDozaz(name, image.empty() ? image : LongPath(image), folder))
+                return;
+            if (CloseOrEndProcess(process, pid, closeWaitMs) && closed)
                 ++*closed;
             if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
                 ++stopped;
-        }
-        ::CloseHandle(process);
-    }
-    ::CloseHandle(snapshot);
+        });
     return stopped;
 }
 

@@ -101,6 +101,8 @@ BOOL CKelvoApp::InitInstance()
 
     CWinApp::InitInstance();
     AfxEnableControlContainer();
+    // The taskbar button's progress and the screen reader's objects are COM.
+    m_comStarted = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
     const std::wstring folder = kelvo::ModuleFolder();
     kelvo::ApplyLanguageIndex(CProfile::GetInt(folder + kelvo::kSettingsFile, L"Setting", L"Language", 0));
@@ -132,7 +134,7 @@ BOOL CKelvoApp::InitInstance()
     // middle of a read) is not left to meet static objects being destroyed --
     // the process ends here, before they are.
     if (AfxRunningThreads() > 0) {
-        g_reportStop = 1;
+        StopReportReader();
         kelvo::NoteToolRemoved();
         if (!AfxWaitForThreads(kWorkerStopMs))
             ::ExitProcess(static_cast<UINT>(ExitInstance()));
@@ -147,6 +149,10 @@ int CKelvoApp::ExitInstance()
         m_gdiplusToken = 0;
     }
     DeleteSharedFonts();
+    if (m_comStarted) {
+        ::CoUninitialize();
+        m_comStarted = false;
+    }
     if (m_hMutex) {
         ::CloseHandle(m_hMutex);
         m_hMutex = nullptr;

@@ -12,4 +12,5 @@ public:
 
     HANDLE m_hMutex = nullptr;
     ULONG_PTR m_gdiplusToken = 0;
+    bool m_comStarted = false;
 };

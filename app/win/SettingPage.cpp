@@ -7,6 +7,7 @@
 #include "app/win/Companions.h"
 #include "app/win/SkinLibrary.h"
 #include "ui/controls/Drawing.h"
+#include "ui/core/Palette.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ BOOL CSettingPage::OnInitDialog()
 {
     m_languageList.SubclassDlgItem(IDC_LANGUAGE_LIST, this);
     m_skinList.SubclassDlgItem(IDC_SKIN_LIST, this);
+    m_languageList.SetAccessibleName(GetText(199));
+    m_skinList.SetAccessibleName(GetText(200));
     m_btnApply.SubclassDlgItem(IDC_APPLY, this);
 
     FillLanguages();
@@ -32,6 +35,7 @@ BOOL CSettingPage::OnInitDialog()
     SetDlgItemText(IDC_DOZAZ, GetText(36));
 
     LoadSettings();
+    ListColoursFromSkin();
 
     // The first WM_SIZE came before the controls were bound.
     RECT c;
@@ -105,8 +109,7 @@ void CSettingPage::LoadSettings()
     if (m_saved.skin >= 0 && m_saved.skin < m_nSkinEntries &&
         static_cast<size_t>(m_saved.skin) < m_skinPaths.size()) {
         m_nCurSkin = m_saved.skin;
-        kelvo::AttachSkin(m_skinPaths[static_cast<size_t>(m_saved.skin)], kSkinPassword);
-        kelvo::SetSkinAero(1);
+        AttachCurrentSkin();
         if (m_skinList.m_hWnd)
             m_skinList.SetCurSel(m_saved.skin);
     } else {
@@ -124,15 +127,42 @@ void CSettingPage::LoadSettings()
         StartDozaz();
 }
 
+bool CSettingPage::AttachCurrentSkin()
+{
+    // Under high contrast the choice is only remembered: it comes on when
+    // high contrast goes.
+    if (m_nCurSkin < 0 || static_cast<size_t>(m_nCurSkin) >= m_skinPaths.size() || (m_host && !m_host->SkinAllowed()))
+        return false;
+    kelvo::AttachSkin(m_skinPaths[static_cast<size_t>(m_nCurSkin)], kSkinPassword);
+    if (!m_aeroSet) {
+        kelvo::SetSkinAero(1);
+        m_aeroSet = true;
+    }
+    return true;
+}
+
+void CSettingPage::DetachSkin() { kelvo::DetachSkin(); }
+
+void CSettingPage::ListColoursFromSkin()
+{
+    // The main window's palette: the skin's colours, or the system's under
+    // high contrast.
+    const kelvo::Palette& p = kelvo::ActivePalette();
+    for (CRadioListBox* list : {&m_languageList, &m_skinList})
+        if (list->m_hWnd)
+            list->SetColours(p.listStripe[0], p.listStripe[1], p.listText, p.listGrayText);
+}
+
 void CSettingPage::OnSkinSelected()
 {
     const int sel = m_skinList.GetCurSel();
     if (sel == m_nCurSkin || sel < 0 || sel >= m_nSkinEntries || static_cast<size_t>(sel) >= m_skinPaths.size())
         return;
-    kelvo::AttachSkin(m_skinPaths[static_cast<size_t>(sel)], kSkinPassword);
     m_nCurSkin = sel;
+    AttachCurrentSkin();
     if (m_host) {
         m_host->SetSkinColour(sel);
+        ListColoursFromSkin();
         // The main window paints its own background: show its new colour now.
         if (HWND main = ::GetAncestor(m_hWnd, GA_ROOT))
             ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -35,6 +35,15 @@ public:
     int SkinIndex() const override { return m_nCurSkin; }
 
     void OnSkinSelected();
+    // The two radio lists in the main window's palette (the attached skin's
+    // colours, their own without one, the system's under high contrast).
+    void ListColoursFromSkin();
+    // Attaches the current skin unless the host allows none now (high
+    // contrast); true when it was attached.
+    bool AttachCurrentSkin();
+    // Takes the skin off the windows (high contrast); the current skin stays
+    // chosen for when it may come back.
+    void DetachSkin();
     void OnApply();
 
     std::vector<std::wstring> m_skinPaths;  // entry k uses path k
@@ -51,4 +60,5 @@ private:
 
     IMainWindow* m_host = nullptr;
     int m_nSkinEntries = 0;  // skins the last scan found (the entries of the list)
+    bool m_aeroSet = false;  // SkinH_SetAero(1) is called once, after the first skin
 };

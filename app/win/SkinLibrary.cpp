@@ -11,6 +11,7 @@ struct Library {
     bool tried = false;
     SkinH_AttachExFn attach = nullptr;
     SkinH_SetAeroFn aero = nullptr;
+    SkinH_DetachFn detach = nullptr;  // optional: a library without it cannot give way to high contrast
 } g_skin;
 } // namespace
 
@@ -24,9 +25,12 @@ bool LoadSkinLibrary()
                 reinterpret_cast<void (*)()>(::GetProcAddress(dll, "SkinH_AttachEx")));
             g_skin.aero = reinterpret_cast<SkinH_SetAeroFn>(
                 reinterpret_cast<void (*)()>(::GetProcAddress(dll, "SkinH_SetAero")));
+            g_skin.detach = reinterpret_cast<SkinH_DetachFn>(
+                reinterpret_cast<void (*)()>(::GetProcAddress(dll, "SkinH_Detach")));
             if (!g_skin.attach || !g_skin.aero) {
                 g_skin.attach = nullptr;
                 g_skin.aero = nullptr;
+                g_skin.detach = nullptr;
                 ::FreeLibrary(dll);
             }
         }
@@ -40,5 +44,7 @@ int AttachSkin(const std::wstring& path, const std::wstring& password)
 }
 
 int SetSkinAero(int enable) { return LoadSkinLibrary() ? g_skin.aero(enable) : -1; }
+
+int DetachSkin() { return LoadSkinLibrary() && g_skin.detach ? g_skin.detach() : -1; }
 
 } // namespace kelvo

@@ -10,5 +10,8 @@ bool LoadSkinLibrary();
 // SkinH_AttachEx and SkinH_SetAero; -1 when the library is not loaded.
 int AttachSkin(const std::wstring& path, const std::wstring& password);
 int SetSkinAero(int enable);
+// SkinH_Detach: the windows get the system's colours back. -1 when the
+// library is not loaded or is one without that export.
+int DetachSkin();
 
 } // namespace kelvo

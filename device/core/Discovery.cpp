@@ -1,6 +1,6 @@
 // The portable rules of discovery: which device path is the scan tool, and
 // which COM number a serial port map entry names.
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
 
 bool IsScanToolPath(const std::wstring& devicePath)
 {

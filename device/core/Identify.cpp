@@ -2,7 +2,8 @@
 #include "app/core/codepage.h"
 #include "device/core/Frames.h"
 #include "app/core/textutil.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
+#include "device/core/Identify.h"
 #include "device/core/IntPort.h"
 #include "app/core/platform.h"
 

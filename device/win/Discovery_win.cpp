@@ -1,5 +1,5 @@
 // USB presence of the scan tool and the USB serial port map, from the system.
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
 
 #include <windows.h>
 #include <setupapi.h>

@@ -26,6 +26,13 @@ BOOL CSearchDtcPage::OnInitDialog()
 {
     m_codeList.SubclassDlgItem(IDC_CODE_LIST, this);
     m_codeBox.SubclassDlgItem(IDC_CODE_BOX, this);
+    m_codeList.SetAccessibleName(GetText(196));
+    m_codeBox.SetAccessibleName(GetText(195));
+    // The box's text field is what takes the focus: it carries the name too.
+    if (HWND field = ::FindWindowExW(m_codeBox.m_hWnd, nullptr, L"Edit", nullptr)) {
+        m_codeField.SubclassWindow(field);
+        m_codeField.SetAccessibleName(GetText(195));
+    }
 
     for (const std::wstring& code : m_history.Load())
         m_codeBox.AddString(code);

@@ -32,6 +32,7 @@ public:
 
     CListCtrl m_codeList;
     CComboBox m_codeBox;
+    CWnd m_codeField;  // the box's own text field, named for screen readers
     kelvo::DtcHistory m_history;
     kelvo::DtcWordIndex m_words;
     int32_t m_lastRow = -1;

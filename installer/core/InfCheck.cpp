@@ -6,7 +6,7 @@ namespace kelvo::install {
 
 namespace {
 
-std::wstring Trim(const std::wstring& s)
+std::wstring TrimBlanksAndQuotes(const std::wstring& s)
 {
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == L' ' || s[b] == L'\t' || s[b] == L'"'))
@@ -37,7 +37,7 @@ std::wstring InfText(const std::string& bytes)
 
 bool InfNamesHardwareId(const std::wstring& infText, const std::wstring& hardwareId)
 {
-    if (Trim(hardwareId).empty())
+    if (TrimBlanksAndQuotes(hardwareId).empty())
         return false;
     size_t start = 0;
     while (start < infText.size()) {
@@ -58,7 +58,7 @@ bool InfNamesHardwareId(const std::wstring& infText, const std::wstring& hardwar
             size_t q = line.find(L',', p);
             if (q == std::wstring::npos)
                 q = line.size();
-            if (EqualsAsciiNoCase(Trim(line.substr(p, q - p)), hardwareId))
+            if (EqualsAsciiNoCase(TrimBlanksAndQuotes(line.substr(p, q - p)), hardwareId))
                 return true;
             p = q + 1;
         }

@@ -1,67 +1,10 @@
 #include "installer/win/RunningPrograms.h"
 
-#include "app/win/Companions.h"
-
-#include <tlhelp32.h>
-
-#include <vector>
+#include "framework/Processes.h"
 
 namespace kelvo::install {
 
 namespace {
-
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
-std::wstring ImageOf(HANDLE process)
-{
-    wchar_t image[MAX_PATH * 2] = {};
-    DWORD size = MAX_PATH * 2;
-    return ::QueryFullProcessImageNameW(process, 0, image, &size) ? std::wstring(image, size) : std::wstring();
-}
-
-// Ids of the other processes whose program file passes `match`.
-template <typename Match>
-std::vector<DWORD> ProcessesWhere(Match match)
-{
-    std::vector<DWORD> out;
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return out;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof pe;
-    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
-        if (pe.th32ProcessID == ::GetCurrentProcessId())
-            continue;
-        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
-        if (!p)
-            continue;
-        if (match(ImageOf(p)))
-            out.push_back(pe.th32ProcessID);
-        ::CloseHandle(p);
-    }
-    ::CloseHandle(snap);
-    return out;
-}
-
-BOOL CALLBACK CloseIfVisibleAndOwnedBy(HWND h, LPARAM pid)
-{
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(h, &owner);
-    if (owner == static_cast<DWORD>(pid) && !::GetWindow(h, GW_OWNER) && ::IsWindowVisible(h))
-        ::PostMessageW(h, WM_CLOSE, 0, 0);
-    return TRUE;
-}
-
-// WM_CLOSE to the visible top-level windows of a process, leaving out the
-// hidden helper windows a dialog program has.
-void CloseWindowsOf(DWORD pid)
-{
-    ::EnumWindows(CloseIfVisibleAndOwnedBy, static_cast<LPARAM>(pid));
-}
 
 // Waits for `done` up to `ms`, dispatching this thread's messages meanwhile.
 template <typename Done>
@@ -101,21 +44,30 @@ bool KelvoIsRunning()
 
 bool CloseKelvo(DWORD waitMs)
 {
-    for (DWORD pid : ProcessesWhere(IsKelvoImage))
-        CloseWindowsOf(pid);
+    // Its main window only, as its own close button: the hidden helper
+    // windows of a dialog program are left alone.
+    ForEachProcess(0, nullptr, [](DWORD pid, HANDLE, const std::wstring& image) {
+        if (IsKelvoImage(image))
+            AskProcessToClose(pid, AskWindows::VisibleUnowned);
+    });
     return WaitPumping(waitMs, [] { return !KelvoIsRunning(); });
 }
 
 int StopProgramAt(const std::wstring& exe, DWORD graceMs)
 {
-    const std::vector<DWORD> pids = ProcessesWhere([&](const std::wstring& image) { return SamePath(image, exe); });
-    for (DWORD pid : pids) {
+    int found = 0;
+    ForEachProcess(0, nullptr, [&](DWORD pid, HANDLE, const std::wstring& image) {
+        if (!SamePath(image, exe))
+            return;
+        ++found;
+        // Opened again with the rights to end it; a process that will not
+        // let us is counted all the same.
         if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-            CloseOrEndProcess(p, pid, graceMs);
+            StopProcess(p, pid, StopPolicy{AskWindows::All, graceMs, true});
             ::CloseHandle(p);
         }
-    }
-    return static_cast<int>(pids.size());
+    });
+    return found;
 }
 
 } // namespace kelvo::install

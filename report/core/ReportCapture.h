@@ -3,7 +3,8 @@
 // reader loop, which holds the tool's port open and hands what arrives to the
 // page. Start and stop are two words shared with the host: the port the reader
 // uses (-1 none) and the stop flag.
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
+#include "device/core/Identify.h"
 #include "report/core/ReportHandoff.h"
 
 #include <atomic>

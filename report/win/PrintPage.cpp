@@ -13,8 +13,20 @@
 #include <string>
 #include <vector>
 
+namespace {
+// The hand-shake with the reader thread: the port it reads (-1 when no
+// capture runs) and the word to end (1).
 std::atomic<int> g_reportPort{-1};
 std::atomic<int> g_reportStop{0};
+
+void TellReaderToEnd()
+{
+    g_reportPort = -1;
+    g_reportStop = 1;
+}
+} // namespace
+
+void StopReportReader() { g_reportStop = 1; }
 
 namespace {
 struct ReaderStart {
@@ -57,6 +69,7 @@ CPrintPage::~CPrintPage() { StopReader(); }
 BOOL CPrintPage::OnInitDialog()
 {
     m_edit.SubclassDlgItem(IDC_REPORT, this);
+    m_edit.SetAccessibleName(GetText(198));
     // Reports may be long: no limit cuts them.
     m_edit.SetLimitText(0);
     const int ids[5] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY, IDC_OPEN};
@@ -160,6 +173,7 @@ void CPrintPage::ConnectReportReader()
 
 void CPrintPage::LeaveReportPage()
 {
+    TellReaderToEnd();
     // What arrived while the page was current is the user's; what the ended
     // capture reads from now on is not. The box keeps its text (a mechanic
     // looks a code up and comes back) until the user empties it.
@@ -168,7 +182,11 @@ void CPrintPage::LeaveReportPage()
     SaveReport();
 }
 
-void CPrintPage::ReportToolGone() { KeepReportNow(); }
+void CPrintPage::ReportToolGone()
+{
+    TellReaderToEnd();
+    KeepReportNow();
+}
 
 void CPrintPage::KeepReportNow()
 {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
 using namespace kelvo::e2e;
 
 namespace {
@@ -141,4 +143,60 @@ TEST(Dozaz, OneCopyPerSessionWhoseMenuOpensKelvoFromItsOwnFolderAndExits)
     EXPECT_EQ(dozaz.WaitExit(10000), 0u) << "Exit ends Dozaz";
     StartedProgram again(dozazPath, inst.Folder());
     EXPECT_NE(DozazWindow(again.Pid(), kStartMs), nullptr) << "its mutex went with it";
+}
+
+TEST(Dozaz, ClickingItsNotificationShowsKelvosUpdatePageOrStartsKelvo)
+{
+    NoDozaz none;
+    Installation inst;
+    inst.WriteFile(L"Kelvo.cfg", "[Setting]\r\nLanguage = 0\r\nSkin = 1\r\nAutoUpdate = 0\r\n"
+                                 "DownloadLink = http://127.0.0.1:9/Update/\r\n");
+    StartedProgram dozaz(inst.Path(L"Dozaz.exe"), inst.Folder());
+    HWND window = DozazWindow(dozaz.Pid(), kStartMs);
+    ASSERT_NE(window, nullptr);
+    const LPARAM kBalloonClick = NIN_BALLOONUSERCLICK;
+
+    // Kelvo runs, showing its settings page.
+    {
+        KelvoProcess kelvo(inst);
+        HWND main = kelvo.WaitMainWindow(kStartMs);
+        ASSERT_NE(main, nullptr);
+        ::Sleep(1000);
+        ::SetForegroundWindow(main);
+        INPUT in[4] = {};
+        for (auto& i : in)
+            i.type = INPUT_KEYBOARD;
+        in[0].ki.wVk = VK_CONTROL;
+        in[1].ki.wVk = '5';
+        in[2].ki.wVk = '5';
+        in[2].ki.dwFlags = KEYEVENTF_KEYUP;
+        in[3].ki.wVk = VK_CONTROL;
+        in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(4, in, sizeof(INPUT));
+        HWND list = FindDescendant(main, kIdList);
+        ASSERT_NE(list, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(list); }, 5000)) << "the settings page is shown";
+        ::PostMessageW(window, WM_APP + 1, 1, kBalloonClick);
+        EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(list) != FALSE; }, 10000)) << "the update page again";
+        Screenshot(main, L"dozaz-click-update-page");
+        EXPECT_EQ(TopWindows(kelvo.Pid()).size(), 1u);
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kelvo.WaitExit(10000), 1u);
+    }
+
+    // Kelvo does not run: the click starts it.
+    ::PostMessageW(window, WM_APP + 1, 1, kBalloonClick);
+    std::vector<DWORD> started;
+    EXPECT_TRUE(WaitFor([&] { return !(started = ProcessesOf(L"Kelvo.exe")).empty(); }, 30000)) << "Kelvo started";
+    for (DWORD pid : started) {
+        HWND main = nullptr;
+        WaitFor([&] {
+            for (HWND h : TopWindows(pid))
+                main = h;
+            return main != nullptr;
+        }, kStartMs);
+        if (main)
+            ::PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    WaitFor([&] { return ProcessesOf(L"Kelvo.exe").empty(); }, 10000);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace kelvo::e2e;
@@ -38,8 +39,29 @@ TEST(Startup, OpensItsBorderlessMainWindowAndClosesWithExitCode1)
     EXPECT_TRUE(style & WS_POPUP);
     EXPECT_NE(style & WS_CAPTION, WS_CAPTION) << "no caption bar";
     EXPECT_FALSE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX) << "its taskbar button minimises it";
+    // Centred on the monitor under the pointer, inside its work area.
+    RECT wr{}, work{};
+    ::GetWindowRect(main, &wr);
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &mi));
+    work = mi.rcWork;
+    EXPECT_GE(wr.left, work.left);
+    EXPECT_GE(wr.top, work.top);
+    EXPECT_LE(wr.right, work.right);
+    EXPECT_LE(wr.bottom, work.bottom);
+    EXPECT_LE(std::abs((wr.left - work.left) - (work.right - wr.right)), 1);
+    EXPECT_LE(std::abs((wr.top - work.top) - (work.bottom - wr.bottom)), 1);
     ::Sleep(500);
     Screenshot(main, L"startup-main-window");
+    // What the taskbar button sends: minimised, and restored by the next click.
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(WaitFor([&] { return ::IsIconic(main) != FALSE; }, 5000)) << "minimised";
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !::IsIconic(main); }, 5000)) << "restored";
     CloseMainWindow(kelvo, main);
 }
 

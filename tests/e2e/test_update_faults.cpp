@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kelvo::e2e;
 using kelvo::plug::CSimulatedTool;
 
@@ -328,5 +330,49 @@ TEST(ServerFaults, DownloadCutShortLeavesNoPackageAndASecondTryDownloadsAgain)
     EXPECT_NE(cut, std::string::npos) << log;
     EXPECT_NE(log.find(get + std::to_string(inst.ReadFile(kLocalName).size()) + "\n", cut), std::string::npos) << log;
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(kelvo.OnlineButton()) != FALSE; }, 5000));
+    EXPECT_EQ(kelvo.Close(), 1u);
+}
+
+TEST(ServerFaults, AServerThatTakesFiveSecondsNeverFreezesTheWindow)
+{
+    Installation inst;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start("--delay 5000 --only Zendrix"));
+    ASSERT_TRUE(PointDownloadLinkAt(inst, server.Address()));
+    CSimulatedTool tool;
+    ASSERT_TRUE(PlugTool(tool, 16));
+    KelvoWithTool kelvo;
+    std::string why;
+    ASSERT_TRUE(kelvo.Start(inst, &why)) << why;
+
+    // From the click to the last row, the window answers every probe within
+    // 100 ms: through the identification's waits and the server's silence.
+    kelvo.Click(kIdOnline);
+    const DWORD start = ::GetTickCount();
+    int probes = 0, unanswered = 0;
+    DWORD slowest = 0;
+    bool shot = false;
+    while (kelvo.Rows() < 3 && ::GetTickCount() - start < 40000) {
+        DWORD_PTR result = 0;
+        const DWORD before = ::GetTickCount();
+        if (!::SendMessageTimeoutW(kelvo.Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &result))
+            ++unanswered;
+        slowest = std::max(slowest, ::GetTickCount() - before);
+        ++probes;
+        if (!shot && ::GetTickCount() - start > 3000) {
+            Screenshot(kelvo.Main(), L"responsive-checking");
+            shot = true;
+        }
+        ::Sleep(20);
+    }
+    const DWORD took = ::GetTickCount() - start;
+    EXPECT_EQ(kelvo.Rows(), 3);
+    EXPECT_GE(took, 5000u) << "the server did keep the catalogue back";
+    EXPECT_EQ(unanswered, 0) << "of " << probes << " probes; the slowest took " << slowest << " ms";
+    EXPECT_GT(probes, 100);
+    // The list is complete and works as before.
+    EXPECT_FALSE(::IsWindowEnabled(kelvo.OnlineButton()));
+    EXPECT_TRUE(::IsWindowEnabled(kelvo.LocalButton()));
+    Screenshot(kelvo.Main(), L"responsive-listed");
     EXPECT_EQ(kelvo.Close(), 1u);
 }

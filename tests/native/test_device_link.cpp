@@ -1,6 +1,6 @@
 // The serial channel and the identification against the simulated QB345 on a pty.
 #include "app/core/platform.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "support/fake_device_host.h"
 #include "device/core/IntPort.h"
 #include "tools/qbsim/qbsim.h"

@@ -2,7 +2,7 @@
 // frames that arrive in pieces, the recorded images, and the portable rules
 // of discovery.
 #include "app/core/platform.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
 #include "device/core/IntPort.h"
 #include "native/support/temp_dir.h"
 #include "tools/qbsim/qbsim.h"

@@ -2,7 +2,7 @@
 // the tool and starts one reader, the reader hands the stream to the page, and
 // stopping leaves nothing behind.
 #include "app/core/platform.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "device/core/IntPort.h"
 #include "native/support/temp_dir.h"
 #include "report/core/ReportCapture.h"

@@ -89,3 +89,24 @@ TEST(PageKeys, KeysWithoutCtrlOrWithAltOrOtherDigitsMoveNowhere)
     EXPECT_EQ(kelvo::PageForKey('1', true, true, false, 1), -1) << "Ctrl+Shift+1 is not a page key";
     EXPECT_EQ(kelvo::PageForKey('A', true, false, false, 1), -1);
 }
+
+TEST(WindowPlacement, CentredInTheWorkAreaAndNeverOutsideItsTopRight)
+{
+    int x = 0, y = 0;
+    // The primary monitor's work area, a taskbar below.
+    kelvo::PlaceInWorkArea(Rect{0, 0, 1920, 1040}, 1010, 610, &x, &y);
+    EXPECT_EQ(x, 455);
+    EXPECT_EQ(y, 215);
+    // A second monitor left of the primary one, its taskbar on top.
+    kelvo::PlaceInWorkArea(Rect{-1280, 40, 0, 1024}, 1010, 610, &x, &y);
+    EXPECT_EQ(x, -1280 + 135);
+    EXPECT_EQ(y, 40 + 187);
+    // Taller than the area (175 % on 1080p): the top stays on the screen.
+    kelvo::PlaceInWorkArea(Rect{0, 0, 1920, 1040}, 1768, 1068, &x, &y);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(x, 76);
+    // Wider too: the right edge, with close and minimise, stays on it.
+    kelvo::PlaceInWorkArea(Rect{100, 50, 1380, 770}, 1515, 915, &x, &y);
+    EXPECT_EQ(x + 1515, 1380);
+    EXPECT_EQ(y, 50);
+}

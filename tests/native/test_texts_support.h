@@ -35,6 +35,9 @@ inline std::vector<int> ListedTextNumbers()
     // The installer's and the uninstaller's.
     for (int i = 100; i <= 113; ++i)
         n.push_back(i);
+    // KelvoReader's.
+    for (int i = 204; i <= 208; ++i)
+        n.push_back(i);
     return n;
 }
 

@@ -91,6 +91,7 @@ struct Row : IUpdateSink {
     std::vector<std::wstring> statuses;
     void Progress(int, int p) override { percents.push_back(p); }
     void Status(int, const std::wstring& t) override { statuses.push_back(t); }
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
 };
 
 class UpdateDownload : public ::testing::Test {

@@ -44,6 +44,7 @@ struct Row : IUpdateSink {
         if (text.find(L"#68") != std::wstring::npos)
             erasing = true;
     }
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
 };
 
 // Whether another thread (the identification's, say) can open the port now.

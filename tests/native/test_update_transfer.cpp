@@ -176,6 +176,7 @@ struct Recorder : IWorkerHost {
     void Failed() override { events.push_back("failed"); }
     void Done() override { events.push_back("done"); }
     void End(int row) override { events.push_back("end"); }
+    int Tell(int number, unsigned flags) override { return ShowUpdateMessage(number, flags); }
 };
 
 class UpdateTransfer : public ::testing::Test {

@@ -1,7 +1,7 @@
 #pragma once
 // The identification's host as tests see it: records the name it is given
 // and each end of an identification with the port it found (-1 none).
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 
 #include <string>
 

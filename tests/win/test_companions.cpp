@@ -4,6 +4,7 @@
 // after 30 s. And the rights each program's manifest asks for.
 #include "app/core/globals.h"
 #include "app/win/Companions.h"
+#include "framework/Processes.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>
@@ -277,4 +278,43 @@ TEST_F(DozazStop, OneThatDoesNotEndOnRequestIsTerminatedAfterTheWait)
     EXPECT_EQ(kelvo::StopInstallationDozaz(500, &closed), 1);
     EXPECT_EQ(closed, 0);
     EXPECT_EQ(::WaitForSingleObject(m_process, 0), WAIT_OBJECT_0) << "terminated";
+}
+
+// The process module's policies, as the installer (visible windows only) and
+// the uninstaller (at once) use them: Dozaz's only window is hidden.
+TEST_F(DozazStop, EachStopPolicyAsksWhatItSaysAndTerminatesOnlyWhenAllowed)
+{
+    ASSERT_TRUE(::CopyFileW((Dist() + L"Dozaz.exe").c_str(), (m_folder + L"Dozaz.exe").c_str(), FALSE));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return HasWindow() || ::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0; }, 30000));
+    ASSERT_EQ(ExitCode(), static_cast<DWORD>(STILL_ACTIVE)) << "another Dozaz of this session runs";
+
+    // Found by its program file, spelled in another case.
+    std::wstring upper = m_folder + L"DOZAZ.EXE";
+    int found = 0;
+    kelvo::ForEachProcess(0, nullptr, [&](DWORD pid, HANDLE, const std::wstring& image) {
+        if (kelvo::SamePath(image, upper)) {
+            ++found;
+            EXPECT_EQ(pid, m_pid);
+        }
+    });
+    EXPECT_EQ(found, 1);
+
+    EXPECT_EQ(kelvo::AskProcessToClose(m_pid, kelvo::AskWindows::VisibleUnowned), 0);
+    EXPECT_EQ(kelvo::StopProcess(m_process, m_pid, {kelvo::AskWindows::None, 0, false}), kelvo::Stopped::StillRunning);
+    ::Sleep(300);
+    EXPECT_EQ(ExitCode(), static_cast<DWORD>(STILL_ACTIVE)) << "neither asked nor terminated";
+    EXPECT_EQ(kelvo::StopProcess(m_process, m_pid, {kelvo::AskWindows::All, 10000, false}), kelvo::Stopped::OnRequest);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
+TEST_F(DozazStop, AProcessWithoutWindowsIsTerminatedOnlyWhenThePolicyAllows)
+{
+    ASSERT_TRUE(::CopyFileW((OwnFolder() + L"kelvo_probe.exe").c_str(), (m_folder + L"Dozaz.exe").c_str(), FALSE));
+    WriteText(L"Dozaz.exe.stay", "");
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesW((m_folder + L"Dozaz.exe.ran").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000));
+    EXPECT_EQ(kelvo::StopProcess(m_process, m_pid, {kelvo::AskWindows::All, 300, false}), kelvo::Stopped::StillRunning);
+    EXPECT_EQ(kelvo::StopProcess(m_process, m_pid, {kelvo::AskWindows::None, 0, true}), kelvo::Stopped::Terminated);
+    EXPECT_EQ(::WaitForSingleObject(m_process, 0), WAIT_OBJECT_0);
 }

@@ -61,6 +61,21 @@ TEST_F(PicturePageTest, HoldsTheFourteenProducts)
     EXPECT_EQ(0, m_page.CurrentIndex());
 }
 
+TEST_F(PicturePageTest, TheModelNameIsWrittenInTheSkinsTextColour)
+{
+    // A dark skin: the name must stand out in the skin's light text colour.
+    m_host.m_background = RGB(0x1E, 0x1F, 0x22);
+    m_host.m_text = RGB(255, 255, 255);
+    RepaintNow(m_page.m_hWnd);
+    RECT c;
+    m_page.GetClientRect(&c);
+    int light = 0;
+    for (int y = CPicturePage::kPictureHeight; y < c.bottom; ++y)
+        for (int x = 0; x < c.right; x += 2)
+            light += GetRValue(PixelAt(m_page.m_hWnd, x, y)) > 200;
+    EXPECT_GT(light, 20) << "the model name in white on the dark frame";
+}
+
 TEST_F(PicturePageTest, TimerCyclesThroughAllPicturesAndWraps)
 {
     for (int i = 1; i <= 13; ++i) {
@@ -435,6 +450,32 @@ TEST_F(ManualPageNoAssociationTest, StartsTheReaderWithBothPaths)
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(ManualPageNoAssociationTest, EnterOnTheSelectedManualOpensIt)
+{
+    MakeManualFolder(L"Reader.EXE");
+    OpenPage();
+    std::vector<std::wstring> items = Items();
+    auto it = std::find(items.begin(), items.end(), L"QB345 User Manual.pdf");
+    ASSERT_NE(items.end(), it);
+    HWND list = m_page.m_manualList.m_hWnd;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(it - items.begin()), reinterpret_cast<LPARAM>(&state));
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    // Enter as the program's loop offers it: the page takes it from every
+    // dialog, and the list gets it.
+    MSG enter{list, WM_KEYDOWN, VK_RETURN, 0x001C0001, GetTickCount(), {}};
+    EXPECT_TRUE(m_page.PreTranslateMessage(&enter)) << "no dialog sees Enter";
+    const std::wstring record = Path(L"manual\\cmdline.txt");
+    ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
+        << "Enter did not open the selected manual";
+    Pump(300);
+    EXPECT_NE(ReadWide(record).find(L"QB345 User Manual.pdf"), std::wstring::npos);
+    EXPECT_TRUE(IsWindowVisible(m_page.m_hWnd));
+}
+
 TEST_F(ManualPageNoAssociationTest, DoubleClickOnEmptySpaceDoesNothing)
 {
     MakeManualFolder(L"Reader.EXE");
@@ -643,6 +684,7 @@ protected:
         ManualPageTest::SetUp();
         kelvo::SetMessageSink([this](const std::wstring& text, unsigned flags) -> int {
             m_messages.emplace_back(text, flags);
+            m_boxThreads.push_back(GetCurrentThreadId());
             if (m_onQuestion && (flags & 0xF) == kelvo::kMbYesNo)
                 m_onQuestion();
             if ((flags & 0xF) == kelvo::kMbYesNo && m_answer >= 0)
@@ -660,6 +702,7 @@ protected:
     CUpdatePage m_update;
     std::function<void()> m_onQuestion;
     int m_answer = -1;  // what a question returns; -1: Yes
+    std::vector<DWORD> m_boxThreads;  // the thread that showed each box
 };
 
 TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
@@ -669,16 +712,16 @@ TEST_F(UpdatePageTest, WithoutAToolTheListButtonsDoNothing)
     Click(CUpdatePage::IDC_ONLINE);
     EXPECT_TRUE(m_messages.empty()) << "neither 79 nor 70";
     EXPECT_EQ(0, m_main.m_identifications);
-    EXPECT_EQ(0, Peer::Mode(m_update));
+    EXPECT_EQ(CUpdatePage::kNoList, Peer::Mode(m_update));
     EXPECT_TRUE(Peer::LocalEnabled(m_update));
     EXPECT_TRUE(Peer::OnlineEnabled(m_update)) << "both usable once the tool is plugged in";
 
     // After an identification the button of the list shown stays disabled.
-    Peer::Mode(m_update) = 2;
+    Peer::Mode(m_update) = CUpdatePage::kLocalList;
     m_update.OnIdentificationEnded();
     EXPECT_FALSE(Peer::LocalEnabled(m_update));
     EXPECT_TRUE(Peer::OnlineEnabled(m_update));
-    Peer::Mode(m_update) = 1;
+    Peer::Mode(m_update) = CUpdatePage::kServerList;
     m_update.OnIdentificationEnded();
     EXPECT_TRUE(Peer::LocalEnabled(m_update));
     EXPECT_FALSE(Peer::OnlineEnabled(m_update));
@@ -690,11 +733,19 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
     m_main.m_present = TRUE;  // on USB, but silent to all three identifications
     g_nDevicePort = -1;
     Click(CUpdatePage::IDC_LOCAL);
+    // The identifications and their waits run on a worker: the click returns
+    // at once, with the checking line in the list meanwhile.
+    EXPECT_TRUE(m_update.Listing());
+    EXPECT_EQ(Peer::List(m_update).Note(), GetText(IDS_CHECKING));
+    for (int i = 0; i < 200 && m_update.Listing(); ++i)
+        Pump(25);
+    ASSERT_FALSE(m_update.Listing());
+    EXPECT_TRUE(Peer::List(m_update).Note().empty());
     EXPECT_EQ(3, m_main.m_identifications);
     ASSERT_EQ(1u, m_messages.size());
     EXPECT_EQ(m_messages[0].first, GetText(58)) << "the tool is not connected";
     EXPECT_EQ(m_messages[0].second & 0xF0, static_cast<unsigned>(kelvo::kMbIconWarning)) << "not 79's information";
-    EXPECT_EQ(0, Peer::Mode(m_update)) << "nothing listed";
+    EXPECT_EQ(CUpdatePage::kNoList, Peer::Mode(m_update)) << "nothing listed";
     EXPECT_TRUE(Peer::LocalEnabled(m_update)) << "to be tried again";
     EXPECT_TRUE(Peer::OnlineEnabled(m_update));
 }
@@ -705,7 +756,7 @@ TEST_F(UpdatePageTest, AFailedDownloadUnticksItsRowSoThatOneTickTriesAgain)
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
     Peer::DownloadLink(m_update) = L"http://127.0.0.1:1/Update/";  // nothing answers there
-    Peer::Mode(m_update) = 1;  // a server list is shown
+    Peer::Mode(m_update) = CUpdatePage::kServerList;  // a server list is shown
     kelvo::PackageRow row;
     row.number = L"001";
     row.model = L"QB345";
@@ -727,7 +778,7 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
 {
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
-    Peer::Mode(m_update) = 2;  // a local list is shown
+    Peer::Mode(m_update) = CUpdatePage::kLocalList;  // a local list is shown
     kelvo::PackageRow row;
     row.number = L"001";
     row.model = L"QB345";
@@ -749,7 +800,7 @@ TEST_F(UpdatePageTest, OnlyAYesToTheConfirmationStartsAWrite)
 {
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
-    Peer::Mode(m_update) = 2;
+    Peer::Mode(m_update) = CUpdatePage::kLocalList;
     kelvo::PackageRow row;
     row.number = L"001";
     row.model = L"QB345";
@@ -768,6 +819,29 @@ TEST_F(UpdatePageTest, OnlyAYesToTheConfirmationStartsAWrite)
         EXPECT_TRUE(m_main.m_busy.empty()) << "no worker was started on " << answer;
         EXPECT_FALSE(Peer::List(m_update).GetCheck(0)) << "the row is unticked again on " << answer;
     }
+}
+
+TEST_F(UpdatePageTest, AWorkersMessageBoxIsShownOnTheWindowsOwnThread)
+{
+    m_main.m_present = TRUE;
+    m_main.m_name = L"QB345";
+    Peer::Mode(m_update) = CUpdatePage::kLocalList;
+    kelvo::PackageRow row;
+    row.number = L"001";
+    row.model = L"QB345";
+    row.version = L"V2.34";
+    row.languages = L"EN/FR/ES/DE/IT";
+    row.release = L"2019/10/23";
+    row.local = true;  // its file is not there: the worker's read fails
+    m_update.AddRow(row);
+    Peer::List(m_update).SetCheck(0, TRUE);
+    for (int i = 0; i < 300 && (m_main.m_busy.empty() || m_main.m_busy.back()); ++i)
+        Pump(50);
+    ASSERT_EQ(m_main.m_busy, (std::vector<BOOL>{TRUE, FALSE})) << "one worker, and it ended";
+    ASSERT_EQ(2u, m_messages.size()) << "the confirmation, then the worker's";
+    EXPECT_EQ(m_messages[1].first, GetText(63)) << "the package file cannot be read";
+    for (DWORD thread : m_boxThreads)
+        EXPECT_EQ(thread, GetCurrentThreadId()) << "every box on the window's thread, none on the worker";
 }
 
 // ---------------------------------------------------------------- modal loop

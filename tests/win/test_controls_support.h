@@ -25,6 +25,7 @@ public:
     void OnUpdateFailed(int worker) override { ++m_failed; m_lastWorker = worker; }
     void OnUpdateDone(int worker) override { ++m_done; m_lastWorker = worker; }
     COLORREF BackgroundColour() const override { return m_background; }
+    COLORREF TextColour() const override { return m_text; }
 
     std::vector<std::pair<WPARAM, LPARAM>> m_clicks;  // WM_CLRBUTTON_CLICK received
     int m_selChanges = 0;                             // LBN_SELCHANGE of any list box
@@ -33,6 +34,7 @@ public:
     int m_done = 0;
     int m_lastWorker = -1;
     COLORREF m_background = RGB(0x62, 0xA8, 0xDE);
+    COLORREF m_text = RGB(0, 0, 0);
 };
 
 // Dispatches the thread's messages for `ms` milliseconds.

@@ -7,6 +7,7 @@
 #include "ui/controls/ClrButton.h"
 #include "ui/controls/ProListCtrl.h"
 #include "ui/controls/RadioListBox.h"
+#include "ui/core/Palette.h"
 
 #include <gtest/gtest.h>
 
@@ -328,6 +329,29 @@ TEST_F(ProListTest, ProgressColumnDrawsTheBar)
     EXPECT_EQ(red, BarPixel(1, 10));
 }
 
+TEST_F(ProListTest, UnderHighContrastTheBarIsTheSystemsSelectionOnTheWindowColourWithAnOutline)
+{
+    kelvo::SystemColours sys;
+    sys.window = RGB(0, 0, 0);
+    sys.windowText = RGB(255, 255, 255);
+    sys.highlight = RGB(0x1A, 0xEB, 0xFF);
+    const kelvo::Palette before = kelvo::ActivePalette();
+    kelvo::SetActivePalette(kelvo::SystemPalette(sys));
+    std::wstring text = L"x";
+    m_list.SendMessage(WM_UPDATE_STATUS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    m_list.SendMessage(WM_UPDATE_PROGRESS, 0, 40);
+    RepaintNow(m_list.m_hWnd);
+    EXPECT_EQ(sys.highlight, BarPixel(0, 20));
+    EXPECT_EQ(sys.window, BarPixel(0, 60));
+    EXPECT_EQ(sys.windowText, BarPixel(0, 99)) << "the outline's right edge";
+    // Writing into the tool looks the same: no colour of our own anywhere.
+    m_list.SendMessage(WM_UPDATE_FLASHING, 0, 0);
+    RepaintNow(m_list.m_hWnd);
+    EXPECT_EQ(sys.highlight, BarPixel(0, 20));
+    EXPECT_EQ(sys.window, BarPixel(0, 60));
+    kelvo::SetActivePalette(before);
+}
+
 // ---------------------------------------------------------------- CRadioListBox
 
 class RadioListTest : public testing::Test {
@@ -512,6 +536,47 @@ TEST_F(RadioListTest, StripesCoverItemsAndTheEmptyRows)
         for (int y = 5; y < 30 && !anyDark; ++y)
             anyDark = GetRValue(PixelAt(m_box.m_hWnd, x, y)) < 128;
     EXPECT_TRUE(anyDark);
+}
+
+TEST_F(RadioListTest, TheFocusedItemCarriesTheFocusMark)
+{
+    // The top edge of item 0, right of its text: white stripe alone without
+    // the focus, the dotted mark with it.
+    auto marked = [&] {
+        int dark = 0;
+        for (int x = 250; x < 290; ++x)
+            dark += GetRValue(PixelAt(m_box.m_hWnd, x, 0)) < 128;
+        return dark;
+    };
+    ::SetFocus(m_host.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(marked(), 0);
+    ::SetFocus(m_box.m_hWnd);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_GT(marked(), 5) << "the focus mark on the selected item";
+}
+
+TEST_F(RadioListTest, UnderADarkSkinTheStripesAndWordsTakeTheSkinsColours)
+{
+    const COLORREF dark = RGB(0x1E, 0x1F, 0x22), light = RGB(0xE0, 0xE0, 0xE0);
+    m_box.SetSkinColours(true, dark, light);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(dark, PixelAt(m_box.m_hWnd, 280, 17));
+    const COLORREF odd = PixelAt(m_box.m_hWnd, 280, 35 + 17);
+    EXPECT_NE(odd, dark) << "the stripes still alternate";
+    EXPECT_LT(GetRValue(odd), 0x40) << "and stay dark";
+    EXPECT_EQ(dark, PixelAt(m_box.m_hWnd, 280, 140 + 17)) << "the empty rows too";
+    // Item 0's word "A" in the light text colour.
+    int lightInk = 0;
+    for (int x = 60; x < 90; ++x)
+        for (int y = 5; y < 30; ++y)
+            lightInk += GetRValue(PixelAt(m_box.m_hWnd, x, y)) > 0xB0;
+    EXPECT_GT(lightInk, 3);
+    // Without a skin: the box's own white and grey again.
+    m_box.SetSkinColours(false);
+    RepaintNow(m_box.m_hWnd);
+    EXPECT_EQ(RGB(255, 255, 255), PixelAt(m_box.m_hWnd, 280, 17));
+    EXPECT_EQ(RGB(240, 240, 240), PixelAt(m_box.m_hWnd, 280, 35 + 17));
 }
 
 TEST_F(RadioListTest, BitmapOfAnEntryWithoutARadioStandsWhereOneWithARadioHasIt)

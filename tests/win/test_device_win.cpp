@@ -1,7 +1,8 @@
 // The Win32 back ends of the device link under Wine: the serial channel on a
 // pty COM port, the USB presence test and the serial port map (in a private
 // registry), and the identification over the ports the map lists.
-#include "device/core/DeviceHost.h"
+#include "device/core/Discovery.h"
+#include "device/core/Identify.h"
 #include "support/fake_device_host.h"
 #include "device/core/IntPort.h"
 #include "tools/plug/plug.h"

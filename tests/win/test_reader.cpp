@@ -270,3 +270,96 @@ TEST(ReaderProgram, ReportsAMissingDocumentWithItsFullPath)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
 }
+
+namespace {
+
+// The reader started from `exe` on a missing document, its window found; the
+// caller closes it with Close().
+struct ReaderRun {
+    PROCESS_INFORMATION pi{};
+    HWND window = nullptr;
+
+    bool Start(const std::wstring& exe, const std::wstring& workFolder)
+    {
+        std::wstring cmd = L"\"" + exe + L"\" \"manual\\Gone Manual.pdf\"";
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+        HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                 OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW si = {sizeof(si)};
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = si.hStdOutput = si.hStdError = nul;
+        const bool started =
+            CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, workFolder.c_str(), &si, &pi);
+        CloseHandle(nul);
+        if (!started)
+            return false;
+        Found f{pi.dwProcessId, nullptr};
+        for (int i = 0; i < 200 && !f.hwnd; ++i) {
+            EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&f));
+            if (!f.hwnd)
+                Sleep(50);
+        }
+        window = f.hwnd;
+        return window != nullptr;
+    }
+    DWORD Close()
+    {
+        if (window)
+            SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        DWORD code = 0;
+        if (WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &code);
+        else
+            TerminateProcess(pi.hProcess, 99);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return code;
+    }
+};
+
+std::wstring DistFile(const char* dist, const wchar_t* relative)
+{
+    std::wstring p = L"Z:" + Widen(dist) + L"/" + relative;
+    for (auto& c : p)
+        if (c == L'/')
+            c = L'\\';
+    return p;
+}
+
+}  // namespace
+
+// The reader in the manual folder of an installation whose Kelvo.cfg says
+// German speaks German; the same reader with that file damaged speaks English.
+TEST(ReaderProgram, SpeaksTheLanguageOfKelvoCfgAndEnglishWhenItCannotBeRead)
+{
+    const char* dist = std::getenv("KELVO_DIST");
+    ASSERT_NE(dist, nullptr) << "KELVO_DIST not set";
+    std::wstring inst = TempFolder() + L"\\lang";
+    CreateDirectoryW(inst.c_str(), nullptr);
+    CreateDirectoryW((inst + L"\\manual").c_str(), nullptr);
+    CreateDirectoryW((inst + L"\\language").c_str(), nullptr);
+    const std::wstring exe = inst + L"\\manual\\KelvoReader.exe";
+    ASSERT_TRUE(CopyFileW(DistFile(dist, L"manual/KelvoReader.exe").c_str(), exe.c_str(), FALSE));
+    for (const wchar_t* table : {L"de_TEXT.cbf", L"en_TEXT.cbf"})
+        ASSERT_TRUE(CopyFileW(DistFile(dist, (std::wstring(L"language/") + table).c_str()).c_str(),
+                              (inst + L"\\language\\" + table).c_str(), FALSE));
+    WriteFile(inst + L"\\Kelvo.cfg", "[Setting]\r\nLanguage = 3\r\nSkin = 0\r\nAutoUpdate = 0\r\n");
+
+    {
+        ReaderRun run;
+        ASSERT_TRUE(run.Start(exe, inst + L"\\manual")) << "the reader showed no window";
+        EXPECT_EQ(ItemText(run.window, IDC_READER_TEXT).find(L"Das Dokument wurde nicht gefunden."), 0u);
+        EXPECT_EQ(ItemText(run.window, IDC_READER_FOLDER), L"&Ordner \u00f6ffnen");
+        EXPECT_EQ(ItemText(run.window, IDCANCEL), L"Schlie\u00dfen");
+        EXPECT_EQ(run.Close(), 2u);
+    }
+
+    WriteFile(inst + L"\\Kelvo.cfg", "\x01\xff[Setting\r\nLanguage=\xfe");
+    {
+        ReaderRun run;
+        ASSERT_TRUE(run.Start(exe, inst + L"\\manual"));
+        EXPECT_NE(ItemText(run.window, IDC_READER_TEXT).find(L"could not be found"), std::wstring::npos);
+        EXPECT_EQ(ItemText(run.window, IDCANCEL), L"Close");
+        EXPECT_EQ(run.Close(), 2u);
+    }
+}

@@ -106,6 +106,7 @@ protected:
         if (s_dll) {
             s_attach = reinterpret_cast<SkinH_AttachExFn>(reinterpret_cast<void (*)()>(::GetProcAddress(s_dll, "SkinH_AttachEx")));
             s_aero = reinterpret_cast<SkinH_SetAeroFn>(reinterpret_cast<void (*)()>(::GetProcAddress(s_dll, "SkinH_SetAero")));
+            s_detach = reinterpret_cast<SkinH_DetachFn>(reinterpret_cast<void (*)()>(::GetProcAddress(s_dll, "SkinH_Detach")));
         }
     }
     void SetUp() override
@@ -164,6 +165,15 @@ protected:
     static inline HMODULE s_dll = nullptr;
     static inline SkinH_AttachExFn s_attach = nullptr;
     static inline SkinH_SetAeroFn s_aero = nullptr;
+    static inline SkinH_DetachFn s_detach = nullptr;
+    static inline WNDPROC s_oldProc = nullptr;
+    static inline int s_counted = 0;
+    static LRESULT CALLBACK CountingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == WM_APP + 7)
+            ++s_counted;
+        return ::CallWindowProcW(s_oldProc, h, msg, wp, lp);
+    }
 };
 
 } // namespace
@@ -188,6 +198,52 @@ TEST_F(SkinHuTest, ASkinRecoloursTheDialogsThatExistAndThoseCreatedLaterButNotCo
     ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), kPassword), SKINH_OK);
     ExpectSkinned(before, SkinOf(L"Black"));
     ExpectSkinned(after, SkinOf(L"Black"));
+}
+
+TEST_F(SkinHuTest, DetachingGivesTheSystemsColoursAndDrawingBackUntilTheNextSkin)
+{
+    ASSERT_NE(s_detach, nullptr) << "SkinH_Detach";
+    HWND dialog = Open(50);
+    HWND ownView = ::GetDlgItem(dialog, 107);
+    ::SendMessageW(ownView, LVM_SETBKCOLOR, 0, RGB(1, 2, 3));
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Black.she").c_str(), kPassword), SKINH_OK);
+    s_aero(0);
+    ExpectSkinned(dialog, SkinOf(L"Black"));
+    // A window made under the skin and then subclassed by the program (as a
+    // dialog framework does) keeps the program's procedure through the detach.
+    HWND framed = Open(400);
+    s_oldProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(framed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    HWND button = ::GetDlgItem(dialog, 104);
+    ASSERT_EQ(::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << "the skin draws the button";
+
+    EXPECT_EQ(s_detach(), SKINH_OK);
+    EXPECT_EQ(Ask(dialog, WM_CTLCOLORDLG, 100).back, ::GetSysColor(COLOR_BTNFACE));
+    const Answer label = Ask(dialog, WM_CTLCOLORSTATIC, 100);
+    EXPECT_EQ(label.back, ::GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(label.text, ::GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(Ask(dialog, WM_CTLCOLOREDIT, 101).back, ::GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(Ask(dialog, WM_CTLCOLORLISTBOX, 102).back, ::GetSysColor(COLOR_WINDOW));
+    HWND view = ::GetDlgItem(dialog, 103);
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(view, LVM_GETBKCOLOR, 0, 0)), ::GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(view, LVM_GETTEXTCOLOR, 0, 0)), ::GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(ownView, LVM_GETBKCOLOR, 0, 0)), RGB(1, 2, 3))
+        << "a list view colour the program chose stays";
+    EXPECT_EQ(::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON) << "the button draws itself again";
+    RECT r;
+    ::GetClientRect(button, &r);
+    EXPECT_NE(PixelOf(button, 5, r.bottom - 4), Ref(SkinOf(L"Black").Colour(skinhu::Role::kButton)));
+    EXPECT_EQ(s_detach(), SKINH_OK) << "twice is harmless";
+    s_counted = 0;
+    ::SendMessageW(framed, WM_APP + 7, 0, 0);
+    EXPECT_EQ(s_counted, 1) << "the program's subclass still gets the messages";
+
+    // Windows made now stay the system's; the next skin takes them all again.
+    HWND later = Open(700);
+    EXPECT_EQ(Ask(later, WM_CTLCOLORDLG, 100).back, ::GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(later, 104), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    ASSERT_EQ(s_attach((Dist() + L"skin\\Blue.she").c_str(), kPassword), SKINH_OK);
+    ExpectSkinned(dialog, SkinOf(L"Blue"));
+    ExpectSkinned(later, SkinOf(L"Blue"));
 }
 
 TEST_F(SkinHuTest, AWrongPasswordOrADamagedOrMissingFileChangesNothing)

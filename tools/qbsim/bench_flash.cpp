@@ -70,6 +70,7 @@ public:
         done = true;
     }
     void End(int) override {}
+    int Tell(int, unsigned) override { return 0; }
 
     void Reset()
     {

@@ -58,6 +58,13 @@ LRESULT ClrButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         m_focused = 0;
         Repaint();
         return 0;
+    case WM_CLRBUTTON_PRESS:
+        ::PostMessageW(GetParent(), WM_CLRBUTTON_CLICK, static_cast<WPARAM>(GetDlgCtrlID()), 0);
+        return 0;
+    case WM_KEYUP:
+        if (wParam == VK_SPACE && (GetStyle() & WS_TABSTOP))
+            ::PostMessageW(GetParent(), WM_CLRBUTTON_CLICK, static_cast<WPARAM>(GetDlgCtrlID()), 0);
+        return 0;
     case WM_ERASEBKGND:
         return 1;  // the paint covers everything
     case WM_PAINT:

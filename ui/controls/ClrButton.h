@@ -6,6 +6,8 @@
 
 // Posted to the parent: wParam = control id, lParam = 0.
 constexpr UINT WM_CLRBUTTON_CLICK = WM_USER + 532;
+// Sent to the button: press it as a click does (Enter, Space, a screen reader).
+constexpr UINT WM_CLRBUTTON_PRESS = WM_USER + 533;
 
 class ClrButton : public CWnd {
 public:

@@ -1,5 +1,37 @@
 #include "ui/controls/Page.h"
 
+#include "ui/controls/ClrButton.h"
+
+#include <commctrl.h>
+
+bool CPage::EnterOnFocus(MSG* msg)
+{
+    HWND focus = ::GetFocus();
+    if (!focus)
+        return false;
+    wchar_t cls[32] = {};
+    ::GetClassNameW(focus, cls, 32);
+    const LONG style = ::GetWindowLongW(focus, GWL_STYLE);
+    if (lstrcmpiW(cls, L"Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        // Push buttons, those a skin or the page draws itself included.
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_OWNERDRAW)
+            return false;
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+        return true;
+    }
+    if (lstrcmpiW(cls, ClrButton::kClassName) == 0) {
+        ::SendMessageW(focus, WM_CLRBUTTON_PRESS, 0, 0);
+        return true;
+    }
+    if (lstrcmpiW(cls, WC_LISTVIEWW) == 0 || lstrcmpiW(cls, WC_LINK) == 0 || lstrcmpiW(cls, L"KelvoTabStrip") == 0) {
+        ::TranslateMessage(msg);
+        ::DispatchMessageW(msg);
+        return true;
+    }
+    return false;
+}
+
 BOOL CPage::PreTranslateMessage(MSG* msg)
 {
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN)) {
@@ -8,6 +40,8 @@ BOOL CPage::PreTranslateMessage(MSG* msg)
         if (WantsKey(*msg)) {
             ::TranslateMessage(msg);
             ::DispatchMessageW(msg);
+        } else if (msg->wParam == VK_RETURN) {
+            EnterOnFocus(msg);
         }
         return TRUE;
     }

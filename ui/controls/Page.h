@@ -10,6 +10,11 @@ public:
     explicit CPage(UINT templateId, CWnd* parent = nullptr) : CDialog(templateId, parent) {}
 
     BOOL PreTranslateMessage(MSG* msg) override;
+    // Enter (msg, a WM_KEYDOWN) on the focused control: a push button or one
+    // of our image buttons is pressed; a list, a link or the tabs get the key
+    // (a list activates its selected item). True when it was one of them;
+    // otherwise nothing happens, and no dialog ends by Enter either way.
+    static bool EnterOnFocus(MSG* msg);
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 protected:

@@ -2,6 +2,7 @@
 
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
+#include "ui/core/Palette.h"
 
 #include <algorithm>
 
@@ -64,13 +65,53 @@ IUpdateListOwner* CProListCtrl::Owner() const
     return dynamic_cast<IUpdateListOwner*>(CWnd::FromHandlePermanent(GetParent()));
 }
 
+void CProListCtrl::SetNote(const std::wstring& note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
+    Invalidate();
+}
+
+void CProListCtrl::DrawNote(HDC dc)
+{
+    RECT r;
+    GetClientRect(&r);
+    HWND header = reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER));
+    RECT hr{};
+    if (header && ::IsWindowVisible(header)) {
+        ::GetWindowRect(header, &hr);
+        r.top += hr.bottom - hr.top;
+    }
+    HFONT font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    CSelectObject select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    r.left += 8;
+    r.top += 4;
+    r.bottom = r.top + tm.tmHeight + 4;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::DrawTextW(dc, m_note.c_str(), static_cast<int>(m_note.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 LRESULT CProListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_PAINT:
+        if (!m_note.empty() && GetItemCount() == 0) {
+            const LRESULT r = CListCtrl::WindowProc(msg, wParam, lParam);
+            CClientDC dc(m_hWnd);
+            DrawNote(dc);
+            return r;
+        }
+        return CListCtrl::WindowProc(msg, wParam, lParam);
     case WM_UPDATE_PROGRESS: {
         // The bar shows it at the row's next repaint (the next status text).
         int progress = static_cast<int>(lParam);
         m_itemProgress[static_cast<int>(wParam)] = std::clamp(progress, 0, kBarWidth);
+        if (IUpdateListOwner* owner = Owner())
+            owner->OnUpdateProgress(static_cast<int>(wParam), std::clamp(progress, 0, kBarWidth));
         return 0;
     }
     case WM_UPDATE_STATUS: {
@@ -129,10 +170,12 @@ LRESULT CProListCtrl::OnCustomDraw(NMLVCUSTOMDRAW* cd)
 
 void CProListCtrl::DrawProgress(HDC dc, int item)
 {
-    // Downloading: orange bar filling red; writing into the tool: red filling green.
+    // Downloading: orange bar filling red; writing into the tool: red filling
+    // green (under high contrast the system's window and selection colours).
     const bool finished = ItemStatus(item) == 1;
-    const COLORREF bar = finished ? RGB(255, 0, 0) : RGB(244, 174, 54);
-    const COLORREF fill = finished ? RGB(53, 213, 56) : RGB(255, 0, 0);
+    const kelvo::Palette& palette = kelvo::ActivePalette();
+    const COLORREF bar = palette.barBack[finished ? 1 : 0];
+    const COLORREF fill = palette.barFill[finished ? 1 : 0];
 
     RECT r;
     if (!GetSubItemRect(item, kProgressColumn, LVIR_BOUNDS, &r))
@@ -154,5 +197,10 @@ void CProListCtrl::DrawProgress(HDC dc, int item)
         HBRUSH fillBrush = ::CreateSolidBrush(fill);
         ::FillRect(dc, &f, fillBrush);
         ::DeleteObject(fillBrush);
+    }
+    if (palette.barFrame != kelvo::kNoColour) {
+        HBRUSH frame = ::CreateSolidBrush(palette.barFrame);
+        ::FrameRect(dc, &r, frame);
+        ::DeleteObject(frame);
     }
 }

@@ -23,6 +23,8 @@ public:
     // that reports (0 when the sender named none).
     virtual void OnUpdateFailed(int worker) = 0;
     virtual void OnUpdateDone(int worker) = 0;
+    // A row's transfer percentage, as the row stores it.
+    virtual void OnUpdateProgress(int row, int percent) {}
 
 protected:
     ~IUpdateListOwner() = default;
@@ -45,6 +47,11 @@ public:
     int ItemStatus(int item) const;
     int ItemProgress(int item) const;
     bool IsPresentLocally(int item) const { return ItemStatus(item) == 1; }
+    // A line shown where the first row would be while the list is empty
+    // (the update page's "checking" while it asks the tool and the server);
+    // empty for none.
+    void SetNote(const std::wstring& note);
+    const std::wstring& Note() const { return m_note; }
     // Spaces covering the bar in the shared 16-pixel font (built on first use).
     const std::wstring& Padding();
 
@@ -60,5 +67,8 @@ private:
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW* cd);
     void DrawProgress(HDC dc, int item);
 
+    void DrawNote(HDC dc);
+
     IUpdateListOwner* m_pOwner = nullptr;
+    std::wstring m_note;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/controls/Drawing.h"
 #include "framework/Dc.h"
+#include "ui/core/Palette.h"
 
 int CRadioListBox::AddItem(const std::wstring& text, UINT bitmapId, int indent)
 {
@@ -155,6 +156,24 @@ bool CRadioListBox::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     }
 }
 
+void CRadioListBox::SetSkinColours(bool skinned, COLORREF back, COLORREF text)
+{
+    const kelvo::Palette p = kelvo::SkinPalette(skinned, back, text, -1);
+    SetColours(p.listStripe[0], p.listStripe[1], p.listText, p.listGrayText);
+}
+
+void CRadioListBox::SetColours(COLORREF evenStripe, COLORREF oddStripe, COLORREF text, COLORREF grayText)
+{
+    m_stripe[0] = evenStripe;
+    m_stripe[1] = oddStripe;
+    m_text = text;
+    m_grayText = grayText;
+    if (m_hWnd)
+        Invalidate();
+}
+
+COLORREF CRadioListBox::Stripe(int row) const { return m_stripe[row % 2 ? 1 : 0]; }
+
 void CRadioListBox::PaintEmptyRows(HDC dc) const
 {
     int height = GetItemHeight(0);
@@ -165,19 +184,27 @@ void CRadioListBox::PaintEmptyRows(HDC dc) const
     int row = GetCount() - GetTopIndex();
     if (row < 0)
         row = 0;
-    HBRUSH grey = ::CreateSolidBrush(RGB(240, 240, 240));
-    HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    HBRUSH odd = ::CreateSolidBrush(Stripe(1));
+    HBRUSH even = ::CreateSolidBrush(Stripe(0));
     for (int top = client.top + row * height; top + height <= client.bottom; top += height, ++row) {
         RECT r{client.left, top, client.right, top + height};
-        ::FillRect(dc, &r, (row % 2) ? grey : white);
+        ::FillRect(dc, &r, (row % 2) ? odd : even);
     }
-    ::DeleteObject(grey);
+    ::DeleteObject(odd);
+    ::DeleteObject(even);
 }
 
 void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
 {
     if (static_cast<int>(dis->itemID) < 0 || dis->itemID == static_cast<UINT>(-1))
         return;
+    if (dis->itemAction == ODA_FOCUS) {
+        // The keyboard's place: the usual dotted mark, drawn and taken away
+        // by the same inverting call.
+        RECT focus = dis->rcItem;
+        ::DrawFocusRect(dis->hDC, &focus);
+        return;
+    }
     if (!(dis->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
         return;
     const int index = static_cast<int>(dis->itemID);
@@ -187,7 +214,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
     const bool enabled = IsItemEnabled(index);
     const bool selected = (dis->itemState & ODS_SELECTED) != 0;
 
-    HBRUSH stripe = ::CreateSolidBrush((index % 2) ? RGB(240, 240, 240) : RGB(255, 255, 255));
+    HBRUSH stripe = ::CreateSolidBrush(Stripe(index));
     ::FillRect(dc, &item, stripe);
     ::DeleteObject(stripe);
 
@@ -238,7 +265,7 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         RECT r{left, item.top + (itemHeight - th) / 2, left + tw, 0};
         r.bottom = r.top + th;
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+        ::SetTextColor(dc, enabled ? m_text : m_grayText);
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
         if (r.right > item.right && r.right > m_maxExtent) {
             m_maxExtent = r.right;
@@ -246,5 +273,9 @@ void CRadioListBox::DrawItem(const DRAWITEMSTRUCT* dis)
         }
     }
 
+    if (dis->itemState & ODS_FOCUS) {
+        RECT focus = dis->rcItem;
+        ::DrawFocusRect(dc, &focus);
+    }
     PaintEmptyRows(dc);
 }

@@ -19,6 +19,14 @@ public:
     // non-zero indent becomes the indent of every item. Returns the index, or
     // -1 when the box is full (kMaxItems) or the add failed.
     int AddItem(const std::wstring& text, UINT bitmapId = 0, int indent = 0);
+    // The attached skin's dialog and text colours: the stripes and the words
+    // take them (a dark skin gets dark stripes with light words). Without a
+    // skin the box keeps its white and light grey stripes and black words.
+    void SetSkinColours(bool skinned, COLORREF back = 0, COLORREF text = 0);
+    // The stripes of even and odd rows and the words' colours (enabled and
+    // disabled entries): a palette's (ui/core/Palette.h), the system's under
+    // high contrast.
+    void SetColours(COLORREF evenStripe, COLORREF oddStripe, COLORREF text, COLORREF grayText);
 
     // Out-of-range indexes are ignored (setters) or read as enabled with a radio.
     void EnableItem(int index, BOOL enable);
@@ -41,4 +49,8 @@ private:
     // First enabled item from `start` stepping by `step`, or -1.
     int FindEnabled(int start, int step) const;
     LRESULT OnKeyDown(WPARAM key);
+    COLORREF Stripe(int row) const;
+    COLORREF m_stripe[2] = {RGB(255, 255, 255), RGB(240, 240, 240)};
+    COLORREF m_text = RGB(0, 0, 0);
+    COLORREF m_grayText = RGB(128, 128, 128);
 };

@@ -33,4 +33,10 @@ uint32_t SkinBackgroundColour(int skinIndex);
 // is not one of them (Alt held: Ctrl+Alt is AltGr, which types characters).
 int PageForKey(unsigned key, bool ctrl, bool shift, bool alt, int current);
 
+// Where a top-level window of w x h goes: centred in the work area `work`
+// (the monitor's, less its taskbar), then moved inside it. One larger than
+// the area keeps its top-right corner on it, where its close and minimise
+// buttons are. Returns the window's new top-left corner in *x, *y.
+void PlaceInWorkArea(const Rect& work, int w, int h, int* x, int* y);
+
 } // namespace kelvo

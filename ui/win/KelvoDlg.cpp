@@ -1,4 +1,6 @@
 #include "ui/win/KelvoDlg.h"
+
+#include "device/core/Discovery.h"
 #include "framework/ShellStart.h"
 
 #include "app/core/globals.h"
@@ -8,11 +10,13 @@
 #include "device/core/IntPort.h"
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
+#include "ui/win/Contrast.h"
 #include "resources/resource.h"
 
 #include <windowsx.h>
 #include <gdiplus.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -23,6 +27,17 @@ const int kTabImages[5] = {IDP_TAB_UPDATE, IDP_TAB_REPORT, IDP_TAB_DTC, IDP_TAB_
 const int kTabCaptions[5] = {1, 16, 2, 3, 4};
 const int kCloseButtonId = 10087;
 const int kMinimizeButtonId = 10088;
+const int kTabStripId = 10089;
+// Names a screen reader gives the tab list and the two caption buttons.
+const int kTextPages = 193;
+const int kTextClose = 191;
+const int kTextMinimize = 192;
+
+BOOL CALLBACK TellSysColourChange(HWND child, LPARAM)
+{
+    ::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
 
 } // namespace
 
@@ -43,11 +58,38 @@ void CKelvoDlg::SetSkinColour(int skinIndex)
     // colour; the frame around them takes the same, so the window is one
     // surface. Without a skin (no library, no skin file) the table's colour.
     // Its text colour writes the captions and the status row, which stay
-    // readable on a dark skin.
-    COLORREF back = 0, text = 0;
-    const bool skinned = AttachedSkinColours(&back, &text);
-    m_crBackground = skinned ? back : kelvo::SkinBackgroundColour(skinIndex);
-    m_crText = skinned ? text : RGB(0, 0, 0);
+    // readable on a dark skin. Under high contrast every colour is the
+    // system's.
+    if (m_contrast.On()) {
+        m_palette = kelvo::SystemPalette(kelvo::CurrentSystemColours());
+    } else {
+        COLORREF back = 0, text = 0;
+        const bool skinned = AttachedSkinColours(&back, &text);
+        m_palette = kelvo::SkinPalette(skinned, back, text, skinIndex);
+    }
+    kelvo::SetActivePalette(m_palette);
+    m_bSkinned = m_palette.skinned;
+    m_crBackground = m_palette.background;
+    m_crText = m_palette.text;
+}
+
+void CKelvoDlg::FollowHighContrast()
+{
+    switch (m_contrast.Report(kelvo::HighContrastOn())) {
+    case kelvo::ContrastStep::kNothing:
+        return;
+    case kelvo::ContrastStep::kDetachSkin:
+        m_settingPage.DetachSkin();
+        break;
+    case kelvo::ContrastStep::kAttachSkin:
+        m_settingPage.AttachCurrentSkin();
+        break;
+    case kelvo::ContrastStep::kRecolour:
+        break;
+    }
+    SetSkinColour(m_settingPage.SkinIndex());
+    m_settingPage.ListColoursFromSkin();
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 bool CKelvoDlg::AttachedSkinColours(COLORREF* back, COLORREF* text) const
@@ -93,6 +135,10 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.Create(CUpdatePage::IDD, this);
 
     m_settingPage.SetHost(this);
+    // Before the saved skin is attached: none is under high contrast (and
+    // one the thread may carry from before goes).
+    if (m_contrast.Report(kelvo::HighContrastOn()) == kelvo::ContrastStep::kDetachSkin)
+        m_settingPage.DetachSkin();
     m_settingPage.ScanSkins();
     m_settingPage.LoadSettings();
     SetSkinColour(m_settingPage.SkinIndex());
@@ -134,6 +180,8 @@ BOOL CKelvoDlg::OnInitDialog()
         RECT r1{c.right - 76, 0, c.right - 45, 26};
         m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, r1, this, kMinimizeButtonId);
         m_pSysButtons[1].m_stripId = IDP_BUTTON_MINIMIZE;
+        m_pSysButtons[0].SetAccessibleName(GetText(kTextClose), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
+        m_pSysButtons[1].SetAccessibleName(GetText(kTextMinimize), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
         for (int i = 0; i < 2; ++i) {
             m_pSysButtons[i].ShowWindow(SW_SHOW);
             m_pSysButtons[i].UpdateWindow();
@@ -144,9 +192,20 @@ BOOL CKelvoDlg::OnInitDialog()
     // First non-empty line of the installation's version.txt.
     m_strVersion = kelvo::ReadVersionFile(kelvo::InstalledPath(L"version.txt"));
 
+    // First in the Tab order: the tabs, then the page, then the status row.
+    m_tabStrip.SetListName(GetText(kTextPages));
+    m_tabStrip.Create(this, RECT{0, 0, 1, 1}, kTabStripId, this);
+    ::SetWindowPos(m_tabStrip.m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
     // The layout runs from WM_SIZE once the controls exist; the first WM_SIZE
     // came before them.
     OnSize(c.right - c.left, c.bottom - c.top);
+
+    // Dozaz's notification, clicked, asks for the update page; Dozaz runs
+    // without our administrator rights, so its message must be let in.
+    m_showUpdateMessage = ::RegisterWindowMessageW(L"Kelvo show update page");
+    if (m_showUpdateMessage)
+        ::ChangeWindowMessageFilterEx(m_hWnd, m_showUpdateMessage, MSGFLT_ALLOW, nullptr);
 
     SetTimer(1, 100);
     return TRUE;
@@ -154,7 +213,9 @@ BOOL CKelvoDlg::OnInitDialog()
 
 BOOL CKelvoDlg::PreTranslateMessage(MSG* msg)
 {
-    // No dialog of ours ends by keyboard.
+    // No dialog of ours ends by keyboard; Enter goes to the focused control.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && EnterKey(msg))
+        return TRUE;
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN))
         return TRUE;
     if (msg->message == WM_KEYDOWN && PageKey(static_cast<UINT>(msg->wParam)))
@@ -169,16 +230,47 @@ bool CKelvoDlg::PageKey(UINT key)
     if (page < 0)
         return false;
     OpenPage(page);
-    // The focus must not stay in a page that is now hidden: the new page's
-    // first control takes it, so the keyboard goes on working there.
-    HWND focus = ::GetFocus();
-    if (!focus || !::IsWindowVisible(focus)) {
-        CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
-        HWND shown = pages[page]->m_hWnd;
-        HWND first = shown ? ::GetNextDlgTabItem(shown, nullptr, FALSE) : nullptr;
-        ::SetFocus(first && ::IsWindowVisible(first) ? first : m_hWnd);
-    }
+    FocusPage(page);
     return true;
+}
+
+void CKelvoDlg::FocusPage(int index)
+{
+    // The new page's first control takes the focus, so the keyboard goes on
+    // working there (and never stays in a page that is now hidden).
+    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    if (index < 0 || index > 4)
+        return;
+    HWND shown = pages[index]->m_hWnd;
+    HWND first = shown ? ::GetNextDlgTabItem(shown, nullptr, FALSE) : nullptr;
+    if (first && ::IsWindowVisible(first) && ::IsChild(shown, first))
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    else
+        ::SetFocus(m_tabStrip.m_hWnd ? m_tabStrip.m_hWnd : m_hWnd);
+}
+
+bool CKelvoDlg::EnterKey(MSG* msg)
+{
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsChild(m_hWnd, focus))
+        return false;
+    CPage::EnterOnFocus(msg);
+    return true;
+}
+
+std::wstring CKelvoDlg::TabName(int index) const
+{
+    return index >= 0 && index < 5 ? GetText(kTabCaptions[index]) : std::wstring();
+}
+
+void CKelvoDlg::TabFocusChanged()
+{
+    RECT r{};
+    if (m_tabStrip.m_hWnd) {
+        ::GetWindowRect(m_tabStrip.m_hWnd, &r);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        ::InvalidateRect(m_hWnd, &r, TRUE);
+    }
 }
 
 LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -235,6 +327,30 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(LabelColours(reinterpret_cast<HDC>(wParam)));
+    case WM_SYSCOLORCHANGE:
+        // Only top-level windows hear of it; the common controls need it too.
+        ::EnumChildWindows(m_hWnd, TellSysColourChange, 0);
+        FollowHighContrast();
+        break;
+    case WM_SETTINGCHANGE:
+        FollowHighContrast();
+        break;
+    case WM_SETCURSOR:
+        // The window works on while a list is made, and says so: the pointer
+        // that means "working in the background" over all of it.
+        if (m_updatePage.Listing() && LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
+        }
+        break;
+    }
+    if (msg == m_showUpdateMessage && m_showUpdateMessage) {
+        if (::IsIconic(m_hWnd))
+            ShowWindow(SW_RESTORE);
+        ::SetForegroundWindow(m_hWnd);
+        OpenPage(0);
+        FocusPage(0);
+        return 0;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
 }
@@ -272,6 +388,9 @@ void CKelvoDlg::OnSize(int cx, int cy)
     ::MoveWindow(GetDlgItem(IDC_LABEL_BOTTOM), 20, cy - 20, w2, 20, TRUE);
     ::MoveWindow(m_link, w2 + 40, cy - 20, w1, 18, TRUE);
     m_ptDeviceIcon = POINT{20, cy - 76};
+    if (m_tabStrip.m_hWnd)
+        ::MoveWindow(m_tabStrip.m_hWnd, m_rcTab[0].left - 10, m_rcTab[0].top - 10,
+                     m_rcTab[4].right - m_rcTab[0].left + 20, m_rcTab[0].bottom - m_rcTab[0].top + 10, FALSE);
 }
 
 BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
@@ -286,7 +405,9 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     ::FillRect(mem, &r, bg);
     ::DeleteObject(bg);
 
-    if (HBITMAP banner = static_cast<HBITMAP>(
+    // Under high contrast no picture behind the title: it stands on the
+    // system's colour in the system's text colour.
+    if (HBITMAP banner = m_palette.system ? nullptr : static_cast<HBITMAP>(
             ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
         BITMAP info{};
         ::GetObjectW(banner, sizeof info, &info);
@@ -304,7 +425,7 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
     HGDIOBJ oldFont = ::SelectObject(mem, font);
     SIZE sz{};
     ::GetTextExtentPoint32W(mem, title.c_str(), static_cast<int>(title.size()), &sz);
-    ::SetTextColor(mem, RGB(255, 255, 255));
+    ::SetTextColor(mem, m_palette.titleText);
     ::SetBkMode(mem, TRANSPARENT);
     RECT tr{r.right - sz.cx - 80, 0, r.right, 20};
     ::DrawTextW(mem, title.c_str(), static_cast<int>(title.size()), &tr, DT_LEFT | DT_TOP);
@@ -341,9 +462,10 @@ void CKelvoDlg::DrawTab(HDC dc, int index, UINT imageId, const std::wstring& cap
 
     HGDIOBJ oldFont = ::SelectObject(dc, g_pFont24->m_hObject);
     ::SetBkMode(dc, OPAQUE);
-    ::SetBkColor(dc, m_crBackground);
-    // Black marks a caption that is not current: the skin's text colour.
-    ::SetTextColor(dc, m_tabTextColor[index] == 0 ? m_crText : m_tabTextColor[index]);
+    // The page shown has its own caption colours; the others the skin's text colour.
+    const bool current = index == m_nCurPage;
+    ::SetBkColor(dc, current ? m_palette.currentTabBack : m_crBackground);
+    ::SetTextColor(dc, current ? m_palette.currentTabText : m_crText);
     SIZE sz{};
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &sz);
     const int tw = sz.cx;
@@ -377,6 +499,15 @@ void CKelvoDlg::OnPaint()
         DrawTab(dc, i, kTabImages[i], GetText(kTabCaptions[i]), m_rcTab[i]);
     const RECT& r = (m_nCurPage >= 1 && m_nCurPage <= 4) ? m_rcTab[m_nCurPage] : m_rcTab[0];
     DrawPng(dc, IDP_TAB_FRAME, r.left - 10, r.top - 10, (r.right - r.left) + 20, (r.bottom - r.top) + 18);
+    if (m_tabStrip.m_hWnd && m_tabStrip.HasFocus()) {
+        // The keyboard is on the tabs: the usual dotted mark on the current one.
+        RECT focus = r;
+        ::InflateRect(&focus, -3, -3);
+        // The mark inverts what is under it; these colours make it the usual dots.
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        ::DrawFocusRect(dc, &focus);
+    }
     if (m_bShowStatus)
         DrawPng(dc, m_bDevicePresent ? IDP_DEVICE_PRESENT : IDP_DEVICE_ABSENT, m_ptDeviceIcon.x, m_ptDeviceIcon.y, 24, 24);
     ::ReleaseDC(m_hWnd, dc);
@@ -399,6 +530,8 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
         if (::PtInRect(&m_rcTab[i], p))
             hit = i;
     OpenPage(hit);
+    if (hit >= 0)
+        FocusPage(hit);
 }
 
 void CKelvoDlg::OpenPage(int index)
@@ -443,11 +576,8 @@ void CKelvoDlg::SelectPage(int index)
     if (index == m_nCurPage)
         return;
     ShowStatusRow(index != 4);
-    if (m_nCurPage == 1) {
-        g_reportPort = -1;
-        g_reportStop = 1;
+    if (m_nCurPage == 1)
         m_printPage.LeaveReportPage();
-    }
     CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
     for (int i = 0; i < 5; ++i) {
         if (i == index)
@@ -462,14 +592,12 @@ void CKelvoDlg::SelectPage(int index)
     if (index == 0 && m_picturePage.m_hWnd)
         m_picturePage.ShowWindow(SW_SHOW);
 
-    if (m_nCurPage != -1)
-        m_tabTextColor[m_nCurPage] = 0;
     m_nCurPage = index;
-    m_tabTextColor[index] = 0xE5A33A;
     // The background is drawn across the whole client area, children's
     // places included: they paint again after it, or the status row and the
     // page shown vanish until something else redraws them.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    m_tabStrip.NotifySelection();
     if (index == 1)
         m_printPage.ConnectReportReader();
 }
@@ -501,11 +629,8 @@ void CKelvoDlg::ScanForDevice()
         if (m_nCurPage == 1)
             m_printPage.ConnectReportReader();
     } else if (presence == ToolPresence::kAbsent) {
-        if (m_nCurPage == 1) {
-            g_reportPort = -1;
-            g_reportStop = 1;
+        if (m_nCurPage == 1)
             m_printPage.ReportToolGone();
-        }
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.
         kelvo::NoteToolRemoved();

@@ -30,6 +30,7 @@ std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wst
 BOOL CMannualPage::OnInitDialog()
 {
     m_manualList.SubclassDlgItem(IDC_MANUAL_LIST, this);
+    m_manualList.SetAccessibleName(GetText(197));
     FillList();
     return TRUE;
 }
@@ -123,10 +124,18 @@ LRESULT CMannualPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-        if (hdr->idFrom == IDC_MANUAL_LIST && hdr->code == NM_DBLCLK) {
-            auto* act = reinterpret_cast<NMITEMACTIVATE*>(lParam);
-            if (act->iItem >= 0)
-                OpenDocument(m_manualList.GetItemText(act->iItem, 0));
+        // A double click or Enter on the list opens the manual. Lists tell of
+        // both also as LVN_ITEMACTIVATE, some do not: NM_DBLCLK and NM_RETURN
+        // are what every list sends, once per click or key press.
+        if (hdr->idFrom == IDC_MANUAL_LIST && (hdr->code == NM_DBLCLK || hdr->code == NM_RETURN)) {
+            int item = hdr->code == NM_DBLCLK ? reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem
+                                              : static_cast<int>(m_manualList.SendMessage(
+                                                    LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+            if (item >= 0) {
+                const std::wstring name = m_manualList.GetItemText(item, 0);
+                if (!name.empty())
+                    OpenDocument(name);
+            }
             return 0;
         }
         break;

@@ -25,4 +25,5 @@ public:
 private:
     void FillList();
     void OnSize(int cx, int cy);
+
 };

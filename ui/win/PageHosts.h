@@ -8,20 +8,23 @@
 #include <atomic>
 #include <string>
 
-// Report capture hand-shake with the report page's reader thread.
-extern std::atomic<int> g_reportPort;  // COM port the reader uses, -1 when no capture runs
-extern std::atomic<int> g_reportStop;  // 1 tells the reader to end
-
+// The report page owns its reader thread and the hand-shake with it; the
+// main window only says what happened.
 class IReportPage {
 public:
     virtual ~IReportPage() = default;
     virtual void ConnectReportReader() = 0;
-    // Another page becomes current: the capture's waiting text is taken,
-    // what it reads later is dropped; the report box keeps its text.
+    // Another page becomes current: the reader is told to end, the capture's
+    // waiting text is taken, what it reads later is dropped; the report box
+    // keeps its text.
     virtual void LeaveReportPage() = 0;
-    // The tool went away while the page was current: its capture has ended.
+    // The tool went away while the page was current: the reader is told to
+    // end and what it captured is kept.
     virtual void ReportToolGone() = 0;
 };
+
+// Kelvo is closing: tells a running report reader to end (any thread).
+void StopReportReader();
 
 class IDtcPage {
 public:
@@ -48,6 +51,11 @@ public:
     // Runs the identification over the tool's ports (keep and variant flags).
     virtual void Identify(int keep, int variant) = 0;
     virtual std::wstring DeviceName() const = 0;
+    // The attached skin's dialog and text colours; false when no skin is attached.
+    virtual bool SkinColours(COLORREF* back, COLORREF* text) const { return false; }
+    // False while high contrast is on: no skin is attached then, the chosen
+    // one only remembered.
+    virtual bool SkinAllowed() const { return true; }
     // A one-off message in the status row, until the device state shows again.
     virtual void ShowStatusNote(const std::wstring& text) = 0;
 

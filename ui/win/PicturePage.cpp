@@ -155,7 +155,8 @@ void CPicturePage::OnPaint()
         const std::wstring& name = m_modelNames[m_current];
         CSelectObject select(mem, g_pFont24 ? static_cast<HGDIOBJ>(g_pFont24->m_hObject) : nullptr);
         ::SetBkMode(mem, TRANSPARENT);
-        ::SetTextColor(mem, RGB(0, 0, 0));
+        // The skin's text colour: black would vanish on a dark skin.
+        ::SetTextColor(mem, m_pBackground ? m_pBackground->TextColour() : RGB(0, 0, 0));
         RECT text{rc.left, kPictureHeight, rc.right, rc.bottom};
         ::DrawTextW(mem, name.c_str(), static_cast<int>(name.size()), &text, DT_CENTER | DT_VCENTER);
     }

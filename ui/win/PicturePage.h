@@ -13,6 +13,8 @@
 class IPageBackground {
 public:
     virtual COLORREF BackgroundColour() const = 0;
+    // The colour of words on it (the skin's; black on the light default).
+    virtual COLORREF TextColour() const { return RGB(0, 0, 0); }
 
 protected:
     ~IPageBackground() = default;

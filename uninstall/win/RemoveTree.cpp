@@ -1,16 +1,12 @@
 #include "uninstall/win/RemoveTree.h"
 
+#include "framework/Processes.h"
+
 #include <windows.h>
 
 namespace kelvo::uninstall {
 
 namespace {
-
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -15,6 +15,7 @@
 #include "app/core/profile.h"
 #include "app/core/texts.h"
 #include "framework/FileSecurity.h"
+#include "framework/Processes.h"
 #include "installer/core/InstallTexts.h"
 #include "installer/core/Switches.h"
 #include "uninstall/core/UninstallRules.h"
@@ -23,7 +24,6 @@
 
 #include <windows.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -46,18 +46,12 @@ std::wstring ModulePath()
     }
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
 // The same file by its identity, whatever the spelling (case, short names).
 bool SameFile(const std::wstring& a, const std::wstring& b)
 {
     if (a.empty() || b.empty())
         return false;
-    if (SamePath(a, b))
+    if (kelvo::SamePath(a, b))
         return true;
     BY_HANDLE_FILE_INFORMATION info[2] = {};
     const std::wstring* paths[2] = {&a, &b};
@@ -75,44 +69,22 @@ bool SameFile(const std::wstring& a, const std::wstring& b)
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-// Calls `visit` with a handle (opened with `access` too) of every other
-// process whose program file is `exe`.
-template <typename Visit>
-void ForEachProcessOf(const std::wstring& exe, DWORD access, Visit visit)
-{
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof pe;
-    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
-        if (pe.th32ProcessID == ::GetCurrentProcessId())
-            continue;
-        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | access, FALSE, pe.th32ProcessID);
-        if (!p)
-            continue;
-        wchar_t image[MAX_PATH * 2] = {};
-        DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(p, 0, image, &size) && SamePath(image, exe))
-            visit(p);
-        ::CloseHandle(p);
-    }
-    ::CloseHandle(snap);
-}
-
-// Every process whose program file is `exe` ends.
+// Every process whose program file is `exe` ends, at once: the uninstaller
+// asks no questions of the installation's helpers.
 void StopProgram(const std::wstring& exe)
 {
-    ForEachProcessOf(exe, PROCESS_TERMINATE | SYNCHRONIZE, [](HANDLE p) {
-        ::TerminateProcess(p, 0);
-        ::WaitForSingleObject(p, 5000);
+    kelvo::ForEachProcess(PROCESS_TERMINATE | SYNCHRONIZE, nullptr, [&](DWORD pid, HANDLE p, const std::wstring& image) {
+        if (kelvo::SamePath(image, exe))
+            kelvo::StopProcess(p, pid, kelvo::StopPolicy{kelvo::AskWindows::None, 0, true});
     });
 }
 
 bool IsRunning(const std::wstring& exe)
 {
     bool running = false;
-    ForEachProcessOf(exe, 0, [&](HANDLE) { running = true; });
+    kelvo::ForEachProcess(0, nullptr, [&](DWORD, HANDLE, const std::wstring& image) {
+        running = running || kelvo::SamePath(image, exe);
+    });
     return running;
 }
 

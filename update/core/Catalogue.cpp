@@ -161,7 +161,7 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
     // A tool that did not identify itself has no catalogue to ask for: the
     // user is told it is not connected, not that nothing newer exists.
     if (model.empty()) {
-        ShowUpdateMessage(kTextNoToolConnected, kMbIconInformation);
+        page.Tell(kTextNoToolConnected, kMbIconInformation);
         return CatalogueOutcome::kNoModel;
     }
     // The model goes into the address and file names.
@@ -178,7 +178,7 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
     if (read == CatalogueRead::kNoAnswer ||
         (read == CatalogueRead::kRead && !WriteWholeFile(request.catalogueFile, data))) {
         RemoveFile(request.catalogueFile);
-        ShowUpdateMessage(kTextNetworkFailure, kMbIconError);
+        page.Tell(kTextNetworkFailure, kMbIconError);
         return CatalogueOutcome::kNetworkFailure;
     }
     CatalogueEntry entry;
@@ -201,7 +201,7 @@ CatalogueOutcome FetchCatalogue(ICataloguePage& page, IHttpClient& http, const C
     }
     if (page.ItemCount() == 0) {
         page.EnableLocalButton();
-        ShowUpdateMessage(kTextNothingNewer, kMbIconInformation);
+        page.Tell(kTextNothingNewer, kMbIconInformation);
         return CatalogueOutcome::kNothingNewer;
     }
     return CatalogueOutcome::kListed;

@@ -25,6 +25,8 @@ public:
     virtual int ItemCount() = 0;
     virtual void AddRow(const PackageRow& row) = 0;
     virtual void EnableLocalButton() = 0;
+    // As IUpdateSink::Tell: the check's message boxes go through the page.
+    virtual int Tell(int number, unsigned flags) = 0;
 };
 
 // The maker's update server, where the settings file names none.

@@ -2,7 +2,7 @@
 
 #include "app/core/platform.h"
 #include "app/core/textutil.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/Identify.h"
 #include "device/core/Frames.h"
 #include "device/core/IntPort.h"
 #include "update/core/Package.h"
@@ -94,12 +94,12 @@ void Report(IUpdateSink& sink, int row, int percent, int textNumber)
 // Ends a failed transfer: the port is closed and this thread's hold on it
 // given up before the message, which may stay open for long, so that the
 // identification finds the tool again meanwhile.
-int Fail(IToolChannel* port, int portNumber, int textNumber)
+int Fail(IUpdateSink& sink, IToolChannel* port, int portNumber, int textNumber)
 {
     if (port)
         port->Close();
     UnreservePort(portNumber);
-    ShowUpdateMessage(textNumber);
+    sink.Tell(textNumber, kMbOk);
     return -1;
 }
 
@@ -144,8 +144,8 @@ int TransferImage(const uint8_t* image, uint32_t length, int portNumber, uint32_
 {
     std::unique_ptr<IToolChannel> port = MakeChannel(channels);
     if (!port || port->Open(portNumber) != 1)
-        return Fail(nullptr, portNumber, kTextPortUnavailable);
-    auto fail = [&]() { return Fail(port.get(), portNumber, kTextTransferFailed); };
+        return Fail(sink, nullptr, portNumber, kTextPortUnavailable);
+    auto fail = [&]() { return Fail(sink, port.get(), portNumber, kTextTransferFailed); };
 
     // Only a tool that calls itself "zendrix-" and the model the user
     // confirmed is ever written to: another tool may sit on the port by now.
@@ -213,13 +213,14 @@ PackageLoad ReadPackageFile(const std::wstring& path, std::vector<uint8_t>* byte
     return PackageLoad::kLoaded;
 }
 
-PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout)
+PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, PackageLayout* layout,
+                            IUpdateSink& sink)
 {
     const PackageLoad result = ReadPackageFile(path, bytes, layout);
     if (result == PackageLoad::kUnreadable)
-        ShowUpdateMessage(kTextFileUnreadable);
+        sink.Tell(kTextFileUnreadable, kMbOk);
     else if (result == PackageLoad::kInvalid)
-        ShowUpdateMessage(kTextInvalidPackage);
+        sink.Tell(kTextInvalidPackage, kMbOk);
     return result;
 }
 
@@ -228,7 +229,7 @@ int FlashPackageFile(IUpdateSink& sink, const std::wstring& path, const std::wst
 {
     std::vector<uint8_t> buffer;
     PackageLayout layout;
-    if (LoadPackageFile(path, &buffer, &layout) != PackageLoad::kLoaded)
+    if (LoadPackageFile(path, &buffer, &layout, sink) != PackageLoad::kLoaded)
         return -1;
     return FlashPackage(sink, buffer, layout, PackageFileModel(path), toolModel, row, channels);
 }
@@ -241,14 +242,14 @@ int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const Pa
     if (layout.firstLength == 0 || (layout.type == kPackageBoth && layout.secondLength == 0) ||
         layout.firstOffset + layout.firstLength > buffer.size() ||
         (layout.type == kPackageBoth && layout.secondOffset + layout.secondLength > buffer.size())) {
-        ShowUpdateMessage(kTextInvalidPackage);
+        sink.Tell(kTextInvalidPackage, kMbOk);
         return -1;
     }
     // Firmware of another model can make a tool unusable: nothing is sent
     // unless the package names the very model the user confirmed.
     const std::wstring model = AsciiUpper(toolModel);
     if (packageModel.empty() || model.empty() || AsciiUpper(packageModel) != model) {
-        ShowUpdateMessage(kTextOtherModel);
+        sink.Tell(kTextOtherModel, kMbOk);
         return -1;
     }
     const int portNumber = g_nDevicePort;
@@ -275,7 +276,7 @@ int FlashPackage(IUpdateSink& sink, const std::vector<uint8_t>& buffer, const Pa
         // Pulled out during the pause: the tool that may be back is not
         // the one whose main image was just written.
         if (ToolRemovals() != removals)
-            return Fail(nullptr, portNumber, kTextTransferFailed);
+            return Fail(sink, nullptr, portNumber, kTextTransferFailed);
         MakeStartCommand(false, start);
         MakeEraseCommand(false, false, erase);
         if (TransferImage(buffer.data() + layout.secondOffset, layout.secondLength, portNumber, kSecondImageAddress,

@@ -65,10 +65,11 @@ int TransferImage(const uint8_t* image, uint32_t length, int port, uint32_t addr
                   kelvo::IUpdateSink& sink, int row, const kelvo::ToolChannelFactory& channels = {});
 
 // Reads the package at `path` whole and checks it: its bytes, unscrambled,
-// and where its images lie. On failure the user has seen the message (file
+// and where its images lie. On failure `sink` has told the user (file
 // unreadable or not a valid package).
 enum class PackageLoad { kLoaded, kUnreadable, kInvalid };
-PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout);
+PackageLoad LoadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout,
+                            kelvo::IUpdateSink& sink);
 // The same without a message.
 PackageLoad ReadPackageFile(const std::wstring& path, std::vector<uint8_t>* bytes, kelvo::PackageLayout* layout);
 

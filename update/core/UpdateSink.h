@@ -1,8 +1,10 @@
 #pragma once
 // How the update core reports: progress and status of a list row, message
-// boxes by text number. The Windows side sends WM_UPDATE_PROGRESS and
-// WM_UPDATE_STATUS to the list window; tests record.
-#include <functional>
+// boxes by text number. The core reports through its sink only; the host
+// decides where a box shows (the Windows side: on the window's own thread,
+// whatever thread the core runs on). Tests record.
+#include "update/core/UpdateTexts.h"
+
 #include <string>
 
 namespace kelvo {
@@ -13,35 +15,9 @@ public:
     virtual void Progress(int row, int percent) = 0;
     // `text` stays valid only during the call.
     virtual void Status(int row, const std::wstring& text) = 0;
-};
-
-// The language text of a text number (GetText); tests may put their own
-// lookup in place, an empty function restores GetText.
-std::wstring UpdateText(int number);
-void SetUpdateTextSource(std::function<std::wstring(int)> source);
-
-// A message box with the language text of `number` (caption "Kelvo").
-int ShowUpdateMessage(int number, unsigned flags = 0);
-
-// Text numbers used by the update core.
-enum UpdateTextNumber : int {
-    kTextDownloadComplete = 25,    // FF 00 00 00 00 19
-    kTextDownloadIncomplete = 26,  // FF 00 00 00 00 1A
-    kTextNoToolConnected = 58,     // FF 00 00 00 00 3A
-    kTextFileUnreadable = 63,      // FF 00 00 00 00 3F
-    kTextPackageWritten = 64,      // FF 00 00 00 00 40
-    kTextPortUnavailable = 66,     // FF 00 00 00 00 42
-    kTextTransferFailed = 67,      // FF 00 00 00 00 43
-    kTextErasing = 68,             // FF 00 00 00 00 44
-    kTextWriting = 69,             // FF 00 00 00 00 45
-    kTextNetworkFailure = 70,      // FF 00 00 00 00 46
-    kTextNothingNewer = 78,        // FF 00 00 00 00 4E
-    kTextNoLocalPackage = 79,      // FF 00 00 00 00 4F
-    kTextConfirmWrite = 80,        // FF 00 00 00 00 50
-    kTextInvalidPackage = 83,      // FF 00 00 00 00 53
-    kTextOtherModel = 84,          // FF 00 00 00 00 54
-    kTextNotSignedByMaker = 150,   // a package the maker's signed list does not vouch for
-    kTextUnsigned = 151,           // a server row without a signed list
+    // The message box of text number `number` (caption "Kelvo", `flags` as
+    // MessageBox's); returns the button pressed. Blocks until it is answered.
+    virtual int Tell(int number, unsigned flags) = 0;
 };
 
 } // namespace kelvo

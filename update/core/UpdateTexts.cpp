@@ -1,6 +1,6 @@
 #include "app/core/platform.h"
 #include "app/core/texts.h"
-#include "update/core/UpdateSink.h"
+#include "update/core/UpdateTexts.h"
 
 #include <mutex>
 

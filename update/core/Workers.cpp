@@ -17,7 +17,7 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
     // A local package with a signed list beside it is held to that list.
     if (job.address.empty() && CheckLocalPackage(job.path) == PackageSignature::kRefused) {
         host.Status(job.row, UpdateText(kTextNotSignedByMaker));
-        ShowUpdateMessage(kTextNotSignedByMaker, kMbIconError);
+        host.Tell(kTextNotSignedByMaker, kMbIconError);
         host.Failed();
         host.End(job.row);
         return;
@@ -25,7 +25,7 @@ void RunFlashWorker(IWorkerHost& host, const WorkerJob& job, const ToolChannelFa
     if (!host.ToolUnchanged()) {
         // Not one frame for a tool other than the one the user confirmed.
         host.Flashing(job.row);
-        ShowUpdateMessage(kTextTransferFailed);
+        host.Tell(kTextTransferFailed, kMbOk);
         host.Failed();
         host.End(job.row);
         return;
@@ -53,7 +53,7 @@ bool SignatureAllows(IWorkerHost& host, IHttpClient& http, const WorkerJob& job)
         return true;
     RemoveFile(job.path);
     host.Status(job.row, UpdateText(kTextNotSignedByMaker));
-    ShowUpdateMessage(kTextNotSignedByMaker, kMbIconError);
+    host.Tell(kTextNotSignedByMaker, kMbIconError);
     host.Failed();
     host.End(job.row);
     return false;

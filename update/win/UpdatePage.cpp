@@ -5,7 +5,7 @@
 #include "app/core/profile.h"
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
-#include "device/core/DeviceHost.h"
+#include "device/core/DeviceState.h"
 #include "device/core/IntPort.h"
 #include "framework/Thread.h"
 #include "resources/resource.h"
@@ -13,6 +13,8 @@
 #include "update/win/WinInetClient.h"
 
 #include <commctrl.h>
+
+#include <memory>
 
 namespace {
 
@@ -47,6 +49,10 @@ public:
     {
         m_ended = true;
         ::SendMessageW(m_list, WM_UPDATE_END, 0, row);
+    }
+    int Tell(int number, unsigned flags) override
+    {
+        return static_cast<int>(::SendMessageW(m_page, WM_UPDATE_TELL, static_cast<WPARAM>(number), flags));
     }
     bool Ended() const { return m_ended; }
     // The device state belongs to the user-interface thread: the page compares.
@@ -105,6 +111,8 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnLocal.SubclassDlgItem(IDC_LOCAL, this);
     m_btnOnline.SubclassDlgItem(IDC_ONLINE, this);
     m_list.SetOwner(this);
+    m_list.SetAccessibleName(GetText(194));
+    m_taskbarButton.SetWindow(m_hWnd);
 
     m_list.SetFont(g_pFont16);
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
@@ -147,8 +155,17 @@ LRESULT CUpdatePage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_LISTING_IDENTIFY:
+    case WM_LISTING_STEP:
+    case WM_LISTING_COUNT:
+    case WM_LISTING_ROW:
+    case WM_LISTING_ENABLE_LOCAL:
+    case WM_LISTING_END:
+        return OnListingMessage(msg, wParam, lParam);
     case WM_UPDATE_TOOLCHECK:
         return ToolUnchanged(*reinterpret_cast<const kelvo::ToolSnapshot*>(lParam)) ? 1 : 0;
+    case WM_UPDATE_TELL:
+        return kelvo::ShowUpdateMessage(static_cast<int>(wParam), static_cast<unsigned>(lParam));
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_LIST && hdr->code == LVN_ITEMCHANGED) {
@@ -172,37 +189,193 @@ void CUpdatePage::OnSize(int cx, int cy)
     m_btnLocal.MoveWindow(cx - c - 270, cy - d - 20, 270, d);
 }
 
-bool CUpdatePage::IdentifyBeforeListing()
+namespace {
+
+struct ListingJob {
+    HWND page;
+    int gen;
+    int mode;
+    bool identified = false;
+    kelvo::CatalogueRequest request;
+};
+
+// The catalogue check's page, on the worker: every question and row goes to
+// the page by message.
+class ListingPageProxy : public kelvo::ICataloguePage {
+public:
+    ListingPageProxy(HWND page, int gen) : m_page(page), m_gen(gen) {}
+    int ItemCount() override { return static_cast<int>(::SendMessageW(m_page, WM_LISTING_COUNT, m_gen, 0)); }
+    void AddRow(const kelvo::PackageRow& row) override
+    {
+        ::SendMessageW(m_page, WM_LISTING_ROW, m_gen, reinterpret_cast<LPARAM>(&row));
+    }
+    void EnableLocalButton() override { ::SendMessageW(m_page, WM_LISTING_ENABLE_LOCAL, m_gen, 0); }
+    int Tell(int number, unsigned flags) override
+    {
+        return static_cast<int>(::SendMessageW(m_page, WM_UPDATE_TELL, static_cast<WPARAM>(number), flags));
+    }
+
+private:
+    HWND m_page;
+    int m_gen;
+};
+
+// The identification before a list, with its waits, then the catalogue; a
+// tool or server that takes its time holds up this thread, not the window.
+UINT ListingWorker(LPVOID param)
 {
-    if (!m_pHost || !m_pHost->IsDevicePresent())
-        return false;
-    m_pHost->Identify(0, 0);
+    std::unique_ptr<ListingJob> job(static_cast<ListingJob*>(param));
+    HWND page = job->page;
+    const WPARAM gen = static_cast<WPARAM>(job->gen);
+    ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 0);
     ::Sleep(500);
-    m_pHost->Identify(1, 1);
+    bool identified = ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 1 | 1 << 1) == 1;
     ::Sleep(1000);
-    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return true;
-    // A tool that answers only a third request is listed like any other. One
-    // that stays silent is not taken for a tool without packages: the user is
-    // told it is not connected, and nothing is listed.
-    m_pHost->Identify(1, 0);
-    if (g_nDevicePort >= 0 && !m_pHost->DeviceName().empty())
-        return true;
-    kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
-    return false;
+    // A tool that answers only a third request is listed like any other.
+    if (!::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 4))
+        identified = ::SendMessageW(page, WM_LISTING_IDENTIFY, gen, 1) == 1;
+    else
+        identified = true;
+    job->identified = identified;
+    if (::SendMessageW(page, WM_LISTING_STEP, gen, reinterpret_cast<LPARAM>(job.get())) == 1) {
+        ListingPageProxy proxy(page, job->gen);
+        auto http = kelvo::NewWinInetClient();
+        kelvo::FetchCatalogue(proxy, *http, job->request);
+    }
+    ::SendMessageW(page, WM_LISTING_END, gen, 0);
+    return 0;
 }
 
-void CUpdatePage::OnLocalList()
+// Brings the cursor's look up to date where it stands now.
+void RefreshCursor()
+{
+    POINT p;
+    if (::GetCursorPos(&p))
+        ::SetCursorPos(p.x, p.y);
+}
+
+} // namespace
+
+bool CUpdatePage::Identified() const { return g_nDevicePort >= 0 && m_pHost && !m_pHost->DeviceName().empty(); }
+
+void CUpdatePage::StartListing(int mode)
 {
     // A new list under a running worker would put its reports on other rows,
     // and the identification cannot open the port the worker holds.
     if (m_runs.Busy())
         return;
-    if (!IdentifyBeforeListing())
+    // One list at a time; a button pressed meanwhile is taken up afterwards,
+    // in the order pressed.
+    if (m_listing) {
+        m_pendingClicks.push_back(mode);
         return;
-    if (m_nMode == 2)
+    }
+    if (!m_pHost || !m_pHost->IsDevicePresent())
         return;
-    m_nMode = 2;
+    auto* job = new ListingJob{m_hWnd, ++m_listingGen, mode};
+    m_listing = mode;
+    // A new list is on its way: the old rows go, and the checking line shows
+    // in their place until the answer.
+    m_listingCleared = m_nMode != mode;
+    if (m_listingCleared)
+        m_list.DeleteAllItems();
+    m_list.SetNote(GetText(IDS_CHECKING));
+    RefreshCursor();
+    if (!AfxBeginThread(ListingWorker, job)) {
+        delete job;
+        EndListing();
+    }
+}
+
+LRESULT CUpdatePage::OnListingMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const bool current = m_listing && static_cast<int>(wParam) == m_listingGen;
+    switch (msg) {
+    case WM_LISTING_IDENTIFY:
+        if (!current)
+            return 0;
+        if (lParam & 4)
+            return Identified() ? 1 : 0;
+        if (m_pHost)
+            m_pHost->Identify(static_cast<int>(lParam & 1), static_cast<int>((lParam >> 1) & 1));
+        return Identified() ? 1 : 0;
+    case WM_LISTING_STEP: {
+        if (!current)
+            return 0;
+        auto* job = reinterpret_cast<ListingJob*>(lParam);
+        return ContinueListing(job->identified, &job->request) ? 1 : 0;
+    }
+    case WM_LISTING_COUNT:
+        return m_list.GetItemCount();
+    case WM_LISTING_ROW:
+        if (current && lParam)
+            AddRow(*reinterpret_cast<const kelvo::PackageRow*>(lParam));
+        return 0;
+    case WM_LISTING_ENABLE_LOCAL:
+        if (current)
+            EnableLocalButton();
+        return 0;
+    case WM_LISTING_END:
+        if (current)
+            EndListing();
+        return 0;
+    }
+    return 0;
+}
+
+bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* request)
+{
+    if (!identified) {
+        // One that stays silent is not taken for a tool without packages:
+        // the user is told it is not connected, and nothing is listed.
+        if (m_listingCleared) {
+            // Its old list went at the start: the page is as with no list.
+            m_nMode = kNoList;
+            OnIdentificationEnded();
+        }
+        m_list.SetNote(L"");
+        kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    m_list.SetNote(L"");
+    if (m_listing == kLocalList) {
+        ListLocalPackages();
+        return false;
+    }
+    if (m_nMode == kServerList)
+        return false;
+    m_nMode = kServerList;
+    m_btnOnline.EnableWindow(FALSE);
+    m_list.DeleteAllItems();
+    // The catalogue and the sizes are still to come.
+    m_list.SetNote(GetText(IDS_CHECKING));
+    request->model = m_pHost ? m_pHost->DeviceName() : std::wstring();
+    request->language = g_strLanguageCode;
+    request->base = m_strDownloadLink;
+    return true;
+}
+
+void CUpdatePage::EndListing()
+{
+    m_listing = 0;
+    m_list.SetNote(L"");
+    RefreshCursor();
+    if (m_pendingClicks.empty())
+        return;
+    const int next = m_pendingClicks.front();
+    m_pendingClicks.pop_front();
+    StartListing(next);
+}
+
+void CUpdatePage::OnLocalList() { StartListing(kLocalList); }
+
+void CUpdatePage::OnOnlineList() { StartListing(kServerList); }
+
+void CUpdatePage::ListLocalPackages()
+{
+    if (m_nMode == kLocalList)
+        return;
+    m_nMode = kLocalList;
     m_btnLocal.EnableWindow(FALSE);
     m_list.DeleteAllItems();
 
@@ -219,26 +392,6 @@ void CUpdatePage::OnLocalList()
         m_btnOnline.EnableWindow(TRUE);
         kelvo::ShowMessage(GetText(79), MB_OK | MB_ICONINFORMATION);
     }
-}
-
-void CUpdatePage::OnOnlineList()
-{
-    if (m_runs.Busy())
-        return;
-    if (!IdentifyBeforeListing())
-        return;
-    if (m_nMode == 1)
-        return;
-    m_nMode = 1;
-    m_btnOnline.EnableWindow(FALSE);
-    m_list.DeleteAllItems();
-
-    kelvo::CatalogueRequest request;
-    request.model = m_pHost ? m_pHost->DeviceName() : std::wstring();
-    request.language = g_strLanguageCode;
-    request.base = m_strDownloadLink;
-    auto http = kelvo::NewWinInetClient();
-    kelvo::FetchCatalogue(*this, *http, request);
 }
 
 void CUpdatePage::AddRow(const kelvo::PackageRow& row)
@@ -285,10 +438,16 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
         return;
     const UINT oldImage = (nm->uOldState & LVIS_STATEIMAGEMASK) >> 12;
     const UINT newImage = (nm->uNewState & LVIS_STATEIMAGEMASK) >> 12;
-    if (newImage != 2 || oldImage == 2 || (m_nMode != 1 && m_nMode != 2))
+    if (newImage != 2 || oldImage == 2 || (m_nMode != kServerList && m_nMode != kLocalList))
         return;
 
     const int item = nm->iItem;
+    // Rows still arriving belong to a list not yet complete: nothing starts
+    // from it until it is.
+    if (m_listing) {
+        m_list.SetCheck(item, FALSE);
+        return;
+    }
     const int mode = m_nMode;
     const kelvo::PackageRow row = RowOf(item);
     // Only a Yes is consent: a box that could not be shown returns 0.
@@ -313,7 +472,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     start->job.settingsFile = kelvo::SettingsPath();
     // A server row always carries its address: the worker writes a sound
     // local copy as it is and fetches the package again otherwise.
-    if (m_nMode == 1)
+    if (m_nMode == kServerList)
         start->job.address = kelvo::PackageDownloadAddress(m_strDownloadLink, row);
     // The tool the user has just confirmed; the worker writes into no other.
     start->confirmed = CurrentTool();
@@ -321,21 +480,25 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     m_btnOnline.EnableWindow(FALSE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(TRUE);
+    m_taskbar.Started();
     if (!AfxBeginThread(UpdateWorker, start)) {
         delete start;
         OnUpdateFailed(worker);
     }
 }
 
+void CUpdatePage::OnUpdateProgress(int, int percent) { m_taskbar.Progress(percent); }
+
 void CUpdatePage::OnUpdateFailed(int worker)
 {
+    m_taskbar.Failed();
     m_runs.Finish(worker);
     // Another worker still writes into the tool: the page stays busy.
     if (m_runs.Busy())
         return;
-    if (m_nMode != 2)
+    if (m_nMode != kLocalList)
         m_btnLocal.EnableWindow(TRUE);
-    if (m_nMode != 1)
+    if (m_nMode != kServerList)
         m_btnOnline.EnableWindow(TRUE);
     if (m_pHost)
         m_pHost->SetUpdateBusy(FALSE);
@@ -346,8 +509,8 @@ void CUpdatePage::OnUpdateFailed(int worker)
 void CUpdatePage::OnIdentificationEnded()
 {
     const bool idle = !m_runs.Busy();
-    m_btnLocal.EnableWindow(idle && m_nMode != 2);
-    m_btnOnline.EnableWindow(idle && m_nMode != 1);
+    m_btnLocal.EnableWindow(idle && m_nMode != kLocalList);
+    m_btnOnline.EnableWindow(idle && m_nMode != kServerList);
 }
 
 kelvo::ToolSnapshot CUpdatePage::CurrentTool() const
@@ -367,6 +530,15 @@ bool CUpdatePage::ToolUnchanged(const kelvo::ToolSnapshot& confirmed) const
 
 void CUpdatePage::OnToolRemoved()
 {
+    // A list being made for the tool that went is given up: what its worker
+    // still reports is ignored.
+    if (m_listing) {
+        ++m_listingGen;
+        m_pendingClicks.clear();
+        m_listing = 0;
+        m_list.SetNote(L"");
+        RefreshCursor();
+    }
     if (m_runs.Busy()) {
         m_unplugPending = true;
         return;
@@ -378,7 +550,7 @@ void CUpdatePage::TakeUnpluggedState()
 {
     m_unplugPending = false;
     m_list.DeleteAllItems();
-    m_nMode = 0;
+    m_nMode = kNoList;
     m_btnLocal.EnableWindow(TRUE);
     m_btnOnline.EnableWindow(TRUE);
 }
@@ -387,7 +559,8 @@ void CUpdatePage::OnUpdateDone(int worker)
 {
     std::wstring model = m_strPackageModel, version = m_strPackageVersion;
     m_runs.Finish(worker, &model, &version);
-    m_nMode = 0;
+    m_taskbar.Done();
+    m_nMode = kNoList;
     kelvo::RecordInstalledVersion(kelvo::SettingsPath(), model, version);
     if (m_runs.Busy())
         return;

@@ -7,8 +7,12 @@
 #include "ui/win/PageHosts.h"
 #include "ui/controls/ProListCtrl.h"
 #include "update/core/Catalogue.h"
+#include "update/core/TaskbarProgress.h"
 #include "update/core/UpdateRuns.h"
+#include "update/core/UpdateSink.h"
+#include "update/win/TaskbarButton.h"
 
+#include <deque>
 #include <string>
 
 namespace kelvo {
@@ -19,6 +23,22 @@ struct ToolSnapshot;
 // confirmed for is still the identified one (lParam: the ToolSnapshot taken
 // at the confirmation; 1 yes).
 constexpr UINT WM_UPDATE_TOOLCHECK = WM_USER + 857;
+
+// The listing worker (identification waits, catalogue and size requests)
+// reports to the page with these, all sent; wParam is the listing's number,
+// and the page ignores a listing it has given up (the tool was unplugged).
+constexpr UINT WM_LISTING_IDENTIFY = WM_USER + 858;  // lParam keep | variant << 1; answers 1 when identified
+constexpr UINT WM_LISTING_STEP = WM_USER + 859;      // lParam ListingJob*: identified; answers 1 to fetch the catalogue
+constexpr UINT WM_LISTING_COUNT = WM_USER + 860;     // answers the list's row count
+constexpr UINT WM_LISTING_ROW = WM_USER + 861;       // lParam const kelvo::PackageRow*
+constexpr UINT WM_LISTING_ENABLE_LOCAL = WM_USER + 862;
+constexpr UINT WM_LISTING_END = WM_USER + 863;
+// A worker's message box, shown by the page on its own thread so that it is
+// modal to the window like every other box (wParam the text number, lParam
+// the MessageBox flags; answers the button). Sent: the worker waits for it.
+constexpr UINT WM_UPDATE_TELL = WM_USER + 864;
+// A listing's text for the "checking" line.
+constexpr int IDS_CHECKING = 190;
 
 class CUpdatePage : public CPage, public IUpdateListOwner, public kelvo::ICataloguePage {
 public:
@@ -34,11 +54,15 @@ public:
     void OnLocalList();
     void OnOnlineList();
     void OnItemChanged(const NMLISTVIEW* nm);
+    // A list is being made: the tool is asked and the server is read on a
+    // worker while the page goes on answering.
+    bool Listing() const { return m_listing != 0; }
     void AddLocalPackage(const std::wstring& fileName, uint32_t size);
 
     // IUpdateListOwner: the worker's outcome, on the user-interface thread.
     void OnUpdateFailed(int worker) override;
     void OnUpdateDone(int worker) override;
+    void OnUpdateProgress(int row, int percent) override;
 
     // The main window's entry points. An identification has ended (found or
     // not): each list button is usable unless its own list is shown.
@@ -53,10 +77,15 @@ public:
     // Model and version of the package last confirmed for writing ("QB345 V2.34").
     std::wstring PackageBeingWritten() const { return m_strPackageModel + L" " + m_strPackageVersion; }
 
+    // Which list the page shows (m_nMode); the numbers are those of m_listing
+    // and of the clicks waiting their turn too.
+    enum ListMode : int { kNoList = 0, kServerList = 1, kLocalList = 2 };
+
     // kelvo::ICataloguePage
     int ItemCount() override { return m_list.GetItemCount(); }
     void AddRow(const kelvo::PackageRow& row) override;
     void EnableLocalButton() override { m_btnLocal.EnableWindow(TRUE); }
+    int Tell(int number, unsigned flags) override { return kelvo::ShowUpdateMessage(number, flags); }
 
 private:
     friend class CUpdatePageTestPeer;  // the controls' tests look at the list and the mode
@@ -67,14 +96,29 @@ private:
     CProListCtrl m_list;
     CButton m_btnLocal;
     CButton m_btnOnline;
-    int m_nMode = 0;  // 0 idle, 1 server list shown, 2 local list shown
+    int m_nMode = kNoList;
 
-    // False when no tool is present: the list handlers then do nothing.
-    bool IdentifyBeforeListing();
+    // Starts the identification (and for the server list the catalogue) on
+    // a worker; `mode` is the list asked for (kServerList or kLocalList).
+    void StartListing(int mode);
+    LRESULT OnListingMessage(UINT msg, WPARAM gen, LPARAM lParam);
+    // After the identification: false ends the listing, true has the worker
+    // fetch the catalogue described in *request.
+    bool ContinueListing(bool identified, kelvo::CatalogueRequest* request);
+    void ListLocalPackages();
+    void EndListing();
+    bool Identified() const;
     void TakeUnpluggedState();
     kelvo::PackageRow RowOf(int item) const;
 
     IMainWindow* m_pHost = nullptr;
     kelvo::UpdateRuns m_runs;
     bool m_unplugPending = false;  // removed while a worker ran
+    int m_listing = 0;             // mode of the list being made, 0 none
+    int m_listingGen = 0;          // number of the current (or last) listing
+    bool m_listingCleared = false; // its rows were taken away at its start
+    std::deque<int> m_pendingClicks;  // list buttons pressed while one was made
+    // The transfer on the taskbar button, for a user working elsewhere.
+    kelvo::WinTaskbarButton m_taskbarButton{nullptr};
+    kelvo::TaskbarProgress m_taskbar{m_taskbarButton};
 };

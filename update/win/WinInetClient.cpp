@@ -35,7 +35,7 @@ private:
 
 class Session : public IHttpSession {
 public:
-    explicit Session(HINTERNET h) : m_h(h) {}
+    Session(HINTERNET h, const HttpTimeouts& timeouts) : m_h(h), m_timeouts(timeouts) {}
     ~Session() override { ::InternetCloseHandle(m_h); }
     std::unique_ptr<IHttpRequest> Open(const std::wstring& address) override
     {
@@ -53,17 +53,21 @@ public:
             ::InternetCloseHandle(h);
             return nullptr;
         }
+        // The body's reads wait no longer than the session's answer did.
+        ApplyHttpTimeouts(h, m_timeouts);
         return std::make_unique<Request>(h);
     }
     int LastStatus() const override { return m_status; }
 
 private:
     HINTERNET m_h;
+    HttpTimeouts m_timeouts;
     int m_status = 0;
 };
 
 class Client : public IHttpClient {
 public:
+    explicit Client(const HttpTimeouts& timeouts) : m_timeouts(timeouts) {}
     bool IsOffline() override
     {
         DWORD flags = 0;
@@ -82,15 +86,26 @@ public:
         HINTERNET h = ::InternetOpenA(agent, access, nullptr, nullptr, 0);
         if (!h)
             return nullptr;
-        return std::make_unique<Session>(h);
+        ApplyHttpTimeouts(h, m_timeouts);
+        return std::make_unique<Session>(h, m_timeouts);
     }
 
 private:
+    HttpTimeouts m_timeouts;
     DWORD m_flags = 0;
 };
 
 } // namespace
 
-std::unique_ptr<IHttpClient> NewWinInetClient() { return std::make_unique<Client>(); }
+bool ApplyHttpTimeouts(void* internetHandle, const HttpTimeouts& timeouts)
+{
+    DWORD connect = timeouts.connectMs, receive = timeouts.receiveMs;
+    bool ok = ::InternetSetOptionW(internetHandle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect) != FALSE;
+    ok = ::InternetSetOptionW(internetHandle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive) && ok;
+    ok = ::InternetSetOptionW(internetHandle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive) && ok;
+    return ok;
+}
+
+std::unique_ptr<IHttpClient> NewWinInetClient(const HttpTimeouts& timeouts) { return std::make_unique<Client>(timeouts); }
 
 } // namespace kelvo
