@@ -1,7 +1,7 @@
 #include "ui/win/KelvoDlg.h"
 
 #include "device/core/Discovery.h"
-#include "framework/ShellStart.h"
+#include "platform/win/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/platform.h"

@@ -1,5 +1,5 @@
 #include "ui/win/MannualPage.h"
-#include "framework/ShellStart.h"
+#include "platform/win/ShellStart.h"
 
 #include "app/core/codepage.h"
 #include "app/core/globals.h"
