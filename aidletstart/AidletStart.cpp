@@ -2,7 +2,7 @@
 // "zendrix reboot" it waits until the running Kelvo has ended (its mutex is
 // gone), at most 30 seconds, then starts Kelvo.exe from its own folder.
 #include "app/core/SingleCopy.h"
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "aidletstart/core/RebootRequest.h"
 
 #include <windows.h>
@@ -45,7 +45,7 @@ bool KelvoRunning()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    // Before anything can load a DLL (framework/SystemDll.h).
+    // Before anything can load a DLL (platform/win/SystemDll.h).
     kelvo::RestrictDllSearch();
     std::vector<std::wstring> arguments;
     int argc = 0;

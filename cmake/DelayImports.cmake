@@ -3,7 +3,7 @@
 # for them in the program's own folder first (a download folder, for the
 # installer). Each kelvo_delay_<name> replaces <name> on a link line: a
 # library of import stubs (scripts/lib/make-importstubs) that resolve through
-# kelvo_resolve_import (framework/SystemDll.cpp). What is left in the import
+# kelvo_resolve_import (platform/win/SystemDll.cpp). What is left in the import
 # tables is checked by dist.shipped_images_import_only_known_dlls.
 get_filename_component(_cc_name ${CMAKE_C_COMPILER} NAME)
 string(REGEX REPLACE "-gcc.*$" "" KELVO_MINGW_PREFIX ${_cc_name})
@@ -29,5 +29,5 @@ foreach(_pair "gdiplus;gdiplus.dll" "uxtheme;uxtheme.dll" "wininet;wininet.dll" 
     target_link_libraries(kelvo_delay_${_name} INTERFACE kelvo_system_dll)
 endforeach()
 # The resolver on its own, for every program and DLL that links a stub library.
-add_library(kelvo_system_dll STATIC ${KELVO_ROOT}/framework/SystemDll.cpp)
+add_library(kelvo_system_dll STATIC ${KELVO_ROOT}/platform/win/SystemDll.cpp)
 target_include_directories(kelvo_system_dll PUBLIC ${KELVO_ROOT})

@@ -125,7 +125,8 @@ function(kelvo_version_resource id filename description filetype out)
 endfunction()
 
 # The shipped programs, called once every target exists (end of the top
-# directory). devcon for x64 is built by a command of its own (installer).
+# directory). devcon for the other architecture is the same target of a
+# sub-build (installer/win/Install.cmake), whose own call of this gives it the same.
 function(kelvo_release_programs)
     kelvo_release_program(Kelvo DESCRIPTION "Kelvo, companion of the QB345 scan tool")
     kelvo_release_program(KelvoInstall DESCRIPTION "Kelvo Setup")
@@ -134,5 +135,5 @@ function(kelvo_release_programs)
     kelvo_release_program(AidletStart DESCRIPTION "Kelvo restarter")
     kelvo_release_program(SkinHu DESCRIPTION "Kelvo skin library")
     kelvo_release_program(KelvoReader DESCRIPTION "Kelvo manual reader")
-    kelvo_release_program(devcon_x86 DESCRIPTION "QB345 driver installer")
+    kelvo_release_program(devcon DESCRIPTION "QB345 driver installer")
 endfunction()

@@ -3,14 +3,14 @@
 // then every few hours it asks the update server whether a newer firmware
 // package exists for the models recorded in Kelvo.cfg, and says so in a tray
 // notification. It writes nothing, and a server out of reach is silence.
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/core/SingleCopy.h"
 #include "app/core/texts.h"
 #include "dozaz/core/UpdateCheck.h"
 #include "update/core/Catalogue.h"
-#include "update/win/WinInetClient.h"
+#include "platform/win/WinInetClient.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -258,7 +258,7 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    // Before anything can load a DLL (framework/SystemDll.h).
+    // Before anything can load a DLL (platform/win/SystemDll.h).
     kelvo::RestrictDllSearch();
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kMutex);
     if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {

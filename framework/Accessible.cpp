@@ -1,6 +1,6 @@
 #include "framework/Accessible.h"
 
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 
 namespace kelvo {
 

@@ -1,10 +1,10 @@
 // Entry point of a program built on the framework (linked into the programs only).
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "framework/WinApp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
-    // Before anything can load a DLL (framework/SystemDll.h).
+    // Before anything can load a DLL (platform/win/SystemDll.h).
     kelvo::RestrictDllSearch();
     CWinApp* app = AfxGetApp();
     if (!app)

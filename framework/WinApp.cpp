@@ -1,9 +1,5 @@
 #include "framework/WinApp.h"
 
-#include "app/core/platform.h"
-
-#include <string>
-
 namespace {
 CWinApp* g_app = nullptr;
 } // namespace
@@ -21,6 +17,4 @@ int CWinApp::Run()
     }
     return ExitInstance();
 }
-
-int AfxMessageBox(const wchar_t* text, UINT type) { return kelvo::ShowMessage(text ? text : L"", type); }
 

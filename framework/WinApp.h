@@ -23,6 +23,3 @@ public:
 CWinApp* AfxGetApp();
 // Dialog programs of the framework call this; our dialogs need no container.
 inline void AfxEnableControlContainer() {}
-
-// Message box with the caption "Kelvo", owned by the active window.
-int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);

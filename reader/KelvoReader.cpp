@@ -4,7 +4,7 @@
 // document is, with a button that opens its folder.
 //
 // Exit codes: 0 a viewer was started, 2 the document is missing, 3 no viewer.
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -116,7 +116,7 @@ std::wstring FirstDocumentBeside(const std::wstring& folder)
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    // Before anything can load a DLL (framework/SystemDll.h).
+    // Before anything can load a DLL (platform/win/SystemDll.h).
     kelvo::RestrictDllSearch();
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);

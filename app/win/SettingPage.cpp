@@ -4,7 +4,7 @@
 #include "app/core/platform.h"
 #include "app/core/profile.h"
 #include "app/core/texts.h"
-#include "app/win/Companions.h"
+#include "platform/win/Companions.h"
 #include "app/win/SkinLibrary.h"
 #include "framework/Dpi.h"
 #include "ui/controls/Drawing.h"

@@ -1,7 +1,7 @@
 #include "app/win/SkinLibrary.h"
 
 #include "app/core/globals.h"
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "skinhu/SkinHu.h"
 
 namespace kelvo {

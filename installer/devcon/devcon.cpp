@@ -6,7 +6,7 @@
 // unsigned package on 64-bit Windows 8 and later), 4 done but Windows must
 // restart to finish; each with one line of output. The driver batch tells
 // its user by them.
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "installer/core/InfCheck.h"
 
 #include <windows.h>

@@ -5,7 +5,7 @@
 #include "installer/core/Upgrade.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
-#include "framework/FileSecurity.h"
+#include "platform/win/FileSecurity.h"
 #include "installer/win/InstallLog.h"
 #include "installer/win/Integration.h"
 #include "installer/win/RunningPrograms.h"

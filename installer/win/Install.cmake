@@ -8,8 +8,11 @@ add_library(kelvo_installer STATIC
     win/InstallLog.cpp win/SilentInstall.cpp win/Extractor.cpp win/Folder.cpp win/Integration.cpp win/RunningPrograms.cpp win/Jpeg.cpp win/GradientProgress.cpp
     win/BmpButton.cpp win/SkinEdit.cpp win/WizardPages.cpp win/CopyPage.cpp win/InstallDlg.cpp)
 target_include_directories(kelvo_installer PUBLIC ${KELVO_ROOT})
-target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_uninstall_win kelvo_winsupport kelvo_controls kelvo_framework
-    shell32 ole32 oleaut32 uuid advapi32 kelvo_delay_gdiplus comctl32 gdi32 user32 kernel32)
+# The install core and the package, the version file's rule, the controls and
+# the framework, the platform layer (processes, shortcuts, folder security);
+# not the main window's pages.
+target_link_libraries(kelvo_installer PUBLIC kelvo_package kelvo_install_core kelvo_ui_core kelvo_app_core
+    kelvo_controls kelvo_framework kelvo_platform shell32 ole32 oleaut32 uuid advapi32 comctl32 gdi32 user32 kernel32)
 
 # The package: whatever the installation folder holds when everything else is built.
 set(KELVO_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/installer/Kelvo.zip)
@@ -38,8 +41,10 @@ add_custom_command(OUTPUT ${_install_art}
 add_custom_target(kelvo_install_art ALL DEPENDS ${_install_art})
 
 get_filename_component(_dist_parent ${KELVO_DIST} DIRECTORY)
-add_executable(KelvoInstall WIN32 win/InstallApp.cpp ${KELVO_ROOT}/framework/AppMain.cpp KelvoInstall.rc)
-target_link_libraries(KelvoInstall PRIVATE kelvo_installer)
+add_executable(KelvoInstall WIN32 win/InstallApp.cpp KelvoInstall.rc)
+# GDI+ draws the wizard's PNG images (ui/controls/Drawing.h): started here.
+target_link_libraries(KelvoInstall PRIVATE kelvo_framework_main kelvo_installer kelvo_install_core kelvo_controls kelvo_framework
+    kelvo_app_core kelvo_platform kelvo_delay_gdiplus ole32 comctl32 user32 kernel32)
 target_compile_definitions(KelvoInstall PRIVATE KELVO_VERSION_TEXT="${PROJECT_VERSION}")
 target_link_options(KelvoInstall PRIVATE -municode)
 target_include_directories(KelvoInstall PRIVATE
@@ -52,37 +57,60 @@ set_source_files_properties(KelvoInstall.rc PROPERTIES OBJECT_DEPENDS
 add_dependencies(KelvoInstall kelvo_package_zip kelvo_install_art kelvo_art)
 set_target_properties(KelvoInstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_dist_parent})
 
-# devcon: x86\devcon.exe with this build's compiler, x64\devcon.exe with the x86_64 one.
-add_executable(devcon_x86 devcon/devcon.cpp core/InfCheck.cpp ${KELVO_ROOT}/app/core/textutil.cpp)
-target_include_directories(devcon_x86 PRIVATE ${KELVO_ROOT})
-target_link_libraries(devcon_x86 PRIVATE kelvo_system_dll setupapi)
-target_link_options(devcon_x86 PRIVATE -municode)
-set_target_properties(devcon_x86 PROPERTIES OUTPUT_NAME devcon RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/x86)
-find_program(KELVO_CXX_X64 x86_64-w64-mingw32-g++-posix REQUIRED)
-find_program(KELVO_RC_X64 x86_64-w64-mingw32-windres REQUIRED)
-# Linked as the shipped programs are (version resource, stripped, no time
-# stamp, relative file names), and signed with them when a key is given.
-kelvo_version_resource(devcon_x64 devcon.exe "QB345 driver installer" VFT_APP _devcon_x64_rc)
-set(_devcon_x64_res ${CMAKE_BINARY_DIR}/installer/devcon_x64_version.o)
-set(_devcon_x64_sign)
-if(KELVO_SIGN_COMMAND)
-    set(_devcon_x64_sign COMMAND ${KELVO_SIGN_COMMAND} --name Kelvo ${KELVO_DIST}/x64/devcon.exe)
+# devcon: the driver installer the driver batch files run, one per Windows
+# architecture (x86\devcon.exe, x64\devcon.exe). This tree builds the one of
+# its own architecture as the target devcon; the other is the same target of a
+# sub-build of this source tree with the other architecture's toolchain
+# (cmake/mingw64.cmake or cmake/mingw32.cmake), which builds devcon alone and
+# is copied here (and signed with the programs, when a key is given).
+# It checks the INF with the install core's rule (text helpers of the app
+# core, no call of a back end) and loads newdev.dll from the system folder.
+add_executable(devcon devcon/devcon.cpp)
+target_link_libraries(devcon PRIVATE kelvo_install_core kelvo_app_core kelvo_system_dll setupapi)
+target_link_options(devcon PRIVATE -municode)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(_devcon_arch x86)
+    set(_devcon_other x64)
+    set(_devcon_other_toolchain mingw64.cmake)
+else()
+    set(_devcon_arch x64)
+    set(_devcon_other x86)
+    set(_devcon_other_toolchain mingw32.cmake)
 endif()
-add_custom_command(OUTPUT ${KELVO_DIST}/x64/devcon.exe
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/x64
-    COMMAND ${KELVO_RC_X64} -O coff -i ${_devcon_x64_rc} -o ${_devcon_x64_res}
-    COMMAND ${KELVO_CXX_X64} -std=c++17 -O2 -Wall -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601 -municode
-        ${KELVO_PREFIX_MAPS} -ffunction-sections -fdata-sections
-        -I${KELVO_ROOT} ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/framework/SystemDll.cpp ${_devcon_x64_res} -static -static-libgcc -static-libstdc++
-        ${KELVO_RELEASE_LINK_OPTIONS} -Wl,--no-insert-timestamp -lsetupapi -o ${KELVO_DIST}/x64/devcon.exe
-    ${_devcon_x64_sign}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/devcon/devcon.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/core/InfCheck.h ${KELVO_ROOT}/app/core/textutil.cpp ${KELVO_ROOT}/app/core/textutil.h
-        ${KELVO_ROOT}/framework/SystemDll.cpp ${KELVO_ROOT}/framework/SystemDll.h
-        ${_devcon_x64_rc} ${KELVO_SIGN_STATE}
-    COMMENT "devcon for x64"
-    VERBATIM)
+set_target_properties(devcon PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KELVO_DIST}/${_devcon_arch})
+option(KELVO_DEVCON_OTHER_ARCH "build devcon for the other architecture too, in a sub-build" ON)
+if(KELVO_DEVCON_OTHER_ARCH)
+    include(ExternalProject)
+    set(_devcon_sub ${CMAKE_BINARY_DIR}/devcon_${_devcon_other})
+    set(_devcon_sub_exe ${_devcon_sub}/dist/${_devcon_other}/devcon.exe)
+    ExternalProject_Add(kelvo_devcon_${_devcon_other}
+        SOURCE_DIR ${KELVO_ROOT}
+        BINARY_DIR ${_devcon_sub}
+        # The same flags as this tree's, but -O2: at -O3 the x86_64 devcon
+        # grows by 2 KiB for a program that runs once per installation.
+        CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${KELVO_ROOT}/cmake/${_devcon_other_toolchain}
+            -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+            "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG" -DKELVO_DEVCON_OTHER_ARCH=OFF
+            -DKELVO_DIST=${_devcon_sub}/dist -DKELVO_HOST_TOOLS=${KELVO_HOST_TOOLS}
+        BUILD_COMMAND ${CMAKE_COMMAND} --build ${_devcon_sub} --target devcon
+        BUILD_BYPRODUCTS ${_devcon_sub_exe}
+        # Its own build decides what is out of date.
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND ""
+        EXCLUDE_FROM_ALL ON)
+    set(_devcon_other_sign)
+    if(KELVO_SIGN_COMMAND)
+        set(_devcon_other_sign COMMAND ${KELVO_SIGN_COMMAND} --name Kelvo ${KELVO_DIST}/${_devcon_other}/devcon.exe)
+    endif()
+    add_custom_command(OUTPUT ${KELVO_DIST}/${_devcon_other}/devcon.exe
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_DIST}/${_devcon_other}
+        COMMAND ${CMAKE_COMMAND} -E copy ${_devcon_sub_exe} ${KELVO_DIST}/${_devcon_other}/devcon.exe
+        ${_devcon_other_sign}
+        DEPENDS ${_devcon_sub_exe} kelvo_devcon_${_devcon_other} ${KELVO_SIGN_STATE}
+        COMMENT "devcon for ${_devcon_other}"
+        VERBATIM)
+    add_custom_target(kelvo_devcon_${_devcon_other}_copy ALL DEPENDS ${KELVO_DIST}/${_devcon_other}/devcon.exe)
+endif()
 
 # The driver batch files, CR LF, run in the program folder by the installer
 # with no window (or by hand, as administrator). Their exit code is devcon's:
@@ -122,7 +150,11 @@ add_custom_command(OUTPUT ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat ${KELVO_DI
         ${CMAKE_CURRENT_SOURCE_DIR}/driver/stmcdc.inf
     COMMENT "Driver files into ${KELVO_DIST}")
 add_custom_target(kelvo_driver_files ALL DEPENDS ${KELVO_DIST}/x64.bat ${KELVO_DIST}/x86.bat
-    ${KELVO_DIST}/stm32_sys/stmcdc.inf ${KELVO_DIST}/x64/devcon.exe)
+    ${KELVO_DIST}/stm32_sys/stmcdc.inf)
+add_dependencies(kelvo_driver_files devcon)
+if(KELVO_DEVCON_OTHER_ARCH)
+    add_dependencies(kelvo_driver_files kelvo_devcon_${_devcon_other}_copy)
+endif()
 
 # The package waits for every target of the build that may write into the
 # installation folder (those of later subsystems included), not for the tests.

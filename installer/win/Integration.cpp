@@ -5,8 +5,8 @@
 #include "installer/core/Folders.h"
 #include "installer/core/Upgrade.h"
 #include "ui/core/VersionFile.h"
-#include "uninstall/win/Shortcuts.h"
-#include "framework/ShellStart.h"
+#include "platform/win/Shortcuts.h"
+#include "platform/win/ShellStart.h"
 #include "installer/core/InstallTexts.h"
 #include "installer/win/InstallLog.h"
 

@@ -1,6 +1,6 @@
 #include "installer/win/RunningPrograms.h"
 
-#include "framework/Processes.h"
+#include "platform/win/Processes.h"
 
 namespace kelvo::install {
 

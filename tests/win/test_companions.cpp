@@ -3,8 +3,8 @@
 // by its full path with its own folder as working directory; it gives up
 // after 30 s. And the rights each program's manifest asks for.
 #include "app/core/globals.h"
-#include "app/win/Companions.h"
-#include "framework/Processes.h"
+#include "platform/win/Companions.h"
+#include "platform/win/Processes.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>

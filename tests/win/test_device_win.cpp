@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-void ConfigureChannelDcb(DCB& dcb);  // device/win/IntPort_win.cpp
+void ConfigureChannelDcb(DCB& dcb);  // platform/win/IntPort_win.cpp
 
 using kelvo::plug::CPrivateMachineKey;
 using kelvo::plug::CSimulatedTool;

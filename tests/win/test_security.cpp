@@ -3,9 +3,9 @@
 // command lines of programs started from Kelvo and the installer, and the DLL
 // search every program restricts first (a DLL planted beside the program is
 // not loaded once it has).
-#include "framework/FileSecurity.h"
-#include "framework/ShellStart.h"
-#include "framework/SystemDll.h"
+#include "platform/win/FileSecurity.h"
+#include "platform/win/ShellStart.h"
+#include "platform/win/SystemDll.h"
 
 #include <gtest/gtest.h>
 

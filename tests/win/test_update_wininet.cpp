@@ -7,7 +7,7 @@
 #include "update/core/SignedList.h"
 #include "update/core/PackageRows.h"
 #include "update/core/UpdateSink.h"
-#include "update/win/WinInetClient.h"
+#include "platform/win/WinInetClient.h"
 #include "app/core/platform.h"
 #include "tools/plug/plug.h"
 

@@ -2,7 +2,7 @@
 
 #include "device/core/Discovery.h"
 #include "framework/Dpi.h"
-#include "framework/ShellStart.h"
+#include "platform/win/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/platform.h"

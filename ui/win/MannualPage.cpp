@@ -1,6 +1,6 @@
 #include "ui/win/MannualPage.h"
 #include "framework/Dpi.h"
-#include "framework/ShellStart.h"
+#include "platform/win/ShellStart.h"
 
 #include "app/core/codepage.h"
 #include "app/core/globals.h"

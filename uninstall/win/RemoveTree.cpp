@@ -1,6 +1,6 @@
 #include "uninstall/win/RemoveTree.h"
 
-#include "framework/Processes.h"
+#include "platform/win/Processes.h"
 
 #include <windows.h>
 

@@ -10,17 +10,17 @@
 // installation's away. Its own file goes last, once it has ended. Elsewhere,
 // or while Kelvo runs, it removes nothing, and says so. Exit codes as
 // KelvoInstall's (installer/core/Switches.h).
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/core/texts.h"
-#include "framework/FileSecurity.h"
-#include "framework/Processes.h"
+#include "platform/win/FileSecurity.h"
+#include "platform/win/Processes.h"
 #include "installer/core/InstallTexts.h"
 #include "installer/core/Switches.h"
 #include "uninstall/core/UninstallRules.h"
 #include "uninstall/win/RemoveTree.h"
-#include "uninstall/win/Shortcuts.h"
+#include "platform/win/Shortcuts.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -189,7 +189,7 @@ bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
-    // Before anything can load a DLL (framework/SystemDll.h).
+    // Before anything can load a DLL (platform/win/SystemDll.h).
     kelvo::RestrictDllSearch();
     using namespace kelvo::install;
 

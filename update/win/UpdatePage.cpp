@@ -11,7 +11,7 @@
 #include "framework/Thread.h"
 #include "resources/resource.h"
 #include "update/core/Workers.h"
-#include "update/win/WinInetClient.h"
+#include "platform/win/WinInetClient.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "framework/ShellStart.h"
+#include "platform/win/ShellStart.h"
 
 #include <exdisp.h>
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-#include "uninstall/win/Shortcuts.h"
+#include "platform/win/Shortcuts.h"
 
 #include <windows.h>
 #include <shlobj.h>

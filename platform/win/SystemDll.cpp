@@ -1,4 +1,4 @@
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 
 
 namespace kelvo {

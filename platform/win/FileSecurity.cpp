@@ -1,4 +1,4 @@
-#include "framework/FileSecurity.h"
+#include "platform/win/FileSecurity.h"
 
 #include <aclapi.h>
 #include <sddl.h>

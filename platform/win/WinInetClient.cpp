@@ -1,4 +1,4 @@
-#include "update/win/WinInetClient.h"
+#include "platform/win/WinInetClient.h"
 
 #include <windows.h>
 #include <wininet.h>

@@ -11,7 +11,7 @@ namespace kelvo {
 // ShellExecuteW "open" of `name` in the program's folder, with that folder as
 // working directory (so that a program asking for administrator rights gets
 // the system's prompt). With `asDesktopUser`, unelevated through the desktop's
-// shell where it can (framework/ShellStart.h). False when it did not start.
+// shell where it can (platform/win/ShellStart.h). False when it did not start.
 bool StartCompanion(const std::wstring& name, const std::wstring& parameters, int show, bool asDesktopUser = false);
 
 // Ends every running Dozaz.exe of this installation and returns how many

@@ -1,4 +1,4 @@
-#include "framework/Processes.h"
+#include "platform/win/Processes.h"
 
 #include <tlhelp32.h>
 

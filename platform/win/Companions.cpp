@@ -1,6 +1,6 @@
-#include "app/win/Companions.h"
-#include "framework/Processes.h"
-#include "framework/ShellStart.h"
+#include "platform/win/Companions.h"
+#include "platform/win/Processes.h"
+#include "platform/win/ShellStart.h"
 
 #include "app/core/globals.h"
 #include "app/core/setting_choices.h"

@@ -3,7 +3,7 @@
 // the system's known libraries.
 #include "update/core/SignedList.h"
 
-#include "framework/SystemDll.h"
+#include "platform/win/SystemDll.h"
 
 #include <windows.h>
 #include <bcrypt.h>
