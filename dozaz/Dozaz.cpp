@@ -4,6 +4,8 @@
 // package exists for the models recorded in Kelvo.cfg, and says so in a tray
 // notification. It writes nothing, and a server out of reach is silence.
 #include "platform/win/SystemDll.h"
+
+#include "app/core/TextNumbers.h"
 #include "app/core/globals.h"
 #include "app/core/profile.h"
 #include "app/core/SingleCopy.h"
@@ -55,7 +57,7 @@ void FollowKelvoLanguage()
 
 std::wstring TipText()
 {
-    const std::wstring what = GetText(203);
+    const std::wstring what = GetText(kelvo::kTextDozazChecks);
     return what.empty() ? L"Dozaz" : L"Dozaz - " + what;
 }
 
@@ -187,7 +189,7 @@ void ShowMenu()
 {
     HMENU menu = ::CreatePopupMenu();
     FollowKelvoLanguage();
-    const std::wstring open = GetText(201), exit = GetText(202);
+    const std::wstring open = GetText(kelvo::kTextDozazOpenKelvo), exit = GetText(kelvo::kTextDozazExit);
     ::AppendMenuW(menu, MF_STRING, kIdOpenKelvo, open.empty() ? L"Open Kelvo" : open.c_str());
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, kIdExit, exit.empty() ? L"Exit" : exit.c_str());

@@ -20,12 +20,3 @@
 #define IDP_BUTTON_CLOSE 201
 #define IDP_BUTTON_MINIMIZE 202
 
-// Texts of the main window (text numbers of the language tables).
-#define IDS_TITLE 0
-#define IDS_WEBSITE_LABEL 19
-#define IDS_NOT_IDENTIFIED 22
-#define IDS_NO_TOOL 58
-#define IDS_WEBSITE_ADDRESS 60
-#define IDS_SCAN_TOOL 62
-#define IDS_CLOSE_DURING_UPDATE 81
-#define IDS_PRINT_FAILED 130

@@ -1,5 +1,6 @@
 #include "app/win/SettingPage.h"
 
+#include "app/core/TextNumbers.h"
 #include "app/core/globals.h"
 #include "app/core/platform.h"
 #include "app/core/profile.h"
@@ -23,8 +24,8 @@ BOOL CSettingPage::OnInitDialog()
 {
     m_languageList.SubclassDlgItem(IDC_LANGUAGE_LIST, this);
     m_skinList.SubclassDlgItem(IDC_SKIN_LIST, this);
-    m_languageList.SetAccessibleName(GetText(199));
-    m_skinList.SetAccessibleName(GetText(200));
+    m_languageList.SetAccessibleName(GetText(kelvo::kTextNameLanguageList));
+    m_skinList.SetAccessibleName(GetText(kelvo::kTextNameSkinList));
     m_btnApply.SubclassDlgItem(IDC_APPLY, this);
 
     FillLanguages();
@@ -32,8 +33,8 @@ BOOL CSettingPage::OnInitDialog()
 
     for (HWND h : {m_btnApply.m_hWnd, m_languageList.m_hWnd, GetDlgItem(IDC_DOZAZ), m_skinList.m_hWnd})
         ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24 ? g_pFont24->m_hObject : nullptr), TRUE);
-    m_btnApply.SetWindowText(GetText(59));
-    SetDlgItemText(IDC_DOZAZ, GetText(36));
+    m_btnApply.SetWindowText(GetText(kelvo::kTextApply));
+    SetDlgItemText(IDC_DOZAZ, GetText(kelvo::kTextDozazAtLogon));
 
     LoadSettings();
     ListColoursFromSkin();
@@ -202,7 +203,7 @@ void CSettingPage::OnApply()
     case kelvo::AfterApply::kStay:
         break;
     case kelvo::AfterApply::kTellBusy:
-        kelvo::ShowMessage(GetText(82), kelvo::kMbIconInformation);
+        kelvo::ShowMessage(GetText(kelvo::kTextNoRestartDuringUpdate), kelvo::kMbIconInformation);
         break;
     case kelvo::AfterApply::kRestart:
         // Without the restarter nothing would bring Kelvo back: it stays, and
@@ -227,7 +228,7 @@ void CSettingPage::OnSize(int cx, int cy)
     m_languageList.MoveWindow(s(35), s(15), lw, lh);
     m_skinList.MoveWindow(lw + s(70), s(15), lw, lh);
 
-    const std::wstring caption = GetText(36);
+    const std::wstring caption = GetText(kelvo::kTextDozazAtLogon);
     SIZE text{};
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, g_pFont24 ? g_pFont24->m_hObject : ::GetStockObject(DEFAULT_GUI_FONT));

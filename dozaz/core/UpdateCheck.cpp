@@ -1,5 +1,6 @@
 #include "dozaz/core/UpdateCheck.h"
 
+#include "app/core/TextNumbers.h"
 #include "app/core/profile.h"
 #include "app/core/texts.h"
 #include "update/core/Catalogue.h"
@@ -52,7 +53,7 @@ std::vector<NewerPackage> FindNewerPackages(IHttpClient& http, const std::wstrin
     return found;
 }
 
-std::wstring NotificationTitle() { return GetText(1); }
+std::wstring NotificationTitle() { return GetText(kelvo::kTextUpdate); }
 
 std::wstring NotificationText(const std::vector<NewerPackage>& packages)
 {

@@ -1,5 +1,6 @@
 #include "dtc/win/SearchDtcPage.h"
 
+#include "app/core/TextNumbers.h"
 #include "framework/Dpi.h"
 #include "app/core/globals.h"
 #include "app/core/texts.h"
@@ -27,12 +28,12 @@ BOOL CSearchDtcPage::OnInitDialog()
 {
     m_codeList.SubclassDlgItem(IDC_CODE_LIST, this);
     m_codeBox.SubclassDlgItem(IDC_CODE_BOX, this);
-    m_codeList.SetAccessibleName(GetText(196));
-    m_codeBox.SetAccessibleName(GetText(195));
+    m_codeList.SetAccessibleName(GetText(kelvo::kTextNameCodeList));
+    m_codeBox.SetAccessibleName(GetText(kelvo::kTextNameCodeBox));
     // The box's text field is what takes the focus: it carries the name too.
     if (HWND field = ::FindWindowExW(m_codeBox.m_hWnd, nullptr, L"Edit", nullptr)) {
         m_codeField.SubclassWindow(field);
-        m_codeField.SetAccessibleName(GetText(195));
+        m_codeField.SetAccessibleName(GetText(kelvo::kTextNameCodeBox));
     }
 
     for (const std::wstring& code : m_history.Load())
@@ -44,7 +45,7 @@ BOOL CSearchDtcPage::OnInitDialog()
         m_codeList.SetFont(g_pFont16);
     m_codeList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
 
-    const std::wstring code = GetText(14), description = GetText(15);
+    const std::wstring code = GetText(kelvo::kTextColumnCode), description = GetText(kelvo::kTextColumnDescription);
     const kelvo::Dpi s(m_hWnd);
     m_codeList.InsertColumn(0, code, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, code) + s(20), s(100)));
     m_codeList.InsertColumn(1, description, LVCFMT_LEFT, std::max(CaptionWidth(m_codeList, description) + s(20), s(700)));

@@ -1,5 +1,6 @@
 #include "report/win/PrintPage.h"
 
+#include "app/core/TextNumbers.h"
 #include "framework/Dpi.h"
 #include "app/core/platform.h"
 #include "app/core/texts.h"
@@ -70,17 +71,17 @@ CPrintPage::~CPrintPage() { StopReader(); }
 BOOL CPrintPage::OnInitDialog()
 {
     m_edit.SubclassDlgItem(IDC_REPORT, this);
-    m_edit.SetAccessibleName(GetText(198));
+    m_edit.SetAccessibleName(GetText(kelvo::kTextNameReport));
     // Reports may be long: no limit cuts them.
     m_edit.SetLimitText(0);
     const int ids[5] = {IDC_REPORT, IDC_PRINT, IDC_CLEAR, IDC_COPY, IDC_OPEN};
     for (int id : ids)
         if (g_pFont24)
             ::SendMessageW(GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
-    SetDlgItemText(IDC_PRINT, GetText(16));
-    SetDlgItemText(IDC_CLEAR, GetText(17));
-    SetDlgItemText(IDC_COPY, GetText(11));
-    SetDlgItemText(IDC_OPEN, GetText(160));
+    SetDlgItemText(IDC_PRINT, GetText(kelvo::kTextPrint));
+    SetDlgItemText(IDC_CLEAR, GetText(kelvo::kTextClear));
+    SetDlgItemText(IDC_COPY, GetText(kelvo::kTextCopy));
+    SetDlgItemText(IDC_OPEN, GetText(kelvo::kTextOpenReport));
     SetTimer(kSaveTimer, 1000);
     HWND self = m_hWnd;
     m_capture.SetWake([self] { return ::PostMessageW(self, WM_REPORT_DATA, 0, 0) != FALSE; });
@@ -206,7 +207,7 @@ void CPrintPage::SaveReport()
     // Said once, for this report; the box keeps it for Copy and Print.
     if (outcome != kelvo::report::SaveOutcome::kSaved && outcome != kelvo::report::SaveOutcome::kNothingToSave)
         if (IMainWindow* host = HostOf(m_hWnd))
-            host->ShowStatusNote(GetText(162));
+            host->ShowStatusNote(GetText(kelvo::kTextReportNotSaved));
 }
 
 void CPrintPage::OnOpen()
@@ -219,7 +220,7 @@ void CPrintPage::OnOpen()
         return;
     m_menuRows.clear();
     if (reports.empty())
-        m_menuRows.push_back({GetText(161), L"", L""});
+        m_menuRows.push_back({GetText(kelvo::kTextNoSavedReports), L"", L""});
     for (size_t i = 0; i < reports.size() && i < kMenuReports; ++i) {
         const kelvo::report::SavedReport& r = reports[i];
         wchar_t when[32];
@@ -245,7 +246,7 @@ void CPrintPage::OnOpen()
     std::wstring text;
     if (!kelvo::report::LoadReport(kelvo::report::JoinPath(folder, reports[chosen - kFirstReport].fileName), &text)) {
         if (IMainWindow* host = HostOf(m_hWnd))
-            host->ShowStatusNote(GetText(163));
+            host->ShowStatusNote(GetText(kelvo::kTextReportUnreadable));
         return;
     }
     // What waits of the live report goes to the library first, not lost under the loaded one.
@@ -305,7 +306,7 @@ void CPrintPage::OnPrint()
     // page (or the document) is, and the user is told rather than left
     // waiting for paper that will not come.
     if (m_printer->Setup(this) && !m_printer->PrintText(text))
-        kelvo::ShowMessage(GetText(IDS_PRINT_FAILED), MB_OK | MB_ICONERROR);
+        kelvo::ShowMessage(GetText(kelvo::kTextPrintFailed), MB_OK | MB_ICONERROR);
 }
 
 void CPrintPage::MeasureMenuRows()

@@ -2,6 +2,8 @@
 // timer, hover pause and clicks, its paint; the manual folder's listing and
 // the fallback to the shipped reader when no program opens PDF files.
 #include "test_controls_support.h"
+
+#include "app/core/TextNumbers.h"
 #include "support/remove_tree_win.h"
 
 #include "app/core/globals.h"
@@ -736,7 +738,7 @@ TEST_F(UpdatePageTest, AToolThatDoesNotAnswerIsNotConnectedRatherThanWithoutPack
     // The identifications and their waits run on a worker: the click returns
     // at once, with the checking line in the list meanwhile.
     EXPECT_TRUE(m_update.Listing());
-    EXPECT_EQ(Peer::List(m_update).Note(), GetText(IDS_CHECKING));
+    EXPECT_EQ(Peer::List(m_update).Note(), GetText(kelvo::kTextChecking));
     for (int i = 0; i < 200 && m_update.Listing(); ++i)
         Pump(25);
     ASSERT_FALSE(m_update.Listing());

@@ -1,5 +1,6 @@
 #include "ui/win/KelvoDlg.h"
 
+#include "app/core/TextNumbers.h"
 #include "device/core/Discovery.h"
 #include "framework/Dpi.h"
 #include "platform/win/ShellStart.h"
@@ -26,7 +27,7 @@
 namespace {
 
 const int kTabImages[5] = {IDP_TAB_UPDATE, IDP_TAB_REPORT, IDP_TAB_DTC, IDP_TAB_MANUAL, IDP_TAB_SETTINGS};
-const int kTabCaptions[5] = {1, 16, 2, 3, 4};
+const int kTabCaptions[5] = {kelvo::kTextUpdate, kelvo::kTextPrint, kelvo::kTextCodes, kelvo::kTextManual, kelvo::kTextSettings};
 const int kCloseButtonId = 10087;
 const int kMinimizeButtonId = 10088;
 const int kTabStripId = 10089;
@@ -34,9 +35,6 @@ const int kTabStripId = 10089;
 const int kBannerWidth = 1020;
 const int kBannerHeight = 60;
 // Names a screen reader gives the tab list and the two caption buttons.
-const int kTextPages = 193;
-const int kTextClose = 191;
-const int kTextMinimize = 192;
 
 BOOL CALLBACK TellSysColourChange(HWND child, LPARAM)
 {
@@ -161,8 +159,8 @@ BOOL CKelvoDlg::OnInitDialog()
     const RECT& c = m_rcClient;
     PlaceUpdatePages();
 
-    SetWindowText(GetText(IDS_TITLE));
-    SetDlgItemText(IDC_LABEL_BOTTOM, GetText(IDS_WEBSITE_LABEL));
+    SetWindowText(GetText(kelvo::kTextTitle));
+    SetDlgItemText(IDC_LABEL_BOTTOM, GetText(kelvo::kTextWebsiteLabel));
     ShowDeviceStatus();
 
     ::SendMessageW(GetDlgItem(IDC_DEVICE_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(g_pFont24->m_hObject), TRUE);
@@ -172,7 +170,7 @@ BOOL CKelvoDlg::OnInitDialog()
     m_updatePage.ShowWindow(SW_SHOW);
     m_picturePage.ShowWindow(SW_SHOW);
 
-    const std::wstring url = GetText(IDS_WEBSITE_ADDRESS);
+    const std::wstring url = GetText(kelvo::kTextWebsiteAddress);
     std::wstring linkText = L"<a href=\"" + url + L"\">" + url + L"</a>";
     ::SetWindowTextW(m_link, linkText.c_str());
     // Some link controls (Wine's, with some fonts) do not take attributes in
@@ -194,8 +192,8 @@ BOOL CKelvoDlg::OnInitDialog()
         RECT r1{c.right - s(76), 0, c.right - s(45), s(26)};
         m_pSysButtons[1].Create(WS_CHILD | WS_VISIBLE, r1, this, kMinimizeButtonId);
         m_pSysButtons[1].m_stripId = IDP_BUTTON_MINIMIZE;
-        m_pSysButtons[0].SetAccessibleName(GetText(kTextClose), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
-        m_pSysButtons[1].SetAccessibleName(GetText(kTextMinimize), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
+        m_pSysButtons[0].SetAccessibleName(GetText(kelvo::kTextClose), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
+        m_pSysButtons[1].SetAccessibleName(GetText(kelvo::kTextMinimize), ROLE_SYSTEM_PUSHBUTTON, WM_CLRBUTTON_PRESS);
         for (int i = 0; i < 2; ++i) {
             m_pSysButtons[i].ShowWindow(SW_SHOW);
             m_pSysButtons[i].UpdateWindow();
@@ -207,7 +205,7 @@ BOOL CKelvoDlg::OnInitDialog()
     m_strVersion = kelvo::ReadVersionFile(kelvo::InstalledPath(L"version.txt"));
 
     // First in the Tab order: the tabs, then the page, then the status row.
-    m_tabStrip.SetListName(GetText(kTextPages));
+    m_tabStrip.SetListName(GetText(kelvo::kTextPages));
     m_tabStrip.Create(this, RECT{0, 0, 1, 1}, kTabStripId, this);
     ::SetWindowPos(m_tabStrip.m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -329,7 +327,7 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->idFrom == IDC_WEB_LINK && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
             auto* link = reinterpret_cast<NMLINK*>(lParam);
-            const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(IDS_WEBSITE_ADDRESS);
+            const std::wstring url = link->item.szUrl[0] ? std::wstring(link->item.szUrl) : GetText(kelvo::kTextWebsiteAddress);
             // The browser with the user's own rights, not Kelvo's.
             kelvo::StartAsDesktopUser(url, {}, L"", SW_SHOWNORMAL);
             return 0;
@@ -397,8 +395,8 @@ void CKelvoDlg::OnSize(int cx, int cy)
         ::GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &sz);
         return static_cast<int>(sz.cx);
     };
-    const int w1 = width(GetText(IDS_WEBSITE_LABEL) + L" : " + GetText(IDS_WEBSITE_ADDRESS));
-    const int w2 = width(GetText(IDS_WEBSITE_LABEL));
+    const int w1 = width(GetText(kelvo::kTextWebsiteLabel) + L" : " + GetText(kelvo::kTextWebsiteAddress));
+    const int w2 = width(GetText(kelvo::kTextWebsiteLabel));
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
 
@@ -486,7 +484,7 @@ BOOL CKelvoDlg::OnEraseBkgnd(HDC screen)
         ::DeleteObject(banner);
     }
 
-    const std::wstring title = GetText(IDS_TITLE) + L" " + m_strVersion;
+    const std::wstring title = GetText(kelvo::kTextTitle) + L" " + m_strVersion;
     HFONT font = ::CreateFontW(s(16), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH, L"Arial");
     HGDIOBJ oldFont = ::SelectObject(mem, font);
@@ -730,10 +728,10 @@ void CKelvoDlg::ShowStatusNote(const std::wstring& text) { SetDlgItemText(IDC_DE
 
 void CKelvoDlg::ShowDeviceStatus()
 {
-    std::wstring text = GetText(IDS_NO_TOOL);
+    std::wstring text = GetText(kelvo::kTextNoScanTool);
     if (m_bDevicePresent)
-        text = m_strDeviceName.empty() ? GetText(IDS_SCAN_TOOL) + GetText(IDS_NOT_IDENTIFIED)
-                                       : GetText(IDS_SCAN_TOOL) + L" --- " + m_strDeviceName;
+        text = m_strDeviceName.empty() ? GetText(kelvo::kTextScanTool) + GetText(kelvo::kTextNotIdentified)
+                                       : GetText(kelvo::kTextScanTool) + L" --- " + m_strDeviceName;
     SetDlgItemText(IDC_DEVICE_STATUS, text);
 }
 
@@ -757,7 +755,7 @@ std::wstring CKelvoDlg::ShutdownBlockReason() const
 {
     // The package, then the first line of the closing question: that an
     // update is in progress and stopping it may leave the tool unusable.
-    std::wstring warning = GetText(IDS_CLOSE_DURING_UPDATE);
+    std::wstring warning = GetText(kelvo::kTextCloseDuringUpdate);
     const size_t lineEnd = warning.find(L'\n');
     if (lineEnd != std::wstring::npos)
         warning.erase(lineEnd);
@@ -783,7 +781,7 @@ void CKelvoDlg::HoldOffSleepAndShutdown(bool hold)
 void CKelvoDlg::ConfirmClose()
 {
     // Closing during a write needs a real Yes, not a box that failed to show.
-    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(IDS_CLOSE_DURING_UPDATE), MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (m_bUpdateBusy && kelvo::ShowMessage(GetText(kelvo::kTextCloseDuringUpdate), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     EndDialog(IDOK);
 }

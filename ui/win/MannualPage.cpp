@@ -1,4 +1,6 @@
 #include "ui/win/MannualPage.h"
+
+#include "app/core/TextNumbers.h"
 #include "framework/Dpi.h"
 #include "platform/win/ShellStart.h"
 
@@ -31,7 +33,7 @@ std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wst
 BOOL CMannualPage::OnInitDialog()
 {
     m_manualList.SubclassDlgItem(IDC_MANUAL_LIST, this);
-    m_manualList.SetAccessibleName(GetText(197));
+    m_manualList.SetAccessibleName(GetText(kelvo::kTextNameManualList));
     FillList();
     return TRUE;
 }
@@ -108,7 +110,7 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     wchar_t digits[16];
     _snwprintf(digits, 16, L"%ld", number);
     digits[15] = L'\0';
-    kelvo::ShowMessage(Format(L"%s : %s", GetText(61), digits), kelvo::kMbIconError);
+    kelvo::ShowMessage(Format(L"%s : %s", GetText(kelvo::kTextManualCannotOpen), digits), kelvo::kMbIconError);
 }
 
 void CMannualPage::OnSize(int cx, int cy)

@@ -1,5 +1,6 @@
 #include "update/win/UpdatePage.h"
 
+#include "app/core/TextNumbers.h"
 #include "framework/Dpi.h"
 #include "app/core/globals.h"
 #include "app/core/platform.h"
@@ -25,8 +26,10 @@ struct Column {
     int minWidth;
 };
 const Column kColumns[7] = {
-    {5, LVCFMT_CENTER, 60},  {6, LVCFMT_LEFT, 80},    {7, LVCFMT_CENTER, 70},  {8, LVCFMT_CENTER, 120},
-    {9, LVCFMT_CENTER, 95},  {10, LVCFMT_CENTER, 75}, {24, LVCFMT_LEFT, 250},
+    {kelvo::kTextColumnNumber, LVCFMT_CENTER, 60},    {kelvo::kTextColumnModel, LVCFMT_LEFT, 80},
+    {kelvo::kTextColumnVersion, LVCFMT_CENTER, 70},   {kelvo::kTextColumnLanguages, LVCFMT_CENTER, 120},
+    {kelvo::kTextColumnRelease, LVCFMT_CENTER, 95},   {kelvo::kTextColumnSize, LVCFMT_CENTER, 75},
+    {kelvo::kTextColumnStatus, LVCFMT_LEFT, 250},
 };
 
 // Reports of a worker thread become messages sent to the list window, so each
@@ -112,7 +115,7 @@ BOOL CUpdatePage::OnInitDialog()
     m_btnLocal.SubclassDlgItem(IDC_LOCAL, this);
     m_btnOnline.SubclassDlgItem(IDC_ONLINE, this);
     m_list.SetOwner(this);
-    m_list.SetAccessibleName(GetText(194));
+    m_list.SetAccessibleName(GetText(kelvo::kTextNameFirmwareList));
     m_taskbarButton.SetWindow(m_hWnd);
 
     m_list.SetFont(g_pFont16);
@@ -132,8 +135,8 @@ BOOL CUpdatePage::OnInitDialog()
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
 
-    m_btnLocal.SetWindowText(GetText(12));
-    m_btnOnline.SetWindowText(GetText(13));
+    m_btnLocal.SetWindowText(GetText(kelvo::kTextLocal));
+    m_btnOnline.SetWindowText(GetText(kelvo::kTextOnline));
     m_btnLocal.SetFont(g_pFont24);
     m_btnOnline.SetFont(g_pFont24);
 
@@ -283,7 +286,7 @@ void CUpdatePage::StartListing(int mode)
     m_listingCleared = m_nMode != mode;
     if (m_listingCleared)
         m_list.DeleteAllItems();
-    m_list.SetNote(GetText(IDS_CHECKING));
+    m_list.SetNote(GetText(kelvo::kTextChecking));
     RefreshCursor();
     if (!AfxBeginThread(ListingWorker, job)) {
         delete job;
@@ -338,7 +341,7 @@ bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* requ
             OnIdentificationEnded();
         }
         m_list.SetNote(L"");
-        kelvo::ShowMessage(GetText(IDS_NO_TOOL), MB_OK | MB_ICONWARNING);
+        kelvo::ShowMessage(GetText(kelvo::kTextNoScanTool), MB_OK | MB_ICONWARNING);
         return false;
     }
     m_list.SetNote(L"");
@@ -352,7 +355,7 @@ bool CUpdatePage::ContinueListing(bool identified, kelvo::CatalogueRequest* requ
     m_btnOnline.EnableWindow(FALSE);
     m_list.DeleteAllItems();
     // The catalogue and the sizes are still to come.
-    m_list.SetNote(GetText(IDS_CHECKING));
+    m_list.SetNote(GetText(kelvo::kTextChecking));
     request->model = m_pHost ? m_pHost->DeviceName() : std::wstring();
     request->language = g_strLanguageCode;
     request->base = m_strDownloadLink;
@@ -394,7 +397,7 @@ void CUpdatePage::ListLocalPackages()
     }
     if (m_list.GetItemCount() == 0) {
         m_btnOnline.EnableWindow(TRUE);
-        kelvo::ShowMessage(GetText(79), MB_OK | MB_ICONINFORMATION);
+        kelvo::ShowMessage(GetText(kelvo::kTextNoLocalPackage), MB_OK | MB_ICONINFORMATION);
     }
 }
 
@@ -455,7 +458,7 @@ void CUpdatePage::OnItemChanged(const NMLISTVIEW* nm)
     const int mode = m_nMode;
     const kelvo::PackageRow row = RowOf(item);
     // Only a Yes is consent: a box that could not be shown returns 0.
-    const bool yes = kelvo::ShowMessage(GetText(80), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    const bool yes = kelvo::ShowMessage(GetText(kelvo::kTextConfirmWrite), MB_YESNO | MB_ICONQUESTION) == IDYES;
     // The box is modal, not the world: an unplug or a new list while it was
     // open leaves another row (or none) under this index.
     const bool same = m_nMode == mode && item < m_list.GetItemCount() && SameRow(RowOf(item), row);

@@ -37,8 +37,6 @@ constexpr UINT WM_LISTING_END = WM_USER + 863;
 // modal to the window like every other box (wParam the text number, lParam
 // the MessageBox flags; answers the button). Sent: the worker waits for it.
 constexpr UINT WM_UPDATE_TELL = WM_USER + 864;
-// A listing's text for the "checking" line.
-constexpr int IDS_CHECKING = 190;
 
 class CUpdatePage : public CPage, public IUpdateListOwner, public kelvo::ICataloguePage {
 public:
