@@ -33,10 +33,15 @@ std::wstring TempFolder(const wchar_t* what)
 {
     wchar_t tmp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, tmp);
+    // A new folder every time: each case runs in a process of its own, and
+    // Wine hands the same process id out again, so a name that exists (left
+    // by an earlier run) is passed over.
     static int n = 0;
-    std::wstring dir = std::wstring(tmp) + L"kelvo-win-" + what + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                       std::to_wstring(++n);
-    ::CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring dir;
+    do
+        dir = std::wstring(tmp) + L"kelvo-win-" + what + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+              std::to_wstring(++n);
+    while (!::CreateDirectoryW(dir.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
     return dir + L"\\";
 }
 
