@@ -27,8 +27,8 @@
 
 namespace {
 
-const int kTabImages[5] = {IDP_TAB_UPDATE, IDP_TAB_REPORT, IDP_TAB_DTC, IDP_TAB_MANUAL, IDP_TAB_SETTINGS};
-const int kTabCaptions[5] = {kelvo::kTextUpdate, kelvo::kTextPrint, kelvo::kTextCodes, kelvo::kTextManual, kelvo::kTextSettings};
+const int kTabImages[kelvo::kPageCount] = {IDP_TAB_UPDATE, IDP_TAB_REPORT, IDP_TAB_DTC, IDP_TAB_MANUAL, IDP_TAB_SETTINGS};
+const int kTabCaptions[kelvo::kPageCount] = {kelvo::kTextUpdate, kelvo::kTextPrint, kelvo::kTextCodes, kelvo::kTextManual, kelvo::kTextSettings};
 const int kCloseButtonId = 10087;
 const int kMinimizeButtonId = 10088;
 const int kTabStripId = 10089;
@@ -251,7 +251,7 @@ void CKelvoDlg::FocusPage(int index)
 {
     // The new page's first control takes the focus, so the keyboard goes on
     // working there (and never stays in a page that is now hidden).
-    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    CDialog* pages[kelvo::kPageCount] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
     if (index < 0 || index > 4)
         return;
     HWND shown = pages[index]->m_hWnd;
@@ -273,7 +273,7 @@ bool CKelvoDlg::EnterKey(MSG* msg)
 
 std::wstring CKelvoDlg::TabName(int index) const
 {
-    return index >= 0 && index < 5 ? GetText(kTabCaptions[index]) : std::wstring();
+    return index >= 0 && index < kelvo::kPageCount ? GetText(kTabCaptions[index]) : std::wstring();
 }
 
 void CKelvoDlg::TabFocusChanged()
@@ -364,8 +364,8 @@ LRESULT CKelvoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (::IsIconic(m_hWnd))
             ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
-        OpenPage(0);
-        FocusPage(0);
+        OpenPage(kelvo::kPageUpdate);
+        FocusPage(kelvo::kPageUpdate);
         return 0;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
@@ -441,9 +441,9 @@ void CKelvoDlg::OnDpiChanged(int dpi, LPARAM suggested)
     m_rcClient = c;
     OnSize(c.right - c.left, c.bottom - c.top);
     PlaceUpdatePages();
-    const int margins[5] = {0, 80, 80, 80, 0};
-    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
-    for (int i = 1; i < 5; ++i)
+    const int margins[kelvo::kPageCount] = {0, 80, 80, 80, 0};
+    CDialog* pages[kelvo::kPageCount] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    for (int i = kelvo::kPageReport; i < kelvo::kPageCount; ++i)
         if (pages[i]->m_hWnd)
             PlacePage(*pages[i], margins[i]);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
@@ -565,9 +565,9 @@ void CKelvoDlg::OnPaint()
     Default();
     const kelvo::Dpi s(m_dpi);
     HDC dc = ::GetDC(m_hWnd);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kelvo::kPageCount; ++i)
         DrawTab(dc, i, kTabImages[i], GetText(kTabCaptions[i]), m_rcTab[i]);
-    const RECT& r = (m_nCurPage >= 1 && m_nCurPage <= 4) ? m_rcTab[m_nCurPage] : m_rcTab[0];
+    const RECT& r = (m_nCurPage > kelvo::kPageUpdate && m_nCurPage < kelvo::kPageCount) ? m_rcTab[m_nCurPage] : m_rcTab[kelvo::kPageUpdate];
     DrawPng(dc, IDP_TAB_FRAME, r.left - s(10), r.top - s(10), (r.right - r.left) + s(20), (r.bottom - r.top) + s(18));
     if (m_tabStrip.m_hWnd && m_tabStrip.HasFocus()) {
         // The keyboard is on the tabs: the usual dotted mark on the current one.
@@ -597,8 +597,8 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
     // A press anywhere on the free area drags the window; returns on release.
     SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
 
-    int hit = -1;
-    for (int i = 0; i < 5; ++i)
+    int hit = kelvo::kNoPage;
+    for (int i = 0; i < kelvo::kPageCount; ++i)
         if (::PtInRect(&m_rcTab[i], p))
             hit = i;
     OpenPage(hit);
@@ -609,25 +609,25 @@ void CKelvoDlg::OnLButtonDown(UINT, POINT p)
 void CKelvoDlg::OpenPage(int index)
 {
     switch (index) {
-    case 0:
-        SelectPage(0);
+    case kelvo::kPageUpdate:
+        SelectPage(kelvo::kPageUpdate);
         break;
-    case 2:
+    case kelvo::kPageCodes:
         if (CreatePageOnce(m_dtcPage, CSearchDtcPage::IDD, 80))
             m_dtcPage.LoadDtcFile(m_settingPage.LanguageIndex());
-        SelectPage(2);
+        SelectPage(kelvo::kPageCodes);
         break;
-    case 3:
+    case kelvo::kPageManual:
         CreatePageOnce(m_manualPage, CMannualPage::IDD, 80);
-        SelectPage(3);
+        SelectPage(kelvo::kPageManual);
         break;
-    case 4:
+    case kelvo::kPageSettings:
         CreatePageOnce(m_settingPage, m_settingPage.m_templateId, 0);
-        SelectPage(4);
+        SelectPage(kelvo::kPageSettings);
         break;
-    case 1:
+    case kelvo::kPageReport:
         CreatePageOnce(m_printPage, m_printPage.m_templateId, 80);
-        SelectPage(1);
+        SelectPage(kelvo::kPageReport);
         break;
     default:
         break;
@@ -647,21 +647,21 @@ void CKelvoDlg::SelectPage(int index)
 {
     if (index == m_nCurPage)
         return;
-    ShowStatusRow(index != 4);
-    if (m_nCurPage == 1)
+    ShowStatusRow(index != kelvo::kPageSettings);
+    if (m_nCurPage == kelvo::kPageReport)
         m_printPage.LeaveReportPage();
-    CDialog* pages[5] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
-    for (int i = 0; i < 5; ++i) {
+    CDialog* pages[kelvo::kPageCount] = {&m_updatePage, &m_printPage, &m_dtcPage, &m_manualPage, &m_settingPage};
+    for (int i = 0; i < kelvo::kPageCount; ++i) {
         if (i == index)
             continue;
         if (pages[i]->m_hWnd)
             pages[i]->ShowWindow(SW_HIDE);
-        if (i == 0 && m_picturePage.m_hWnd)
+        if (i == kelvo::kPageUpdate && m_picturePage.m_hWnd)
             m_picturePage.ShowWindow(SW_HIDE);
     }
     if (pages[index]->m_hWnd)
         pages[index]->ShowWindow(SW_SHOW);
-    if (index == 0 && m_picturePage.m_hWnd)
+    if (index == kelvo::kPageUpdate && m_picturePage.m_hWnd)
         m_picturePage.ShowWindow(SW_SHOW);
 
     m_nCurPage = index;
@@ -670,7 +670,7 @@ void CKelvoDlg::SelectPage(int index)
     // page shown vanish until something else redraws them.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     m_tabStrip.NotifySelection();
-    if (index == 1)
+    if (index == kelvo::kPageReport)
         m_printPage.ConnectReportReader();
 }
 
@@ -698,10 +698,10 @@ void CKelvoDlg::ScanForDevice()
         m_bDevicePresent = TRUE;
         IdentifyDevice(*this, keep, 0);
         ShowDeviceStatus();
-        if (m_nCurPage == 1)
+        if (m_nCurPage == kelvo::kPageReport)
             m_printPage.ConnectReportReader();
     } else if (presence == ToolPresence::kAbsent) {
-        if (m_nCurPage == 1)
+        if (m_nCurPage == kelvo::kPageReport)
             m_printPage.ReportToolGone();
         // A transfer still writing gives up at once and frees the port; the
         // page keeps its rows until the last worker has reported its end.

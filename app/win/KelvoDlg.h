@@ -9,6 +9,7 @@
 #include "ui/win/PageHosts.h"
 #include "ui/win/PicturePage.h"
 #include "ui/win/TabStrip.h"
+#include "ui/core/PageKeys.h"
 #include "ui/core/Palette.h"
 #include "device/core/Identify.h"
 #include "dtc/win/SearchDtcPage.h"
@@ -52,7 +53,7 @@ public:
     void OnIdentificationEnded() override;
 
     // ITabStripHost
-    int CurrentTab() const override { return m_nCurPage < 0 ? 0 : m_nCurPage; }
+    int CurrentTab() const override { return m_nCurPage == kelvo::kNoPage ? kelvo::kPageUpdate : m_nCurPage; }
     void ActivateTab(int index) override { OpenPage(index); }
     std::wstring TabName(int index) const override;
     RECT TabRect(int index) const override { return m_rcTab[index]; }
@@ -72,13 +73,13 @@ public:
     bool m_bSkinned = false;  // the colours are an attached skin's
     BOOL m_bDevicePresent = FALSE;
     std::wstring m_strDeviceName;
-    int m_nCurPage = -1;
+    int m_nCurPage = kelvo::kNoPage;  // a kelvo::Page
     RECT m_rcClient{};
     DWORD m_dwLastScanTick = static_cast<DWORD>(-1);
     POINT m_ptDeviceIcon{-1, -1};
     kelvo::ContrastWatch m_contrast;  // high contrast: no skin, the system's colours
     kelvo::Palette m_palette;
-    RECT m_rcTab[5]{};
+    RECT m_rcTab[kelvo::kPageCount]{};
     CTabStrip m_tabStrip;  // the tabs for the keyboard and screen readers
 
     CPrintPage m_printPage;

@@ -67,31 +67,31 @@ TEST(PageKeys, CtrlTabWalksThePagesRoundAndCtrlDigitPicksOne)
 {
     const unsigned tab = 0x09;
     // Forward from every page, wrapping after the settings page.
-    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, 0), 1);
-    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, 3), 4);
-    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, 4), 0);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, kelvo::kPageUpdate), kelvo::kPageReport);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, kelvo::kPageManual), kelvo::kPageSettings);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, kelvo::kPageSettings), kelvo::kPageUpdate);
     // Backward, wrapping before the update page.
-    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, 0), 4);
-    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, 2), 1);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, kelvo::kPageUpdate), kelvo::kPageSettings);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, kelvo::kPageCodes), kelvo::kPageReport);
     // No page chosen yet: page 0 is the one shown.
-    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, -1), 1);
-    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, -1), 4);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, false, false, kelvo::kNoPage), kelvo::kPageReport);
+    EXPECT_EQ(kelvo::PageForKey(tab, true, true, false, kelvo::kNoPage), kelvo::kPageSettings);
     for (unsigned digit = '1'; digit <= '5'; ++digit)
-        EXPECT_EQ(kelvo::PageForKey(digit, true, false, false, 2), static_cast<int>(digit - '1'));
+        EXPECT_EQ(kelvo::PageForKey(digit, true, false, false, kelvo::kPageCodes), static_cast<int>(digit - '1'));
 }
 
 TEST(PageKeys, KeysWithoutCtrlOrWithAltOrOtherDigitsMoveNowhere)
 {
     const unsigned tab = 0x09;
-    EXPECT_EQ(kelvo::PageForKey(tab, false, false, false, 1), -1) << "Tab alone moves the focus";
-    EXPECT_EQ(kelvo::PageForKey(tab, false, true, false, 1), -1);
-    EXPECT_EQ(kelvo::PageForKey('2', false, false, false, 1), -1) << "a digit typed into a box";
-    EXPECT_EQ(kelvo::PageForKey('2', true, false, true, 1), -1) << "AltGr types characters";
-    EXPECT_EQ(kelvo::PageForKey(tab, true, false, true, 1), -1);
-    EXPECT_EQ(kelvo::PageForKey('0', true, false, false, 1), -1);
-    EXPECT_EQ(kelvo::PageForKey('6', true, false, false, 1), -1);
-    EXPECT_EQ(kelvo::PageForKey('1', true, true, false, 1), -1) << "Ctrl+Shift+1 is not a page key";
-    EXPECT_EQ(kelvo::PageForKey('A', true, false, false, 1), -1);
+    EXPECT_EQ(kelvo::PageForKey(tab, false, false, false, kelvo::kPageReport), -1) << "Tab alone moves the focus";
+    EXPECT_EQ(kelvo::PageForKey(tab, false, true, false, kelvo::kPageReport), -1);
+    EXPECT_EQ(kelvo::PageForKey('2', false, false, false, kelvo::kPageReport), -1) << "a digit typed into a box";
+    EXPECT_EQ(kelvo::PageForKey('2', true, false, true, kelvo::kPageReport), -1) << "AltGr types characters";
+    EXPECT_EQ(kelvo::PageForKey(tab, true, false, true, kelvo::kPageReport), -1);
+    EXPECT_EQ(kelvo::PageForKey('0', true, false, false, kelvo::kPageReport), -1);
+    EXPECT_EQ(kelvo::PageForKey('6', true, false, false, kelvo::kPageReport), -1);
+    EXPECT_EQ(kelvo::PageForKey('1', true, true, false, kelvo::kPageReport), -1) << "Ctrl+Shift+1 is not a page key";
+    EXPECT_EQ(kelvo::PageForKey('A', true, false, false, kelvo::kPageReport), -1);
 }
 
 TEST(WindowPlacement, CentredInTheWorkAreaAndNeverOutsideItsTopRight)

@@ -4,11 +4,11 @@
 
 namespace kelvo {
 
-void TabRects(int cx, int dpi, Rect out[5])
+void TabRects(int cx, int dpi, Rect out[kPageCount])
 {
     const auto s = [dpi](int px) { return ScaleForDpi(px, dpi); };
-    const int d = (cx - s(100)) / 5;
-    for (int i = 0; i < 5; ++i) {
+    const int d = (cx - s(100)) / kPageCount;
+    for (int i = 0; i < kPageCount; ++i) {
         out[i].left = s(20) + i * (d + s(15));
         out[i].right = out[i].left + d;
         out[i].top = s(65);

@@ -1,6 +1,7 @@
 #pragma once
 // The main window's tabs: their rectangles and their captions.
 #include "framework/core/Geometry.h"
+#include "ui/core/PageKeys.h"
 
 #include <string>
 
@@ -8,16 +9,16 @@ namespace kelvo {
 
 // The five tab rectangles for a client width of cx, on a screen of `dpi`
 // (margins, gaps and heights grow with it; 96 when not given).
-void TabRects(int cx, int dpi, Rect out[5]);
-inline void TabRects(int cx, Rect out[5]) { TabRects(cx, 96, out); }
+void TabRects(int cx, int dpi, Rect out[kPageCount]);
+inline void TabRects(int cx, Rect out[kPageCount]) { TabRects(cx, 96, out); }
 template <class R>
-void TabRects(int cx, int dpi, R out[5])
+void TabRects(int cx, int dpi, R out[kPageCount])
 {
     static_assert(sizeof(R) == sizeof(Rect), "RECT layout");
     TabRects(cx, dpi, reinterpret_cast<Rect*>(out));
 }
 template <class R>
-void TabRects(int cx, R out[5])
+void TabRects(int cx, R out[kPageCount])
 {
     TabRects(cx, 96, out);
 }

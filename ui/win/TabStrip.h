@@ -5,13 +5,14 @@
 // the focus in the Tab order, moves between the pages with the arrow keys,
 // and tells a screen reader it is a tab list with five named page tabs.
 #include "framework/Wnd.h"
+#include "ui/core/PageKeys.h"
 
 #include <string>
 
 class ITabStripHost {
 public:
-    static constexpr int kTabs = 5;
-    virtual int CurrentTab() const = 0;            // 0..4
+    static constexpr int kTabs = kelvo::kPageCount;
+    virtual int CurrentTab() const = 0;            // a kelvo::Page
     virtual void ActivateTab(int index) = 0;       // shows that page
     virtual std::wstring TabName(int index) const = 0;
     virtual RECT TabRect(int index) const = 0;     // in the host's client coordinates
