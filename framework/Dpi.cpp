@@ -1,6 +1,6 @@
 #include "framework/Dpi.h"
 
-#include "ui/core/DpiScale.h"
+#include "framework/core/DpiScale.h"
 
 #include <commctrl.h>
 

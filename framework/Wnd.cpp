@@ -1,6 +1,6 @@
 #include "framework/Wnd.h"
 
-#include "ui/core/TabLayout.h"
+#include "framework/core/Geometry.h"
 #include "framework/Accessible.h"
 
 #include "framework/Font.h"

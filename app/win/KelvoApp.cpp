@@ -6,7 +6,7 @@
 #include "app/win/SkinLibrary.h"
 #include "device/core/IntPort.h"
 #include "framework/Thread.h"
-#include "ui/win/KelvoDlg.h"
+#include "app/win/KelvoDlg.h"
 #include "ui/win/PageHosts.h"
 
 #include <commctrl.h>

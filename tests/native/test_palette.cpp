@@ -1,6 +1,5 @@
 // The colours Kelvo paints with: a skin's, or the system's under high contrast.
 #include "ui/core/Palette.h"
-#include "ui/core/TabLayout.h"
 
 #include <gtest/gtest.h>
 

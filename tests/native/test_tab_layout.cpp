@@ -1,5 +1,8 @@
+#include "framework/core/Geometry.h"
+#include "ui/core/PageKeys.h"
+#include "ui/core/Palette.h"
 #include "ui/core/TabLayout.h"
-#include "ui/core/DpiScale.h"
+#include "framework/core/DpiScale.h"
 
 #include <gtest/gtest.h>
 

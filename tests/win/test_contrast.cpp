@@ -11,7 +11,7 @@
 #include "ui/controls/Drawing.h"
 #include "ui/core/Palette.h"
 #include "ui/win/Contrast.h"
-#include "ui/win/KelvoDlg.h"
+#include "app/win/KelvoDlg.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "ui/controls/Drawing.h"
 
 #include "framework/Dpi.h"
-#include "ui/core/DpiScale.h"
+#include "framework/core/DpiScale.h"
 
 #include <objidl.h>
 

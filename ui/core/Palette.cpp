@@ -1,7 +1,5 @@
 #include "ui/core/Palette.h"
 
-#include "ui/core/TabLayout.h"
-
 namespace kelvo {
 
 namespace {
@@ -26,6 +24,20 @@ Palette& Active()
 }
 
 } // namespace
+
+uint32_t SkinBackgroundColour(int skinIndex)
+{
+    switch (skinIndex) {
+    case 0: return 0xF4F4F4;
+    case 1: return 0xE3DFDB;
+    case 3: return 0xFEFDFB;
+    case 4: return 0xEFEFEF;
+    case 5: return 0xBBBBBB;
+    case 6: return 0xCBDEE8;
+    case 7: return 0x62A8DE;
+    default: return 0xB6B6B6;  // skin 2 and anything unknown
+    }
+}
 
 Palette SkinPalette(bool skinAttached, Colour skinBack, Colour skinText, int skinIndex)
 {

@@ -38,6 +38,9 @@ struct Palette {
     Colour barFrame = kNoColour;  // drawn around a bar when not kNoColour
 };
 
+// Window background colour of a skin index (without the skin library).
+uint32_t SkinBackgroundColour(int skinIndex);
+
 // The palette of a skin: an attached skin's dialog and text colours, or
 // without one (no library, no skin file) the window colour of the skin index
 // with black words.

@@ -1,4 +1,4 @@
-#include "ui/core/DpiScale.h"
+#include "framework/core/DpiScale.h"
 
 namespace kelvo {
 

@@ -1,4 +1,4 @@
-#include "ui/win/KelvoDlg.h"
+#include "app/win/KelvoDlg.h"
 
 #include "app/core/TextNumbers.h"
 #include "device/core/Discovery.h"
@@ -10,7 +10,8 @@
 #include "app/core/texts.h"
 #include "ui/controls/Drawing.h"
 #include "device/core/IntPort.h"
-#include "ui/core/DpiScale.h"
+#include "framework/core/DpiScale.h"
+#include "ui/core/PageKeys.h"
 #include "ui/core/TabLayout.h"
 #include "ui/core/VersionFile.h"
 #include "ui/win/Contrast.h"
