@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cwchar>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +94,9 @@ std::string Describe(HWND h)
 // The gallery beside the update page: the one page of the main window that
 // draws everything itself (no child windows). It turns to the next model on
 // a timer, so the picture comparison leaves it out.
+// Where the pages begin, in 96-DPI pixels: the banner and the tabs above.
+const int kPagesTop = 218;
+
 HWND GalleryPage(HWND main)
 {
     for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
@@ -123,6 +127,26 @@ void CheckChildren(HWND parent, std::vector<std::string>& faults)
         if (r.left < client.left || r.top < client.top || r.right > client.right || r.bottom > client.bottom)
             faults.push_back(Describe(c) + " at " + Show(r) + " outside its parent's client area " + Show(client));
         CheckChildren(c, faults);
+    }
+}
+
+// Above the pages lie the banner and the tabs: of the main window's children
+// only the tab strip and the two caption buttons may be there (a page or
+// control left at its first place, the corner, would hide them).
+void CheckBannerAndTabsUncovered(HWND main, int dpi, std::vector<std::string>& faults)
+{
+    RECT band{};
+    ::GetClientRect(main, &band);
+    band.bottom = ::MulDiv(kPagesTop, dpi, 96);
+    ::MapWindowPoints(main, nullptr, reinterpret_cast<POINT*>(&band), 2);
+    for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        const std::wstring cls = ClassOf(c);
+        if (!::IsWindowVisible(c) || cls == L"KelvoTabStrip" || cls == L"KelvoClrButton")
+            continue;
+        RECT r{}, both{};
+        ::GetWindowRect(c, &r);
+        if (::IntersectRect(&both, &r, &band))
+            faults.push_back(Describe(c) + " at " + Show(r) + " covers the banner or the tabs " + Show(band));
     }
 }
 
@@ -317,13 +341,14 @@ bool Load(const std::wstring& path, Picture* p)
     return true;
 }
 
-// Mean absolute difference of the colour channels (0 to 255), outside `skip`.
-double MeanDifference(const Picture& a, const Picture& b, const RECT& skip)
+// Mean absolute difference of the colour channels (0 to 255), outside `skip`
+// and inside `within`.
+double MeanDifference(const Picture& a, const Picture& b, const RECT& skip, const RECT& within = RECT{0, 0, 1 << 20, 1 << 20})
 {
     double sum = 0;
     long long n = 0;
-    for (int y = 0; y < a.h && y < b.h; ++y)
-        for (int x = 0; x < a.w && x < b.w; ++x) {
+    for (int y = std::max<int>(0, within.top); y < a.h && y < b.h && y < within.bottom; ++y)
+        for (int x = std::max<int>(0, within.left); x < a.w && x < b.w && x < within.right; ++x) {
             if (x >= skip.left && x < skip.right && y >= skip.top && y < skip.bottom)
                 continue;
             const uint32_t p = a.px[static_cast<size_t>(y) * a.w + x], q = b.px[static_cast<size_t>(y) * b.w + x];
@@ -399,6 +424,7 @@ TEST(Dpi, MainWindowIsLaidOutForTheScreensDpi)
     const std::wstring name = L"dpi-" + std::to_wstring(dpi) + L"-main";
     std::vector<std::string> faults;
     CheckChildren(main, faults);
+    CheckBannerAndTabsUncovered(main, dpi, faults);
     CheckTexts(main, name, faults, 4);  // the status row, the label, Online and Local
     for (const std::string& f : faults)
         ADD_FAILURE() << f;
@@ -450,10 +476,25 @@ TEST(Dpi, MainWindowIsLaidOutForTheScreensDpi)
         const std::wstring page = name + L"-page" + std::to_wstring(tab);
         std::vector<std::string> pageFaults;
         CheckChildren(main, pageFaults);
+        CheckBannerAndTabsUncovered(main, dpi, pageFaults);
         CheckTexts(main, page, pageFaults);
         for (const std::string& f : pageFaults)
             ADD_FAILURE() << "page " << tab << ": " << f;
         Screenshot(main, page);
+        if (dpi != 96) {
+            // The banner and the tabs as the screen shows them, shrunk to 96
+            // DPI, look like the 96-DPI run's: whatever window lay over them
+            // (a child of Kelvo or another program's) would show here.
+            Picture reference;
+            if (!Load(ArtifactFolder() + L"dpi-96-main-page" + std::to_wstring(tab) + L".png", &reference)) {
+                ADD_FAILURE() << "page " << tab << ": no picture of the 96-DPI run (e2e.e2e_dpi)";
+                continue;
+            }
+            const Picture small = Shrink(Grab(main), reference.w, reference.h);
+            const double diff = MeanDifference(small, reference, RECT{}, RECT{0, 0, reference.w, kPagesTop});
+            std::printf("page %d: mean difference of the banner and the tabs to the 96-DPI window: %.2f\n", tab, diff);
+            EXPECT_LT(diff, 12.0) << "page " << tab << ": the banner and the tabs do not look like the 96-DPI window's";
+        }
     }
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(kelvo.WaitExit(10000), 1u);

@@ -42,7 +42,7 @@ void CMannualPage::FillList()
 {
     if (!m_manualList.m_hWnd)
         return;
-    m_manualList.SetIconSpacing(150, 80);
+    SpaceIconsForDpi();
     if (g_pFont16)
         m_manualList.SetFont(g_pFont16);
 
@@ -113,9 +113,25 @@ void CMannualPage::OpenDocument(const std::wstring& name)
     kelvo::ShowMessage(Format(L"%s : %s", GetText(kelvo::kTextManualCannotOpen), digits), kelvo::kMbIconError);
 }
 
+void CMannualPage::SpaceIconsForDpi()
+{
+    // The cell of an icon holds its label too: the width a name wraps at and
+    // the height of its two lines grow with the font and the system's icons,
+    // or at 150 % the name is cut to one line.
+    const kelvo::Dpi s(m_hWnd);
+    if (!m_manualList.m_hWnd || s.Value() == m_spacingDpi)
+        return;
+    m_spacingDpi = s.Value();
+    m_manualList.SetIconSpacing(s(150), s(80));
+    // Icons already placed move to the new cells (a change of DPI).
+    if (m_manualList.GetItemCount() > 0)
+        m_manualList.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
+}
+
 void CMannualPage::OnSize(int cx, int cy)
 {
     const kelvo::Dpi s(m_hWnd);
+    SpaceIconsForDpi();
     if (m_manualList.m_hWnd)
         m_manualList.MoveWindow(s(20), s(10), cx - s(40), cy - s(20));
 }

@@ -25,5 +25,8 @@ public:
 private:
     void FillList();
     void OnSize(int cx, int cy);
+    // The list's icon spacing for the page's DPI (set again when it changes).
+    void SpaceIconsForDpi();
+    int m_spacingDpi = 0;
 
 };
