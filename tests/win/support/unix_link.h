@@ -43,8 +43,15 @@ inline bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
     } else {
         ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
     }
-    const DWORD a = ::GetFileAttributesW(link.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    // The Unix program may end before its link is seen from here (Wine
+    // starts it through a loader of its own): look again for a while.
+    for (int i = 0; i < 40; ++i) {
+        const DWORD a = ::GetFileAttributesW(link.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+        ::Sleep(50);
+    }
+    return false;
 }
 
 } // namespace kelvo::test
