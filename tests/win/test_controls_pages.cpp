@@ -699,6 +699,18 @@ protected:
         m_update.ShowWindow(SW_SHOW);
     }
     void Click(int id) { m_update.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    // Firmware 2.34 for the QB345, from the server's list or a local one.
+    static kelvo::PackageRow Qb345Row(bool local)
+    {
+        kelvo::PackageRow row;
+        row.number = L"001";
+        row.model = L"QB345";
+        row.version = L"V2.34";
+        row.languages = L"EN/FR/ES/DE/IT";
+        row.release = L"2019/10/23";
+        row.local = local;
+        return row;
+    }
 
     FakeMainWindow m_main;
     CUpdatePage m_update;
@@ -759,13 +771,7 @@ TEST_F(UpdatePageTest, AFailedDownloadUnticksItsRowSoThatOneTickTriesAgain)
     m_main.m_name = L"QB345";
     Peer::DownloadLink(m_update) = L"http://127.0.0.1:1/Update/";  // nothing answers there
     Peer::Mode(m_update) = CUpdatePage::kServerList;  // a server list is shown
-    kelvo::PackageRow row;
-    row.number = L"001";
-    row.model = L"QB345";
-    row.version = L"V2.34";
-    row.languages = L"EN/FR/ES/DE/IT";
-    row.release = L"2019/10/23";
-    m_update.AddRow(row);
+    m_update.AddRow(Qb345Row(false));
     Peer::List(m_update).SetCheck(0, TRUE);
     for (int i = 0; i < 300 && (m_main.m_busy.empty() || m_main.m_busy.back()); ++i)
         Pump(50);
@@ -781,14 +787,7 @@ TEST_F(UpdatePageTest, ToolPulledOutWhileTheConfirmationIsOpenStartsNothing)
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
     Peer::Mode(m_update) = CUpdatePage::kLocalList;  // a local list is shown
-    kelvo::PackageRow row;
-    row.number = L"001";
-    row.model = L"QB345";
-    row.version = L"V2.34";
-    row.languages = L"EN/FR/ES/DE/IT";
-    row.release = L"2019/10/23";
-    row.local = true;
-    m_update.AddRow(row);
+    m_update.AddRow(Qb345Row(true));
     // The main window's handling of the unplug, while the box is open.
     m_onQuestion = [this] { m_update.OnToolRemoved(); };
     Peer::List(m_update).SetCheck(0, TRUE);
@@ -803,14 +802,7 @@ TEST_F(UpdatePageTest, OnlyAYesToTheConfirmationStartsAWrite)
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
     Peer::Mode(m_update) = CUpdatePage::kLocalList;
-    kelvo::PackageRow row;
-    row.number = L"001";
-    row.model = L"QB345";
-    row.version = L"V2.34";
-    row.languages = L"EN/FR/ES/DE/IT";
-    row.release = L"2019/10/23";
-    row.local = true;
-    m_update.AddRow(row);
+    m_update.AddRow(Qb345Row(true));
     // 0: the box could not be shown at all; IDCANCEL, IDOK: no answer to the question.
     for (int answer : {0, 2 /* IDCANCEL */, 1 /* IDOK */}) {
         m_messages.clear();
@@ -828,14 +820,7 @@ TEST_F(UpdatePageTest, AWorkersMessageBoxIsShownOnTheWindowsOwnThread)
     m_main.m_present = TRUE;
     m_main.m_name = L"QB345";
     Peer::Mode(m_update) = CUpdatePage::kLocalList;
-    kelvo::PackageRow row;
-    row.number = L"001";
-    row.model = L"QB345";
-    row.version = L"V2.34";
-    row.languages = L"EN/FR/ES/DE/IT";
-    row.release = L"2019/10/23";
-    row.local = true;  // its file is not there: the worker's read fails
-    m_update.AddRow(row);
+    m_update.AddRow(Qb345Row(true));  // its file is not there: the worker's read fails
     Peer::List(m_update).SetCheck(0, TRUE);
     for (int i = 0; i < 300 && (m_main.m_busy.empty() || m_main.m_busy.back()); ++i)
         Pump(50);
