@@ -9,7 +9,6 @@
 #include <oleacc.h>
 
 #include <cstdio>
-
 #include <string>
 #include <vector>
 
