@@ -12,6 +12,7 @@
 #include "ui/core/Palette.h"
 #include "ui/win/Contrast.h"
 #include "app/win/KelvoDlg.h"
+#include "win/support/pump.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>
@@ -37,18 +38,7 @@ const int kThemed[] = {COLOR_WINDOW,        COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, C
 const COLORREF kTheme[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF), RGB(0, 0, 0),
                            RGB(0, 0, 0),     RGB(255, 255, 255), RGB(0x3F, 0xF2, 0x3F), RGB(0, 0, 0)};
 
-void Pump(DWORD ms)
-{
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG m;
-        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&m);
-            ::DispatchMessageW(&m);
-        }
-        ::Sleep(10);
-    } while (::GetTickCount() - start < ms);
-}
+using kelvo::test::Pump;
 
 COLORREF PixelAt(HWND hwnd, int x, int y)
 {

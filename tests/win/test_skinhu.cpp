@@ -3,6 +3,7 @@
 // damaged or a missing file changes nothing; colours a window chose itself stay.
 #include "skinhu/SkinHu.h"
 #include "skinhu/core/SkinFile.h"
+#include "win/support/pump.h"
 #include "win/support/dist.h"
 
 #include <gtest/gtest.h>
@@ -41,18 +42,7 @@ std::vector<uint8_t> ReadBytes(const std::wstring& path)
 
 COLORREF Ref(skinhu::Rgb c) { return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
 
-void Pump(DWORD ms)
-{
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG m;
-        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&m);
-            ::DispatchMessageW(&m);
-        }
-        ::Sleep(10);
-    } while (::GetTickCount() - start < ms);
-}
+using kelvo::test::Pump;
 
 struct Answer {
     COLORREF back;
