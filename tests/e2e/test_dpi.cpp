@@ -394,6 +394,21 @@ bool SendDpiChanged(DWORD pid, HWND main, int dpi, const RECT& suggested)
     return ok;
 }
 
+// The window's rectangle, checked to lie wholly in its monitor's work area.
+RECT WindowOnItsWorkArea(HWND window)
+{
+    RECT wr{};
+    ::GetWindowRect(window, &wr);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    EXPECT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &mi));
+    EXPECT_GE(wr.left, mi.rcWork.left);
+    EXPECT_GE(wr.top, mi.rcWork.top);
+    EXPECT_LE(wr.right, mi.rcWork.right);
+    EXPECT_LE(wr.bottom, mi.rcWork.bottom);
+    return wr;
+}
+
 } // namespace
 
 TEST(Dpi, MainWindowIsLaidOutForTheScreensDpi)
@@ -409,17 +424,9 @@ TEST(Dpi, MainWindowIsLaidOutForTheScreensDpi)
     ASSERT_NE(main, nullptr);
     ::Sleep(1500);  // the first paint and the gallery's first picture
 
-    RECT wr{};
-    ::GetWindowRect(main, &wr);
-    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
     // On the screen, whole: its close and minimise buttons can be reached.
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &mi));
-    EXPECT_GE(wr.left, mi.rcWork.left);
-    EXPECT_GE(wr.top, mi.rcWork.top);
-    EXPECT_LE(wr.right, mi.rcWork.right);
-    EXPECT_LE(wr.bottom, mi.rcWork.bottom);
+    const RECT wr = WindowOnItsWorkArea(main);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
 
     const std::wstring name = L"dpi-" + std::to_wstring(dpi) + L"-main";
     std::vector<std::string> faults;
@@ -584,16 +591,8 @@ TEST(Dpi, InstallerIsLaidOutForTheScreensDpi)
     ASSERT_NE(wizard, nullptr);
     ::Sleep(1500);
 
-    RECT wr{};
-    ::GetWindowRect(wizard, &wr);
+    const RECT wr = WindowOnItsWorkArea(wizard);
     const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(wizard, MONITOR_DEFAULTTONEAREST), &mi));
-    EXPECT_GE(wr.left, mi.rcWork.left);
-    EXPECT_GE(wr.top, mi.rcWork.top);
-    EXPECT_LE(wr.right, mi.rcWork.right);
-    EXPECT_LE(wr.bottom, mi.rcWork.bottom);
     const std::wstring name = L"dpi-" + std::to_wstring(dpi) + L"-install";
     const std::wstring sizeFile = ArtifactFolder() + L"dpi-96-install.txt";
     if (dpi == 96) {
